@@ -2,8 +2,12 @@
 
 namespace velmora {
 
-bool wantsCommandLine(int, char**) { return false; }
+bool wantsCommandLine(int, char**) {
+    return false;
+}
 
-int runCommandLine(int, char**) { return 2; }
+int runCommandLine(int, char**) {
+    return 2;
+}
 
 } // namespace velmora

@@ -1,0 +1,128 @@
+#include "concepts/big5.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace velmora {
+namespace {
+
+// Qt's code page 950 converter; the ETEN block goes through the Hong Kong converter, which
+// maps it to the real characters.
+constexpr const char* kCodePage950 = "windows-950";
+constexpr const char* kEtenCodec = "Big5-HKSCS";
+
+bool isLeadByte(unsigned char b) {
+    return b >= 0x81 && b <= 0xFE;
+}
+bool isTrailByte(unsigned char b) {
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0xA1 && b <= 0xFE);
+}
+
+// Length in bytes of the character starting at big5[i]: 2 for a lead byte followed by a trail
+// byte, 1 otherwise.
+qsizetype charLength(const QByteArray& big5, qsizetype i) {
+    const auto lead = static_cast<unsigned char>(big5[i]);
+    if (isLeadByte(lead) && i + 1 < big5.size() &&
+        isTrailByte(static_cast<unsigned char>(big5[i + 1])))
+        return 2;
+    return 1;
+}
+
+bool startsEtenChar(const QByteArray& big5, qsizetype i) {
+    return charLength(big5, i) == 2 && isEtenBlock(static_cast<unsigned char>(big5[i]),
+                                                   static_cast<unsigned char>(big5[i + 1]));
+}
+
+bool containsEtenChar(const QByteArray& big5) {
+    for (qsizetype i = 0; i < big5.size(); i += charLength(big5, i))
+        if (startsEtenChar(big5, i))
+            return true;
+    return false;
+}
+
+// Encodes one code point (one or two UTF-16 units); no value when it has no form.
+std::optional<QByteArray> encodeOne(QStringView unit) {
+    QStringEncoder cp950(kCodePage950, QStringConverter::Flag::Stateless);
+    QByteArray bytes = cp950(unit);
+    if (!cp950.hasError()) {
+        // Private-use code points that code page 950 puts into the ETEN block are not what
+        // those bytes decode to here; refusing them keeps every conversion reversible.
+        if (containsEtenChar(bytes))
+            return std::nullopt;
+        return bytes;
+    }
+    QStringEncoder eten(kEtenCodec, QStringConverter::Flag::Stateless);
+    bytes = eten(unit);
+    if (eten.hasError() || bytes.size() != 2 ||
+        !isEtenBlock(static_cast<unsigned char>(bytes[0]), static_cast<unsigned char>(bytes[1])))
+        return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+bool isEtenBlock(unsigned char lead, unsigned char trail) {
+    if (!isTrailByte(trail))
+        return false;
+    if (lead == 0xC6)
+        return trail >= 0xA1;
+    if (lead == 0xC7)
+        return true;
+    if (lead == 0xC8)
+        return trail <= 0x75 && trail >= 0x40 && (trail <= 0x7E || trail >= 0xA1);
+    return false;
+}
+
+QString fromBig5(const QByteArray& big5) {
+    QStringDecoder cp950(kCodePage950, QStringConverter::Flag::Stateless);
+    QStringDecoder eten(kEtenCodec, QStringConverter::Flag::Stateless);
+    QString out;
+    out.reserve(big5.size());
+    qsizetype runStart = 0;
+    qsizetype i = 0;
+    auto flushRun = [&](qsizetype end) {
+        if (end > runStart)
+            out += cp950(QByteArrayView(big5).sliced(runStart, end - runStart));
+    };
+    while (i < big5.size()) {
+        if (startsEtenChar(big5, i)) {
+            flushRun(i);
+            out += eten(QByteArrayView(big5).sliced(i, 2));
+            i += 2;
+            runStart = i;
+        } else {
+            i += charLength(big5, i);
+        }
+    }
+    flushRun(big5.size());
+    return out;
+}
+
+std::optional<QByteArray> toBig5(const QString& text) {
+    // Common case first: the whole text in one pass, accepted when nothing failed and nothing
+    // fell into the ETEN block.
+    {
+        QStringEncoder cp950(kCodePage950, QStringConverter::Flag::Stateless);
+        QByteArray bytes = cp950(text);
+        if (!cp950.hasError() && !containsEtenChar(bytes))
+            return bytes;
+    }
+    QByteArray out;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype len =
+            (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2
+                                                                                               : 1;
+        const auto one = encodeOne(QStringView(text).sliced(i, len));
+        if (!one)
+            return std::nullopt;
+        out += *one;
+        i += len;
+    }
+    return out;
+}
+
+std::optional<QByteArray> toBig5(const char* utf8) {
+    return toBig5(QString::fromUtf8(utf8));
+}
+
+} // namespace velmora
