@@ -1,0 +1,202 @@
+// TvuUpdater: the non-visual upgrade component. It fetches the upgrade information file through
+// its HTTP transfer channel, decides by date or version number whether a newer version exists,
+// asks the user, and hands a positive answer over to the download stage (downloading the listed
+// files, replacing the program's files and restarting).
+//
+// Everything here runs on the GUI thread; the transfers run on the channel's worker thread and
+// report back through the base class's events.
+#pragma once
+
+#include "upgrade/http/vuHTTP.h"
+#include "upgrade/updater/vuUpdaterSettings.h"
+#include "upgrade/updater/vuUpdaterTypes.h"
+#include "upgrade/utils/vuUtils.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QDate>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class QTimer;
+class QIODevice;
+class TvuUpdaterHiddenWindow;
+
+class TvuUpdater : public TvuCustomHTTP {
+    Q_OBJECT
+public:
+    explicit TvuUpdater(QObject* owner = nullptr);
+    ~TvuUpdater() override;
+
+    // Starts a check: returns at once, the outcome arrives through the events. Does nothing while
+    // the transfer channel is busy.
+    void CheckForUpdate();
+
+    // Cancels a running upgrade: stops it, deletes the temporary files and raises OnAborted.
+    void AbortUpgrade();
+
+    // ---- Published settings ---------------------------------------------------------------------
+    // (Proxy, ThreadPriority, TransferBufferSize, HTTPUsername, HTTPPassword and
+    // OnProxyAuthenticationRequest come from the transfer component.)
+
+    bool AutoCheck() const { return autoCheck_; }
+    // Re-evaluates the automatic-check timer.
+    void SetAutoCheck(bool value);
+    // Milliseconds; 0 or less switches the timer off. Read only when the timer is set.
+    int AutoCheckDelay() const { return autoCheckDelay_; }
+    void SetAutoCheckDelay(int value) { autoCheckDelay_ = value; }
+    // The description of an upgrade kept with the component; the check never reads it.
+    TvuUpdaterInfo* InfoFile() const { return infoFile_.get(); }
+    const QByteArray& InfoFileURL() const { return infoFileURL_; }
+    void SetInfoFileURL(const QByteArray& value) { infoFileURL_ = value; }
+    // The switch that marks a start after an upgrade; an empty value is kept as a single blank.
+    const QByteArray& RestartParams() const { return restartParams_; }
+    void SetRestartParams(const QByteArray& value);
+    TvuMiscFilesUpgradeBehavior MiscFilesUpgrade() const { return miscFilesUpgrade_; }
+    void SetMiscFilesUpgrade(TvuMiscFilesUpgradeBehavior value) { miscFilesUpgrade_ = value; }
+    TvuUpdaterVersionControl VersionControl() const { return versionControl_; }
+    void SetVersionControl(TvuUpdaterVersionControl value) { versionControl_ = value; }
+    // Release date of the running version, MM/DD/YYYY.
+    const QByteArray& VersionDate() const { return versionDate_; }
+    void SetVersionDate(const QByteArray& value) { versionDate_ = value; }
+    // Only acts while the window is being designed, which never happens at run time.
+    bool VersionDateAutoSet() const { return versionDateAutoSet_; }
+    void SetVersionDateAutoSet(bool value);
+    const QByteArray& VersionNumber() const { return versionNumber_; }
+    void SetVersionNumber(const QByteArray& value) { versionNumber_ = value; }
+    TvuUpdaterShowMessages ShowMessages() const { return showMessages_; }
+    void SetShowMessages(TvuUpdaterShowMessages value) {
+        showMessages_ = value & vuAllShowMessages;
+    }
+    bool UseCache() const { return useCache_; }
+    void SetUseCache(bool value) { useCache_ = value; }
+    TvuUpdaterWizard* Wizard() const { return wizard_.get(); }
+
+    // ---- Events ---------------------------------------------------------------------------------
+    TvuBeginUpgradeEvent OnBeginUpgrade;
+    TvuNotifyEvent OnLaterUpgrade;
+    TvuNotifyEvent OnNoUpdateAvailable;
+    TvuNotifyEvent OnNoInfoFile;
+    TvuHostUnreachableEvent OnHostUnreachable;
+    TvuNotifyEvent OnConnLost;
+    TvuUpdaterPasswordRequestEvent OnPasswordRequest;
+    TvuNotifyEvent OnAborted;
+    TvuFileStartEvent OnFileStart;
+    TvuFileDoneEvent OnFileDone;
+    TvuProgressEvent OnProgress;
+    TvuLostFileEvent OnLostFile;
+    TvuEndUpgradeEvent OnEndUpgrade;
+    TvuNotifyEvent OnDoOwnCloseAppMethod;
+    TvuNotifyEvent OnAfterRestart;
+
+    // ---- Stored settings and loading ------------------------------------------------------------
+    // Raises OnAfterRestart when it is assigned and the first command-line argument equals
+    // RestartParams exactly.
+    void Loaded() override;
+    void WriteProperties(TvuSettingsWriter& writer) const override;
+    bool ReadProperty(const QByteArray& name, const TvuStoredValue& value) override;
+
+    // ---- Run-time state, read-only ------------------------------------------------------------
+    // The files of the pending upgrade, as read from the last information file (and changed by
+    // OnBeginUpgrade).
+    const QByteArrayList& PendingFiles() const { return files_; }
+    TvuUpgradeMethod PendingMethod() const { return method_; }
+    bool CheckingInfoFile() const { return checkingInfoFile_; }
+    bool AutomaticCheck() const { return automaticCheck_; }
+    bool AutomaticCheckDone() const { return automaticCheckDone_; }
+    bool Aborted() const { return aborted_; }
+    // Whether the automatic-check timer is set, and its interval.
+    bool AutoCheckTimerActive() const;
+    int AutoCheckTimerInterval() const;
+
+    // ---- Seams --------------------------------------------------------------------------------
+    // The online test of the automatic check (IsOnline by default; an empty function restores it).
+    static void SetOnlineTest(std::function<bool()> test);
+    // The first command-line argument as Loaded sees it (the program's own by default).
+    static void SetFirstArgumentSource(std::function<QByteArray()> source);
+    // Today's date for the date rule (QDate::currentDate by default).
+    static void SetTodaySource(std::function<QDate()> source);
+
+    // The decision "newer" for the information file's text with the current settings.
+    bool IsNewerVersion(const QByteArray& fileVersion, const QByteArray& fileDate) const;
+
+protected:
+    // ======== download stage (begin)
+    // ================================================================== Members of the download
+    // stage, defined in vuUpdaterDownload.cpp. Until that file exists the build uses the minimal
+    // definitions in vuUpdaterDownloadStub.cpp (the CMakeLists.txt picks vuUpdaterDownload.cpp as
+    // soon as it is present; delete the stub then).
+    //
+    // Called by the check after the user agreed (method 0 or 1): downloads PendingFiles().
+    void StartUpgrade();
+    // Stops a running upgrade: signals the wait event, aborts the transfer, destroys the wizard.
+    void StopUpgrade();
+    // Constructor step: deletes the replacement helper left by an earlier upgrade.
+    void DeleteLeftoverHelper();
+    // Transfer outcomes while a listed file (not the information file) is transferred.
+    void DownloadHeaderInfo(qint32 statusCode, quint32 contentLength, TDateTime lastModified,
+                            bool& continueTransfer);
+    void DownloadProgress(quint32 contentLength, quint32 bytesRead, qint32 elapsedTime,
+                          qint32 estimatedTimeLeft, quint8 percentsDone, float transferRate);
+    void DownloadDone();
+    void DownloadCancelled();
+    void DownloadLostFile(qint32 statusCode);
+    // The wait event of the completion page (see WaitWithMessages / SignalEvent).
+    TvuEventHandle waitEvent_{0};
+    // ======== download stage (end)
+    // ====================================================================
+
+    // Outcome handlers installed on the transfer's events at construction.
+    void HandleHeaderInfo(qint32 statusCode, quint32 contentLength, TDateTime lastModified,
+                          bool& continueTransfer);
+    void HandleDone(QIODevice* data);
+    void HandleCancelled();
+    void HandleProgress(quint32 contentLength, quint32 bytesRead, qint32 elapsedTime,
+                        qint32 estimatedTimeLeft, quint8 percentsDone, float transferRate);
+    void HandleConnectionLost();
+    void HandleServerUnreachable();
+    void HandleHTTPError(qint32 statusCode);
+    void HandleAuthorizationRequest(const QByteArray& realm, bool& tryAgain);
+
+    // Reads the information file and acts on it.
+    void InfoFileDone(const QByteArray& text);
+    // The timer message of the hidden window.
+    void AutoCheckTimer();
+    // Kills the timer, then sets it when AutoCheck is on, the automatic check has not run and
+    // AutoCheckDelay is positive.
+    void ReevaluateTimer();
+
+    bool ShowsMessage(TvuUpdaterShowMessage message) const {
+        return (showMessages_ & message) != 0;
+    }
+
+    friend class TvuUpdaterHiddenWindow;
+
+    // Settings.
+    bool autoCheck_ = false;
+    int autoCheckDelay_ = 10000;
+    std::unique_ptr<TvuUpdaterInfo> infoFile_;
+    QByteArray infoFileURL_ = "http://";
+    QByteArray restartParams_ = "/afterupgrade";
+    TvuMiscFilesUpgradeBehavior miscFilesUpgrade_ = mfuAlwaysDownload;
+    TvuUpdaterVersionControl versionControl_ = byDate;
+    QByteArray versionDate_;
+    bool versionDateAutoSet_ = true;
+    QByteArray versionNumber_;
+    TvuUpdaterShowMessages showMessages_ = vuDefaultShowMessages;
+    bool useCache_ = true;
+    std::unique_ptr<TvuUpdaterWizard> wizard_;
+
+    // Run-time state.
+    TvuUpdaterHiddenWindow* hiddenWindow_ = nullptr;
+    QByteArrayList files_;
+    TvuUpgradeMethod method_ = umSelfUpgrade;
+    bool checkingInfoFile_ = false;
+    bool automaticCheck_ = false;
+    bool automaticCheckDone_ = false;
+    bool canUpgrade_ = false;
+    bool aborted_ = false;
+};

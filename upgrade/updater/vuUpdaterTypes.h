@@ -1,0 +1,59 @@
+// Enumerations, message flags and event types of the upgrade component.
+#pragma once
+
+#include "upgrade/utils/vuDateTime.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QtGlobal>
+
+#include <functional>
+
+class TvuUpdater;
+
+// How a new version is installed; the "method" digit of the information file in this order.
+enum TvuUpgradeMethod : quint8 { umSelfUpgrade, umUseExternalSetup, umRedirectToURL };
+
+// Whether listed files of the same size as the installed ones are skipped.
+enum TvuMiscFilesUpgradeBehavior : quint8 { mfuAlwaysDownload, mfuOnlyIfSizeDifferent };
+
+// Which key of the information file decides "newer".
+enum TvuUpdaterVersionControl : quint8 { byDate, byNumber };
+
+// The built-in dialogs and message boxes, as bits of TvuUpdaterShowMessages.
+enum TvuUpdaterShowMessage : quint8 {
+    mAskUpgrade = 1,
+    mConnLost = 2,
+    mHostUnreachable = 4,
+    mLostFile = 8,
+    mNoInfoFile = 16,
+    mNoUpdateAvailable = 32,
+    mPasswordRequest = 64,
+};
+// A set of TvuUpdaterShowMessage bits.
+using TvuUpdaterShowMessages = quint8;
+inline constexpr TvuUpdaterShowMessages vuAllShowMessages = 127;
+inline constexpr TvuUpdaterShowMessages vuDefaultShowMessages =
+    mAskUpgrade | mConnLost | mLostFile | mPasswordRequest; // 75
+
+// Events. Sender is the component; an empty function is not raised. Reference parameters carry
+// the handler's answer back.
+using TvuNotifyEvent = std::function<void(TvuUpdater* Sender)>;
+using TvuBeginUpgradeEvent =
+    std::function<void(TvuUpdater* Sender, const QByteArray& UpgradeMsg,
+                       TvuUpgradeMethod UpgradeMethod, QByteArrayList& Files, bool& CanUpgrade)>;
+using TvuHostUnreachableEvent =
+    std::function<void(TvuUpdater* Sender, const QByteArray& URL, const QByteArray& Hostname)>;
+using TvuUpdaterPasswordRequestEvent =
+    std::function<void(TvuUpdater* Sender, const QByteArray& Realm, bool& TryAgain)>;
+using TvuFileStartEvent =
+    std::function<void(TvuUpdater* Sender, const QByteArray& FileURL, qint32 FileSize,
+                       TDateTime FileTime, bool& CanUpgrade)>;
+using TvuProgressEvent =
+    std::function<void(TvuUpdater* Sender, const QByteArray& FileURL, qint32 FileSize,
+                       qint32 BytesRead, qint32 ElapsedTime, qint32 EstimatedTimeLeft,
+                       quint8 PercentsDone, quint8 TotalPercentsDone, float TransferRate)>;
+using TvuFileDoneEvent = std::function<void(TvuUpdater* Sender, const QByteArray& FileName)>;
+using TvuLostFileEvent = std::function<void(TvuUpdater* Sender, const QByteArray& FileURL,
+                                            qint32 ErrorCode, bool& ContinueUpgrade)>;
+using TvuEndUpgradeEvent = std::function<void(TvuUpdater* Sender, bool& RestartImediately)>;
