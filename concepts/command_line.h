@@ -1,10 +1,22 @@
 #pragma once
 
-// The program's command-line mode: `velmora --report ...` and `velmora --help` answer on
-// standard output without opening a window.
+// The program's command-line mode, which answers without a display:
+//
+//   velmora --report CHARACTER CODE   one report, its six or seven lines
+//   velmora --report -                one report per "CHARACTER CODE" line of standard input,
+//                                     each preceded by an empty line, as the result memo
+//                                     accumulates them
+//   --big5                            (anywhere) write Big5 with CR LF line ends instead of UTF-8
+//                                     with LF
+//   velmora --help                    describes all of this
+//
+// Input is UTF-8. A code that is not eight binary digits, a character with no Big5 form or
+// more than one character, or a malformed line ends with a message on standard error and exit
+// status 2 (in batch mode after the reports before it were written).
 namespace velmora {
 
-// True when the arguments ask for command-line mode rather than the window.
+// True when the arguments ask for command-line mode rather than the window: any argument that
+// begins with "--".
 bool wantsCommandLine(int argc, char** argv);
 
 // Runs command-line mode and returns the process exit status.
