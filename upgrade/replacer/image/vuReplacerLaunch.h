@@ -1,0 +1,26 @@
+// Writing the replacement helper out of the program's resources and starting it.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The helper's file name, the same on every platform.
+inline constexpr const char* kReplacerFileName = "Daderevi3.exe";
+
+// Writes the embedded helper image to path as a fresh file of mode 0700: whatever is at path is
+// removed first and the new file is created exclusively, without following a symbolic link, so a
+// true result means path holds exactly the image just written. On failure nothing is left.
+bool WriteReplacerHelper(const QString& path);
+
+// helper path + " " + program path + " +" + parameters, without quotes.
+QString ReplacerCommandLine(const QString& helperPath, const QString& programPath,
+                            const QString& parameters);
+
+// The helper's arguments for a command line of ReplacerCommandLine: the text after the helper
+// path, split at every blank (empty pieces are kept, so the helper's rejoining restores runs of
+// blanks in the program path).
+QStringList ReplacerArguments(const QString& helperPath, const QString& commandLine);
+
+// Starts the helper detached from the program (it must outlive it), with an argument vector and
+// no shell. True when the process started.
+bool StartReplacer(const QString& helperPath, const QStringList& arguments);
