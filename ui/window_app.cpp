@@ -1,14 +1,21 @@
 #include "ui/window_app.h"
 
-#include <QApplication>
-#include <QWidget>
+#include "ui/display_check.h"
+#include "ui/tform1.h"
+#include "ui/velmora_application.h"
+
+#include <cstdio>
 
 namespace velmora {
 
 int runWindow(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QWidget window;
-    window.show();
+    if (const std::optional<QString> message = missingDisplayMessage()) {
+        std::fputs(message->toLocal8Bit().constData(), stderr);
+        return 1;
+    }
+    VelmoraApplication app(argc, argv);
+    TForm1 Form1;
+    Form1.show();
     return app.exec();
 }
 

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QImage>
+
+// The program's own pictures, drawn in code: the window icon and the two menu images.
+namespace velmora {
+
+// 32 x 32: a light-blue monitor with a small orange crescent at its lower right.
+QImage windowIconImage();
+
+// 16 x 16, transparent background: a small grey drive (saving).
+QImage driveImage();
+
+// 16 x 16, transparent background: a filled waste basket (clearing).
+QImage wasteBasketImage();
+
+} // namespace velmora

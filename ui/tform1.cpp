@@ -1,0 +1,439 @@
+#include "ui/tform1.h"
+
+#include "concepts/big5.h"
+#include "concepts/concept_table.h"
+#include "concepts/report.h"
+#include "ui/artwork.h"
+#include "ui/big5_input_validator.h"
+#include "ui/character_edit.h"
+#include "ui/concept_diagram.h"
+#include "ui/concept_list_box.h"
+#include "ui/error_box.h"
+#include "ui/form_layout.h"
+#include "ui/link_label.h"
+#include "ui/memo_file.h"
+#include "ui/memo_text.h"
+#include "ui/panel_splitter.h"
+#include "ui/result_memo.h"
+#include "ui/site_info.h"
+#include "ui/ui_fonts.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QToolTip>
+
+namespace velmora {
+
+namespace {
+
+// Width of the first status panel.
+constexpr int ReferencePanelWidth = 400;
+// The character input holds one double-byte character at most.
+constexpr int CharacterInputBytes = 2;
+// Line pitch of the concept diagram, so that its 13 lines fit the memo.
+constexpr int DiagramLineHeight = 13;
+
+QByteArray big5OrThrow(const QString& text) {
+    std::optional<QByteArray> bytes = toBig5(text);
+    if (!bytes)
+        throw UiError(QStringLiteral("The text \"%1\" has no Big5 form").arg(text));
+    return *bytes;
+}
+
+QStringList fromBig5Lines(const QByteArrayList& lines) {
+    QStringList texts;
+    for (const QByteArray& line : lines)
+        texts << fromBig5(line);
+    return texts;
+}
+
+QByteArrayList toBig5Lines(const QStringList& lines) {
+    QByteArrayList bytes;
+    for (const QString& line : lines)
+        bytes << big5OrThrow(line);
+    return bytes;
+}
+
+QGroupBox* groupBox(int level, QWidget* parent) {
+    auto* box = new QGroupBox(fromBig5(levelCaption(level)), parent);
+    box->setFocusPolicy(Qt::NoFocus);
+    return box;
+}
+
+QFrame* plainPanel(QWidget* parent) {
+    auto* panel = new QFrame(parent);
+    panel->setFrameShape(QFrame::NoFrame);
+    return panel;
+}
+
+void fillDiagram(QTextEdit* memo) {
+    memo->setPlainText(conceptDiagramLines().join(QLatin1Char('\n')));
+    QTextCursor cursor(memo->document());
+    cursor.select(QTextCursor::Document);
+    QTextBlockFormat format;
+    format.setLineHeight(DiagramLineHeight, QTextBlockFormat::FixedHeight);
+    cursor.mergeBlockFormat(format);
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent), panelWidth_(ConceptPanelWidth) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Velmora 20060612"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(QPixmap::fromImage(windowIconImage())));
+    setFont(windowFont());
+    setFixedSize(ClientWidth, ClientHeight);
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+
+    buildControls();
+    connectHandlers();
+    arrange();
+    centreOnScreen();
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildControls() {
+    // Status bar with its two panels.
+    stat1 = new QStatusBar(this);
+    stat1->setObjectName(QStringLiteral("stat1"));
+    stat1->setSizeGripEnabled(false);
+    statusPanels_[0] =
+        new QLabel(QStringLiteral("參考資料：") + QString::fromUtf8(ReferencePageAddress), stat1);
+    statusPanels_[0]->setFixedWidth(ReferencePanelWidth);
+    statusPanels_[0]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    statusPanels_[1] = new QLabel(QString::fromUtf8(CreditLine), stat1);
+    statusPanels_[1]->setAlignment(Qt::AlignCenter);
+    stat1->addWidget(statusPanels_[0]);
+    stat1->addWidget(statusPanels_[1], 1);
+
+    // The concept panel at the right with the five lists.
+    pnl1 = plainPanel(this);
+    pnl1->setObjectName(QStringLiteral("pnl1"));
+    grp2 = groupBox(1, pnl1);
+    grp2->setGeometry(0, 0, 185, 73);
+    lst1 = new ConceptListBox(grp2);
+    lst1->setGeometry(16, 16, 153, 41);
+    lst1->setItems(fromBig5Lines(level1Items()));
+    grp3 = groupBox(2, pnl1);
+    grp3->setGeometry(0, 72, 185, 73);
+    lst2 = new ConceptListBox(grp3);
+    lst2->setGeometry(16, 16, 153, 41);
+    grp4 = groupBox(3, pnl1);
+    grp4->setGeometry(0, 144, 185, 73);
+    lst3 = new ConceptListBox(grp4);
+    lst3->setGeometry(16, 16, 153, 41);
+    grp1 = groupBox(4, pnl1);
+    grp1->setGeometry(0, 216, 185, 105);
+    lst4 = new ConceptListBox(grp1);
+    lst4->setGeometry(16, 16, 153, 73);
+    grp6 = groupBox(5, pnl1);
+    grp6->setGeometry(0, 320, 185, 137);
+    lst5 = new ConceptListBox(grp6);
+    lst5->setGeometry(16, 16, 153, 113);
+
+    spl1 = new PanelSplitter(this);
+    spl1->setObjectName(QStringLiteral("spl1"));
+
+    // The left panel: diagram, character input, result memo.
+    pnl2 = plainPanel(this);
+    pnl2->setObjectName(QStringLiteral("pnl2"));
+    grp5 = new QGroupBox(QStringLiteral("概念分類表"), pnl2);
+    mmo1 = new QTextEdit(grp5);
+    mmo1->setGeometry(104, 16, 489, 185);
+    mmo1->setFont(diagramFont());
+    mmo1->setFrameShape(QFrame::NoFrame);
+    mmo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mmo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mmo1->setLineWrapMode(QTextEdit::WidgetWidth);
+    mmo1->setAcceptRichText(false);
+    mmo1->document()->setDocumentMargin(1);
+    {
+        // The system's scroll-bar grey behind the diagram; its text stays readable although
+        // the memo is disabled.
+        QPalette palette = mmo1->palette();
+        const QColor scrollBarGrey(200, 200, 200);
+        for (QPalette::ColorGroup group :
+             {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            palette.setColor(group, QPalette::Base, scrollBarGrey);
+            palette.setColor(group, QPalette::Text, QColor(64, 64, 64));
+        }
+        mmo1->setPalette(palette);
+    }
+    fillDiagram(mmo1);
+    mmo1->setEnabled(false);
+
+    mmo2 = new ResultMemo(pnl2);
+    mmo2->setObjectName(QStringLiteral("mmo2"));
+    mmo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mmo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mmo2->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    mmo2->setTabChangesFocus(true);
+    mmo2->setToolTip(QStringLiteral("點擊鼠標右鍵"));
+
+    btn3 = new QPushButton(QStringLiteral("查看結果"), grp5);
+    btn3->setGeometry(168, 192, 75, 25);
+    btn3->hide();
+    edt1 = new QLineEdit(QStringLiteral("11110010"), grp5);
+    edt1->setGeometry(8, 196, 161, 21);
+    edt1->hide();
+
+    grp7 = new QGroupBox(QStringLiteral("請先輸入您要定義的字,而後從右側選取概念分類!"), pnl2);
+    edt2 = new CharacterEdit(QStringLiteral("頡"), grp7);
+    edt2->setGeometry(296, 16, 33, 37);
+    edt2->setFont(characterFont());
+    {
+        QPalette palette = edt2->palette();
+        palette.setColor(QPalette::Text, Qt::red);
+        edt2->setPalette(palette);
+    }
+    auto* validator = new Big5InputValidator(CharacterInputBytes, edt2);
+    validator->onRefused = [this](const QString& reason) {
+        lastRefusal_ = reason;
+        QToolTip::showText(edt2->mapToGlobal(QPoint(0, edt2->height())), reason, edt2);
+    };
+    edt2->setValidator(validator);
+
+    mmo3 = new QPlainTextEdit(QStringLiteral("mmo3"), this);
+    mmo3->setGeometry(0, 427, ClientWidth, 33);
+    mmo3->hide();
+
+    // The result memo's popup menu.
+    il1 = {driveImage(), wasteBasketImage()};
+    pm1 = new QMenu(this);
+    pm1->setObjectName(QStringLiteral("pm1"));
+    N1 = pm1->addAction(QIcon(QPixmap::fromImage(il1[0])), QStringLiteral("保存內容至……"));
+    N2 = pm1->addSeparator();
+    N3 = pm1->addAction(QStringLiteral("選取全部內容"));
+    N6 = pm1->addAction(QStringLiteral("選取全部內容到剪貼板上 "));
+    N4 = pm1->addSeparator();
+    N5 = pm1->addAction(QIcon(QPixmap::fromImage(il1[1])), QStringLiteral("清除全部內容"));
+
+    lbl1 = new LinkLabel(grp7);
+    lbl1->setText(QStringLiteral("更多信息,請前往") + QString::fromUtf8(ReferenceSiteAddress) +
+                  QStringLiteral(" 查看       "));
+    lbl1->setGeometry(392, 32, 250, 13);
+
+    dlgSave1.defaultSuffix = QStringLiteral("txt");
+    dlgSave1.filters = {QStringLiteral("全部文本檔案(*.txt)"), QStringLiteral("其他格式檔案(*.*)")};
+    dlgSave1.filterIndex = 0;
+
+    // Tab moves through the lists in the order of their panel, then the memo and the input.
+    setTabOrder(lst4, lst3);
+    setTabOrder(lst3, lst2);
+    setTabOrder(lst2, lst1);
+    setTabOrder(lst1, lst5);
+    setTabOrder(lst5, mmo2);
+    setTabOrder(mmo2, edt2);
+    lst4->setFocus();
+}
+
+void TForm1::connectHandlers() {
+    auto guarded = [](auto handler) { return [handler] { runGuarded(handler); }; };
+    connect(lst1, &ConceptListBox::userClicked, this, guarded([this] { lst1Click(); }));
+    connect(lst2, &ConceptListBox::userClicked, this, guarded([this] { lst2Click(); }));
+    connect(lst3, &ConceptListBox::userClicked, this, guarded([this] { lst3Click(); }));
+    connect(lst4, &ConceptListBox::userClicked, this, guarded([this] { lst4Click(); }));
+    connect(lst5, &ConceptListBox::userClicked, this, guarded([this] { lst5Click(); }));
+    // The report button is clicked from the fifth list only; an error of the report ends that
+    // click as a whole.
+    connect(btn3, &QPushButton::clicked, this, [this] {
+        try {
+            btn3Click();
+        } catch (...) {
+            if (!inReport_)
+                throw;
+            reportError_ = std::current_exception();
+        }
+    });
+    connect(edt2, &CharacterEdit::clicked, this, guarded([this] { edt2Click(); }));
+    connect(mmo2, &ResultMemo::popupRequested, this, [this](const QPoint& at) { pm1->popup(at); });
+    connect(pm1, &QMenu::aboutToShow, this, guarded([this] { pm1Popup(); }));
+    connect(N1, &QAction::triggered, this, guarded([this] { N1Click(); }));
+    connect(N3, &QAction::triggered, this, guarded([this] { N3Click(); }));
+    connect(N6, &QAction::triggered, this, guarded([this] { N6Click(); }));
+    connect(N5, &QAction::triggered, this, guarded([this] { N5Click(); }));
+    connect(lbl1, &LinkLabel::mouseMoved, this, guarded([this] { lbl1MouseMove(); }));
+    connect(lbl1, &LinkLabel::mouseLeft, this, guarded([this] { lbl1MouseLeave(); }));
+    connect(lbl1, &LinkLabel::clicked, this, guarded([this] { lbl1Click(); }));
+
+    spl1->constrain = [this](int left) {
+        return width() - SplitterWidth - splitPanelWidth(width(), left);
+    };
+    spl1->onMoved = [this](int left) { setConceptPanelWidth(splitPanelWidth(width(), left)); };
+}
+
+void TForm1::arrange() {
+    const DockedLayout layout = dockedLayout(width(), height(), panelWidth_);
+    stat1->setGeometry(layout.stat1);
+    pnl1->setGeometry(layout.pnl1);
+    pnl1->setVisible(panelWidth_ > 0);
+    spl1->setGeometry(layout.spl1);
+    pnl2->setGeometry(layout.pnl2);
+    grp5->setGeometry(layout.grp5);
+    grp7->setGeometry(layout.grp7);
+    mmo2->setGeometry(layout.mmo2);
+    // The input group is docked after the memo, so it lies over the memo's top pixel row.
+    grp7->raise();
+}
+
+void TForm1::setConceptPanelWidth(int width) {
+    panelWidth_ = std::max(0, width);
+    arrange();
+}
+
+void TForm1::centreOnScreen() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    move(available.center() - QPoint(width() / 2, height() / 2));
+}
+
+QLabel* TForm1::statusPanel(int index) const {
+    return statusPanels_[index];
+}
+
+void TForm1::FormCreate() {
+    fillConceptTable();
+}
+
+void TForm1::btn3Click() {
+    const ReportResult report =
+        velmora::btn3Click(big5OrThrow(edt2->text()), big5OrThrow(edt1->text()));
+    if (!report.ok())
+        throw UiError(report.error);
+    appendMemoLines(mmo3, fromBig5Lines(report.lines));
+}
+
+void TForm1::showListsBelow(int level) {
+    ConceptListBox* const lists[NavigatorLevels] = {lst1, lst2, lst3, lst4, lst5};
+    for (int i = level; i < NavigatorLevels; ++i)
+        lists[i]->setItems(fromBig5Lines(navigator_.lists[static_cast<size_t>(i)].items));
+}
+
+void TForm1::lst1Click() {
+    navigator_.lists[0].selected = lst1->selectedPosition();
+    velmora::lst1Click(navigator_);
+    showListsBelow(1);
+}
+
+void TForm1::lst2Click() {
+    navigator_.lists[1].selected = lst2->selectedPosition();
+    velmora::lst2Click(navigator_);
+    showListsBelow(2);
+}
+
+void TForm1::lst3Click() {
+    navigator_.lists[2].selected = lst3->selectedPosition();
+    velmora::lst3Click(navigator_);
+    showListsBelow(3);
+}
+
+void TForm1::lst4Click() {
+    navigator_.lists[3].selected = lst4->selectedPosition();
+    velmora::lst4Click(navigator_);
+    showListsBelow(4);
+}
+
+void TForm1::lst5Click() {
+    navigator_.lists[4].selected = lst5->selectedPosition();
+    const QByteArray code = velmora::lst5Click(navigator_);
+    mmo3->clear();
+    edt1->setText(fromBig5(code));
+    inReport_ = true;
+    reportError_ = nullptr;
+    btn3->click();
+    inReport_ = false;
+    if (reportError_)
+        std::rethrow_exception(std::exchange(reportError_, nullptr));
+    confirmReport();
+}
+
+void TForm1::confirmReport() {
+    const QByteArrayList reportLines = toBig5Lines(memoLines(memoText(mmo3)));
+    MessageBoxRequest request;
+    request.caption = fromBig5(confirmationCaption());
+    request.text = fromBig5(confirmationText(reportLines));
+    request.icon = QMessageBox::Question;
+    request.buttons = QMessageBox::Ok | QMessageBox::Cancel;
+    if (dialogs().showMessage(this, request) != QMessageBox::Ok)
+        return;
+    appendMemoLines(mmo2, fromBig5Lines(memoTransferLines(reportLines)));
+}
+
+void TForm1::edt2Click() {
+    edt2->selectAll();
+}
+
+void TForm1::N3Click() {
+    mmo2->selectAll();
+}
+
+void TForm1::N6Click() {
+    mmo2->selectAll();
+    mmo2->copy();
+    QTextCursor cursor = mmo2->textCursor();
+    cursor.setPosition(cursor.selectionStart());
+    mmo2->setTextCursor(cursor);
+}
+
+void TForm1::N5Click() {
+    MessageBoxRequest request;
+    request.caption = QStringLiteral("請確認");
+    request.text = QStringLiteral("您確定要清除全部內容嗎 ？");
+    request.icon = QMessageBox::Warning;
+    request.buttons = QMessageBox::Yes | QMessageBox::No;
+    // The question belongs to the application rather than to the window.
+    if (dialogs().showMessage(nullptr, request) == QMessageBox::Yes)
+        mmo2->clear();
+}
+
+void TForm1::pm1Popup() {
+    const bool hasText = !memoText(mmo2).isEmpty();
+    for (QAction* item : {N1, N6, N3, N5})
+        item->setEnabled(hasText);
+}
+
+void TForm1::lbl1MouseLeave() {
+    QPalette palette = lbl1->palette();
+    palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
+    lbl1->setPalette(palette);
+}
+
+void TForm1::lbl1MouseMove() {
+    QPalette palette = lbl1->palette();
+    palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    lbl1->setPalette(palette);
+}
+
+void TForm1::lbl1Click() {
+    dialogs().startProgram(QStringLiteral("xdg-open"), {QString::fromUtf8(ReferenceSiteAddress)});
+}
+
+void TForm1::N1Click() {
+    const std::optional<QString> chosen = dialogs().chooseSaveFile(this, dlgSave1);
+    if (!chosen)
+        return;
+    const QString path = withDefaultSuffix(*chosen, dlgSave1.defaultSuffix);
+    dlgSave1.fileName = path;
+    saveBig5File(path, memoTextCrLf(mmo2));
+}
+
+} // namespace velmora

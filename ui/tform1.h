@@ -1,0 +1,119 @@
+#pragma once
+
+#include "concepts/navigator.h"
+#include "ui/dialog_seam.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <array>
+#include <exception>
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTextEdit;
+
+namespace velmora {
+
+class CharacterEdit;
+class ConceptListBox;
+class LinkLabel;
+class PanelSplitter;
+class ResultMemo;
+
+// The program's main window: the character input, the five cascading concept lists, the
+// concept diagram, the result memo with its popup menu, the status bar and the link label.
+// The handlers are thin: the navigator and the report come from the concept lookup.
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Controls, in declaration order.
+    QStatusBar* stat1;
+    QFrame* pnl1;
+    QGroupBox* grp1;
+    ConceptListBox* lst4;
+    QGroupBox* grp4;
+    ConceptListBox* lst3;
+    QGroupBox* grp3;
+    ConceptListBox* lst2;
+    QGroupBox* grp2;
+    ConceptListBox* lst1;
+    PanelSplitter* spl1;
+    QFrame* pnl2;
+    QGroupBox* grp5;
+    QTextEdit* mmo1;
+    ResultMemo* mmo2;
+    QGroupBox* grp6;
+    ConceptListBox* lst5;
+    QPushButton* btn3;
+    QLineEdit* edt1;
+    QGroupBox* grp7;
+    CharacterEdit* edt2;
+    QPlainTextEdit* mmo3;
+    QMenu* pm1;
+    QAction* N1;
+    QAction* N2;
+    QAction* N3;
+    QAction* N4;
+    QAction* N5;
+    QAction* N6;
+    // The menu's images: 0 saving, 1 clearing.
+    std::array<QImage, 2> il1;
+    LinkLabel* lbl1;
+    SaveDialogState dlgSave1;
+
+    // Handlers.
+    void FormCreate();
+    void btn3Click();
+    void lst1Click();
+    void lst2Click();
+    void lst3Click();
+    void lst4Click();
+    void lst5Click();
+    void edt2Click();
+    void N3Click();
+    void N5Click();
+    void N6Click();
+    void pm1Popup();
+    void lbl1MouseLeave();
+    void lbl1MouseMove();
+    void lbl1Click();
+    void N1Click();
+
+    // The two panels of the status bar (0: reference page, 1: credit line).
+    QLabel* statusPanel(int index) const;
+    // The navigator's state behind the five lists.
+    const NavigatorModel& navigator() const { return navigator_; }
+    // Width of the concept panel at the right (0 when the splitter closed it).
+    int conceptPanelWidth() const { return panelWidth_; }
+    void setConceptPanelWidth(int width);
+    // Why the character input last refused a text (empty if it never did).
+    QString lastInputRefusal() const { return lastRefusal_; }
+
+private:
+    void buildControls();
+    void connectHandlers();
+    void arrange();
+    void centreOnScreen();
+    void showListsBelow(int level);
+    void confirmReport();
+
+    NavigatorModel navigator_;
+    int panelWidth_;
+    QString lastRefusal_;
+    QLabel* statusPanels_[2];
+    bool inReport_ = false;
+    std::exception_ptr reportError_;
+};
+
+} // namespace velmora
