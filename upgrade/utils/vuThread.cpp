@@ -473,6 +473,11 @@ void TvuEventThread::Synchronize(const TvuThreadMethod& method) {
     SynchronizeCore(core_, method);
 }
 
+void TvuEventThread::SynchronizeCurrent(const TvuThreadMethod& method) {
+    if (t_current)
+        SynchronizeCore(t_current->shared_from_this(), method);
+}
+
 TThreadPriority TvuEventThread::Priority() const {
     std::lock_guard lock(g_lock);
     const qint64 tid = core_->tid.load();

@@ -107,6 +107,9 @@ public:
 
     // On a worker: the stop token of the run it executes (empty token elsewhere).
     static std::stop_token CurrentStopToken();
+    // On a worker: Synchronize for the run it executes, without touching the component or the
+    // thread object (which may be gone once the run is abandoned). Nothing on other threads.
+    static void SynchronizeCurrent(const TvuThreadMethod& method);
 
 private:
     friend class TvuCustomThread;

@@ -1,0 +1,708 @@
+#include "upgrade/http/vuHTTP.h"
+
+#include "upgrade/http/vuCurlRequest.h"
+#include "upgrade/http/vuHTTPStatus.h"
+#include "upgrade/http/vuTransferStatistics.h"
+#include "upgrade/http/vuURLParts.h"
+#include "upgrade/utils/vuUtils.h"
+
+#include <QBuffer>
+#include <QFile>
+
+#include <chrono>
+#include <mutex>
+#include <stop_token>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A memory stream is sized in advance to an announced length up to this much; beyond, it grows
+// as the body arrives (an announced length is the server's word, not a promise).
+constexpr quint32 MaxPresize = 512u * 1024u * 1024u;
+// The error page of a 401 or 407 answer is kept while the owner is asked for credentials, up to
+// this much.
+constexpr qsizetype MaxHeldBody = 1024 * 1024;
+
+} // namespace
+
+namespace vu_detail {
+
+struct HTTPTransfer final : TvuCurlRequestListener {
+    // The component, while the transfer belongs to it. The worker raises its worker-thread
+    // events under OwnerLock; the GUI thread clears Owner under it when it lets the transfer go.
+    TvuCustomHTTP* Owner = nullptr;
+    std::mutex OwnerLock;
+    std::atomic<bool> Stop{false};
+
+    // Settings, taken when the transfer starts.
+    QByteArray URL, UserAgent, Accept, CAFile, Username, Password, ProxyUsername, ProxyPassword;
+    QByteArrayList Extra;
+    QString OutputFile;
+    bool HideOutputFile = false;
+    TvuHTTPRange Range;
+    TvuHTTPTimeouts Timeouts;
+    qint32 BufferSize = 4096;
+    TvuHTTPProxy Proxy;
+    bool CacheAllowed = true;
+    bool WantHeaders = false, WantProgress = false, WantAuth = false, WantProxyAuth = false;
+
+    // State.
+    qint32 StatusCode = -1;
+    bool Success = false;
+    bool Continue = true;
+    bool TryAgain = false;
+    QByteArray RawHeaders, ContentType, ContentLanguage, ContentEncoding, Location;
+    TDateTime Date = 0, LastModified = 0, Expires = 0;
+    quint32 ContentLength = 0;
+    bool LengthAnnounced = false;
+    quint32 BytesRead = 0;
+    TvuTransferStatistics Stats;
+    Clock::time_point Start;
+
+    // Data and the transfer buffer, guarded by DataLock (the worker writes, the GUI thread may
+    // release them at any time through Abort).
+    std::mutex DataLock;
+    std::unique_ptr<QIODevice> Data;
+    QByteArray* Memory = nullptr; // the bytes of a memory stream
+    bool DataIsFile = false;
+    bool Released = false;
+    std::vector<char> Buffer;
+
+    std::mutex RequestLock;
+    std::shared_ptr<TvuCurlRequest> Request;
+
+    bool Holding = false;
+    QByteArray Held;
+    bool OutputFailed = false;
+    bool WriteFailed = false;
+
+    void Run();
+    void Transfer();
+
+    // Runs f on the GUI thread while the worker waits; nothing once the transfer is let go.
+    template <typename F> void Sync(F f) {
+        if (Stop.load())
+            return;
+        TvuEventThread::SynchronizeCurrent([this, &f] {
+            if (Owner != nullptr && !Stop.load())
+                f(*Owner);
+        });
+    }
+
+    void Status(quint32 code, const QByteArray& info) override {
+        std::lock_guard<std::mutex> guard(OwnerLock);
+        if (Owner == nullptr || Stop.load())
+            return;
+        Owner->DoStatus(code, HTTPStatusText(code));
+        if (code == vuStatusRedirect)
+            Owner->DoRedirected(info);
+    }
+
+    bool HeadersIn() override;
+    bool Body(const char* data, size_t size) override;
+
+    bool AfterHeaders();
+    bool CreateOutput();
+    bool Store(const char* data, size_t size);
+    void Abort() {
+        Stop.store(true);
+        std::lock_guard<std::mutex> guard(RequestLock);
+        if (Request)
+            Request->Abort();
+    }
+    void Detach() {
+        std::lock_guard<std::mutex> guard(OwnerLock);
+        Owner = nullptr;
+    }
+    void ReleaseData() {
+        std::lock_guard<std::mutex> guard(DataLock);
+        Released = true;
+        Data.reset(); // closes an output file
+        Memory = nullptr;
+        std::vector<char>().swap(Buffer);
+    }
+};
+
+bool HTTPTransfer::HeadersIn() {
+    StatusCode = Request->StatusCode();
+    if ((StatusCode == 401 && WantAuth) || (StatusCode == 407 && WantProxyAuth)) {
+        Holding = true;
+        Held.clear();
+        return true;
+    }
+    return AfterHeaders();
+}
+
+bool HTTPTransfer::AfterHeaders() {
+    QByteArray value;
+    if (Request->Query("Content-Type", value))
+        ContentType = value;
+    ContentLength = 0;
+    LengthAnnounced = false;
+    if (Request->Query("Content-Length", value)) {
+        bool ok = false;
+        const qulonglong length = value.trimmed().toULongLong(&ok);
+        // A length beyond 32 bits cannot be counted against: it is treated as not announced.
+        if (ok && length <= 0xFFFFFFFFull) {
+            ContentLength = static_cast<quint32>(length);
+            LengthAnnounced = true;
+        }
+    }
+    if (WantHeaders) {
+        RawHeaders = Request->RawHeaders();
+        auto text = [&](const char* name) {
+            QByteArray v;
+            return Request->Query(name, v) ? v : QByteArray();
+        };
+        auto date = [&](const char* name) {
+            QByteArray v;
+            return Request->Query(name, v) ? ParseHTTPDate(v) : TDateTime(0);
+        };
+        ContentLanguage = text("Content-Language");
+        ContentEncoding = text("Content-Encoding");
+        Location = text("Location");
+        Date = date("Date");
+        LastModified = date("Last-Modified");
+        Expires = date("Expires");
+        Sync([this](TvuCustomHTTP& o) { o.DoHeaderInfo(Continue); });
+    }
+    if (Stop.load() || !Continue)
+        return false;
+    return CreateOutput();
+}
+
+bool HTTPTransfer::CreateOutput() {
+    std::lock_guard<std::mutex> guard(DataLock);
+    if (Released || Stop.load())
+        return false;
+    if (!OutputFile.isEmpty()) {
+        QFile::remove(OutputFile);
+        auto file = std::make_unique<QFile>(OutputFile);
+        QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        if (!HideOutputFile)
+            mode |= QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        if (file->open(QIODevice::WriteOnly | QIODevice::Truncate, mode)) {
+            Data = std::move(file);
+            DataIsFile = true;
+            return true;
+        }
+        if (LengthAnnounced) {
+            OutputFailed = true; // Success stays as it is; the completion finds no data
+            return false;
+        }
+    }
+    auto buffer = std::make_unique<QBuffer>();
+    Memory = &buffer->buffer();
+    if (LengthAnnounced)
+        Memory->reserve(static_cast<qsizetype>(std::min(ContentLength, MaxPresize)));
+    buffer->open(QIODevice::ReadWrite);
+    Data = std::move(buffer);
+    DataIsFile = false;
+    return true;
+}
+
+bool HTTPTransfer::Store(const char* data, size_t size) {
+    const size_t chunk = static_cast<size_t>(BufferSize);
+    while (size > 0) {
+        const size_t n = std::min(size, chunk);
+        {
+            std::lock_guard<std::mutex> guard(DataLock);
+            if (Released || Stop.load() || !Data)
+                return false;
+            if (Data->write(data, static_cast<qint64>(n)) != static_cast<qint64>(n)) {
+                WriteFailed = true;
+                return false;
+            }
+        }
+        BytesRead += static_cast<quint32>(n);
+        data += n;
+        size -= n;
+        if (WantProgress) {
+            const auto ms =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
+            Stats = ComputeTransferStatistics(ContentLength, BytesRead, static_cast<quint32>(ms));
+            Sync([this](TvuCustomHTTP& o) { o.DoTransferProgress(Data.get()); });
+            if (Stop.load())
+                return false;
+        }
+    }
+    return true;
+}
+
+bool HTTPTransfer::Body(const char* data, size_t size) {
+    if (Holding) {
+        const qsizetype room = MaxHeldBody - Held.size();
+        if (room > 0)
+            Held.append(data, std::min<qsizetype>(room, static_cast<qsizetype>(size)));
+        return true;
+    }
+    return Store(data, size);
+}
+
+void HTTPTransfer::Run() {
+    Transfer();
+    // The handles are closed here, on the worker, so that their last notifications come from it.
+    std::shared_ptr<TvuCurlRequest> request;
+    {
+        std::lock_guard<std::mutex> guard(RequestLock);
+        request = std::move(Request);
+    }
+    request.reset();
+}
+
+void HTTPTransfer::Transfer() {
+    // 1.
+    StatusCode = -1;
+    ContentType.clear();
+    Start = Clock::now();
+    Continue = true;
+    Success = false;
+
+    // An abandoned run (Abort, a new Read, destruction) stops its request at once.
+    std::stop_callback onStop(TvuEventThread::CurrentStopToken(), [this] { Abort(); });
+    if (Stop.load())
+        return;
+
+    // 2.
+    TvuURLParts url;
+    if (!CrackURL(URL, url))
+        return; // no status: the server counts as unreachable
+    const QByteArray user = url.HasUserName ? url.UserName : Username;
+    const QByteArray password = url.HasPassword ? url.Password : Password;
+
+    TvuCurlRequest::Outcome outcome = TvuCurlRequest::Outcome::Complete;
+    if (url.Scheme == "file") {
+        // 3. Read the local file; no header event.
+        QFile local(QString::fromLocal8Bit(url.URLPath));
+        const bool opened = local.open(QIODevice::ReadOnly);
+        ContentLength = opened ? static_cast<quint32>(local.size() & 0xFFFFFFFF) : 0;
+        StatusCode = opened ? 200 : 404;
+        // 13.
+        if (!CreateOutput())
+            return;
+        // 14.
+        BytesRead = 0;
+        {
+            std::lock_guard<std::mutex> guard(DataLock);
+            Buffer.resize(static_cast<size_t>(BufferSize));
+        }
+        while (opened && !Stop.load()) {
+            const qint64 n = local.read(Buffer.data(), BufferSize);
+            if (n <= 0)
+                break;
+            if (!Store(Buffer.data(), static_cast<size_t>(n)))
+                break;
+        }
+        if (Stop.load())
+            return;
+        if (WriteFailed)
+            return;
+    } else {
+        if (url.Scheme != "http" && url.Scheme != "https")
+            return;
+        // 4. to 8.
+        auto request = std::make_shared<TvuCurlRequest>();
+        {
+            std::lock_guard<std::mutex> guard(RequestLock);
+            Request = request;
+        }
+        if (Stop.load())
+            return;
+        TvuCurlRequestOptions options;
+        options.URL = url.BareURL;
+        options.HasCredentials = !user.isEmpty() || !password.isEmpty();
+        options.Username = user;
+        options.Password = password;
+        options.UserAgent = UserAgent;
+        options.Accept = Accept;
+        for (const QByteArray& line : Extra)
+            options.Headers.append(line);
+        QByteArray range = Range.HeaderLine();
+        while (range.endsWith('\n') || range.endsWith('\r'))
+            range.chop(1);
+        if (!range.isEmpty())
+            options.Headers.append(range);
+        options.NoCache = !CacheAllowed;
+        options.Proxy = Proxy;
+        options.ConnectTimeout = Timeouts.ConnectTimeout;
+        options.StallTimeout =
+            Timeouts.ReceiveTimeout != 0 ? Timeouts.ReceiveTimeout : Timeouts.SendTimeout;
+        options.CAFile = CAFile;
+        if (!request->Open(options, this))
+            return;
+        Success = true;
+        if (!ProxyUsername.isEmpty() || !ProxyPassword.isEmpty())
+            request->SetProxyCredentials(ProxyUsername, ProxyPassword);
+
+        // 9. Send, asking for credentials while the handlers want to try again.
+        while (true) {
+            TryAgain = false;
+            Holding = false;
+            outcome = request->Send();
+            if (outcome == TvuCurlRequest::Outcome::Aborted || Stop.load())
+                return;
+            if (outcome == TvuCurlRequest::Outcome::NoResponse) {
+                Success = false;
+                return;
+            }
+            if (!Holding)
+                break;
+            Holding = false;
+            if (StatusCode == 401) {
+                QByteArray header;
+                ContentType.clear();
+                if (Request->Query("WWW-Authenticate", header)) {
+                    ContentType = header;
+                    const qsizetype quote = header.indexOf("=\"");
+                    if (quote >= 0) {
+                        ContentType = header.mid(quote + 2);
+                        ContentType.chop(1);
+                    }
+                }
+                const QByteArray realm = ContentType;
+                Sync([&](TvuCustomHTTP& o) {
+                    o.DoAuthorizationRequest(realm, TryAgain);
+                    Username = o.HTTPUsername();
+                    Password = o.HTTPPassword();
+                });
+                request->SetCredentials(Username, Password);
+            } else {
+                Sync([&](TvuCustomHTTP& o) {
+                    o.DoProxyAuthenticationRequest(TryAgain);
+                    ProxyUsername = o.ProxyUsername();
+                    ProxyPassword = o.ProxyPassword();
+                });
+                request->SetProxyCredentials(ProxyUsername, ProxyPassword);
+            }
+            if (Stop.load())
+                return;
+            if (TryAgain)
+                continue;
+            // The answer stands: read it like any other (10. to 14.), from what was kept.
+            if (!AfterHeaders()) {
+                outcome = TvuCurlRequest::Outcome::Stopped;
+                break;
+            }
+            BytesRead = 0;
+            if (!Store(Held.constData(), static_cast<size_t>(Held.size())))
+                outcome = TvuCurlRequest::Outcome::Stopped;
+            Held.clear();
+            break;
+        }
+        if (outcome == TvuCurlRequest::Outcome::Stopped) {
+            if (!Continue || OutputFailed || Stop.load())
+                return; // cancelled, or no output could be made (Success stays set)
+            if (WriteFailed) {
+                Success = false;
+                return;
+            }
+        }
+    }
+
+    // 15.
+    Success = StatusCode == 200;
+    if (Success && LengthAnnounced && Data)
+        Success = BytesRead == ContentLength;
+    // A body that broke off (an error, a stall, a bad chunked encoding) is not a success even
+    // when its length was never announced.
+    if (Success && outcome == TvuCurlRequest::Outcome::BodyFailed)
+        Success = false;
+}
+
+} // namespace vu_detail
+
+using vu_detail::HTTPTransfer;
+
+// ---- TvuCustomHTTP
+// -------------------------------------------------------------------------------
+
+TvuCustomHTTP::TvuCustomHTTP(QObject* owner)
+    : TvuLoginComponent(owner), userAgent_("vuHTTP component (velmora.invalid)"),
+      worker_(new TvuCustomThread(this)) {}
+
+TvuCustomHTTP::~TvuCustomHTTP() {
+    BeginDestroy();
+    if (transfer_) {
+        transfer_->Abort();
+        transfer_->Detach();
+    }
+    if (worker_->Running())
+        worker_->Terminate(true);
+    if (transfer_)
+        transfer_->ReleaseData();
+    delete worker_;
+    worker_ = nullptr;
+}
+
+TThreadPriority TvuCustomHTTP::ThreadPriority() const {
+    return worker_->Priority();
+}
+
+void TvuCustomHTTP::SetThreadPriority(TThreadPriority value) {
+    worker_->SetPriority(value);
+}
+
+bool TvuCustomHTTP::Read() {
+    if (busy_)
+        return false;
+    busy_ = true;
+    auto t = std::make_shared<HTTPTransfer>();
+    t->Owner = this;
+    t->URL = url_;
+    t->UserAgent = userAgent_;
+    t->Accept = acceptTypes_;
+    t->CAFile = caFile_.toLocal8Bit();
+    t->Username = HTTPUsername();
+    t->Password = HTTPPassword();
+    t->ProxyUsername = proxyUsername_;
+    t->ProxyPassword = proxyPassword_;
+    t->Extra = extraHeaders_;
+    t->OutputFile = outputFile_;
+    t->HideOutputFile = hideOutputFile_;
+    t->Range = range_;
+    t->Timeouts = timeouts_;
+    t->BufferSize = transferBufferSize_;
+    t->Proxy = proxy_;
+    t->CacheAllowed = cacheAllowed_;
+    t->WantHeaders = static_cast<bool>(OnHeaderInfo);
+    t->WantProgress = static_cast<bool>(OnTransferProgress);
+    t->WantAuth = static_cast<bool>(OnAuthorizationRequest);
+    t->WantProxyAuth = static_cast<bool>(OnProxyAuthenticationRequest);
+    if (transfer_)
+        transfer_->Detach();
+    transfer_ = t;
+    worker_->SetOnExecute([t](TvuCustomThread*) { t->Run(); });
+    worker_->SetOnException([this, t](TvuCustomThread*) {
+        if (transfer_ == t)
+            FailureReport(worker_);
+    });
+    worker_->SetOnFinish([this, t](TvuCustomThread*) {
+        if (transfer_ == t)
+            Completion(worker_);
+    });
+    worker_->Execute();
+    return true;
+}
+
+void TvuCustomHTTP::Abort() {
+    auto t = transfer_;
+    if (t)
+        t->Abort();
+    if (Transferring()) {
+        worker_->Terminate(true);
+        if (t)
+            t->Detach();
+        if (!Destroying())
+            DoTransferAborted();
+    } else if (t) {
+        t->Detach();
+    }
+    ReleaseData();
+}
+
+void TvuCustomHTTP::ReleaseData() {
+    if (transfer_)
+        transfer_->ReleaseData();
+    busy_ = false;
+}
+
+bool TvuCustomHTTP::Transferring() const {
+    return worker_ != nullptr && worker_->Running();
+}
+
+QString TvuCustomHTTP::URLFileName() const {
+    return URLToFileName(QString::fromLocal8Bit(url_));
+}
+
+QByteArray TvuCustomHTTP::URLHostName() const {
+    TvuURLParts parts;
+    return CrackURL(url_, parts) ? parts.HostName : QByteArray();
+}
+
+void TvuCustomHTTP::FailureReport(TvuCustomThread*) {
+    // The work ended in an exception: whatever it had reached is no success.
+    transfer_->Success = false;
+    DoTransferFailed();
+}
+
+void TvuCustomHTTP::Completion(TvuCustomThread*) {
+    auto t = transfer_; // kept alive through the handlers, which may start a new transfer
+    // 1. The worker has closed its handles; rewind the data for the handlers.
+    if (t->Data)
+        t->Data->seek(0);
+    bool deleteFile = false;
+    const QString outputFile = t->OutputFile;
+    // A handler that calls Abort lets the transfer go: nothing more of it is raised then.
+    auto live = [&t] { return t->Owner != nullptr; };
+    // 2.
+    if (t->Continue) {
+        if (t->Success) {
+            if (!t->Data) {
+                DoTransferFailed();
+            } else if (t->DataIsFile) {
+                t->ReleaseData(); // the file is complete and closed
+                if (transfer_ == t)
+                    busy_ = false;
+                DoDone(nullptr);
+            } else {
+                DoDone(t->Data.get());
+            }
+        } else {
+            deleteFile = t->DataIsFile;
+            DoTransferFailed();
+            if (!live()) {
+            } else if (t->StatusCode == 200) {
+                DoConnectionLost(t->Data.get());
+            } else if (t->StatusCode == -1) {
+                DoServerUnreachable();
+            } else {
+                DoHTTPError(t->Data.get());
+            }
+        }
+    }
+    const bool cancelled = !t->Continue && live();
+    // 3. Release this transfer's data (a handler may have started the next transfer already).
+    t->ReleaseData();
+    t->Detach();
+    if (transfer_ == t)
+        busy_ = false;
+    if (deleteFile)
+        QFile::remove(outputFile);
+    // 4.
+    if (cancelled)
+        DoCancelled();
+}
+
+// ---- State
+// ----------------------------------------------------------------------------------------
+
+qint32 TvuCustomHTTP::StatusCode() const {
+    return transfer_ ? transfer_->StatusCode : -1;
+}
+bool TvuCustomHTTP::Success() const {
+    return transfer_ && transfer_->Success;
+}
+QByteArray TvuCustomHTTP::RawHeaders() const {
+    return transfer_ ? transfer_->RawHeaders : "";
+}
+QByteArray TvuCustomHTTP::ContentType() const {
+    return transfer_ ? transfer_->ContentType : "";
+}
+QByteArray TvuCustomHTTP::ContentLanguage() const {
+    return transfer_ ? transfer_->ContentLanguage : "";
+}
+QByteArray TvuCustomHTTP::ContentEncoding() const {
+    return transfer_ ? transfer_->ContentEncoding : "";
+}
+QByteArray TvuCustomHTTP::Location() const {
+    return transfer_ ? transfer_->Location : "";
+}
+TDateTime TvuCustomHTTP::Date() const {
+    return transfer_ ? transfer_->Date : 0;
+}
+TDateTime TvuCustomHTTP::LastModified() const {
+    return transfer_ ? transfer_->LastModified : 0;
+}
+TDateTime TvuCustomHTTP::Expires() const {
+    return transfer_ ? transfer_->Expires : 0;
+}
+quint32 TvuCustomHTTP::ContentLength() const {
+    return transfer_ ? transfer_->ContentLength : 0;
+}
+quint32 TvuCustomHTTP::BytesRead() const {
+    return transfer_ ? transfer_->BytesRead : 0;
+}
+quint8 TvuCustomHTTP::PercentsDone() const {
+    return transfer_ ? transfer_->Stats.PercentsDone : 0;
+}
+qint32 TvuCustomHTTP::ElapsedTime() const {
+    return transfer_ ? transfer_->Stats.ElapsedTime : 0;
+}
+qint32 TvuCustomHTTP::EstimatedTimeLeft() const {
+    return transfer_ ? transfer_->Stats.EstimatedTimeLeft : 0;
+}
+float TvuCustomHTTP::TransferRate() const {
+    return transfer_ ? transfer_->Stats.TransferRate : 0;
+}
+QIODevice* TvuCustomHTTP::Data() const {
+    return transfer_ ? transfer_->Data.get() : nullptr;
+}
+
+// ---- Hooks
+// ----------------------------------------------------------------------------------------
+
+void TvuCustomHTTP::DoHeaderInfo(bool& continueTransfer) {
+    if (OnHeaderInfo) {
+        auto& t = *transfer_;
+        OnHeaderInfo(this, t.StatusCode, t.RawHeaders, t.ContentType, t.ContentLanguage,
+                     t.ContentEncoding, t.Location, t.ContentLength, t.Date, t.LastModified,
+                     t.Expires, continueTransfer);
+    }
+}
+
+void TvuCustomHTTP::DoDone(QIODevice* data) {
+    if (OnDone)
+        OnDone(this, transfer_->ContentType, transfer_->BytesRead, data);
+}
+
+void TvuCustomHTTP::DoCancelled() {
+    if (OnCancelled)
+        OnCancelled(this);
+}
+
+void TvuCustomHTTP::DoTransferProgress(QIODevice* data) {
+    if (OnTransferProgress) {
+        auto& t = *transfer_;
+        OnTransferProgress(this, t.ContentType, t.ContentLength, t.BytesRead, t.Stats.ElapsedTime,
+                           t.Stats.EstimatedTimeLeft, t.Stats.PercentsDone, t.Stats.TransferRate,
+                           data);
+    }
+}
+
+void TvuCustomHTTP::DoStatus(quint32 statusCode, const QByteArray& statusText) {
+    if (OnStatus)
+        OnStatus(this, statusCode, statusText);
+}
+
+void TvuCustomHTTP::DoRedirected(const QByteArray& newURL) {
+    if (OnRedirected)
+        OnRedirected(this, newURL);
+}
+
+void TvuCustomHTTP::DoTransferFailed() {
+    if (OnTransferFailed)
+        OnTransferFailed(this);
+}
+
+void TvuCustomHTTP::DoTransferAborted() {
+    if (OnTransferAborted)
+        OnTransferAborted(this);
+}
+
+void TvuCustomHTTP::DoConnectionLost(QIODevice* data) {
+    if (OnConnectionLost)
+        OnConnectionLost(this, transfer_->ContentType, transfer_->ContentLength,
+                         transfer_->BytesRead, data);
+}
+
+void TvuCustomHTTP::DoServerUnreachable() {
+    if (OnServerUnreachable)
+        OnServerUnreachable(this);
+}
+
+void TvuCustomHTTP::DoHTTPError(QIODevice* data) {
+    if (OnHTTPError)
+        OnHTTPError(this, transfer_->StatusCode, data);
+}
+
+void TvuCustomHTTP::DoAuthorizationRequest(const QByteArray& realm, bool& tryAgain) {
+    if (OnAuthorizationRequest)
+        OnAuthorizationRequest(this, realm, tryAgain);
+}
+
+void TvuCustomHTTP::DoProxyAuthenticationRequest(bool& tryAgain) {
+    if (OnProxyAuthenticationRequest)
+        OnProxyAuthenticationRequest(this, proxyUsername_, proxyPassword_, tryAgain);
+}

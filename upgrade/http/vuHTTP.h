@@ -1,0 +1,203 @@
+// TvuCustomHTTP: a non-visual component that fetches one address at a time ("http", "https" or
+// "file") on a worker thread and reports on the GUI thread through events, the body either in a
+// memory stream or in an output file.
+//
+// Every transfer ends in exactly one outcome, reported on the GUI thread by the completion:
+//   done               OnDone (no stream when the body went to OutputFile: the file is closed)
+//   cancelled          OnCancelled (OnHeaderInfo cleared Continue; no body read, no file made)
+//   connection lost    OnTransferFailed, OnConnectionLost (status 200, body incomplete)
+//   server unreachable OnTransferFailed, OnServerUnreachable (no HTTP status at all)
+//   HTTP error         OnTransferFailed, OnHTTPError (any other status; the error page in Data)
+// and a partial output file is deleted. Busy is cleared on every path. Abort() stops a running
+// transfer at once (OnTransferAborted, then ReleaseData); nothing of that transfer is raised after.
+//
+// While a transfer runs: OnHeaderInfo (once the headers are in, before any body byte is stored),
+// OnTransferProgress (after every chunk of at most TransferBufferSize bytes),
+// OnAuthorizationRequest (status 401) and OnProxyAuthenticationRequest (status 407) run on the GUI
+// thread while the worker waits. OnStatus and OnRedirected run on the worker thread: their handlers
+// must not touch windows.
+//
+// Streams passed in Data belong to the component: read them during the event only.
+//
+// Derived components (the upgrader) either assign the events or override the protected Do*
+// hooks; each hook is called at the moment its event is due and by default raises the event when
+// it is assigned. Whether OnHeaderInfo, OnTransferProgress, OnAuthorizationRequest and
+// OnProxyAuthenticationRequest are assigned also decides whether the transfer collects headers,
+// computes statistics, and asks for credentials, so a derived component that wants them assigns
+// those events.
+#pragma once
+
+#include "upgrade/utils/vuDateTime.h"
+#include "upgrade/utils/vuHTTPSettings.h"
+#include "upgrade/utils/vuThread.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QIODevice;
+
+// ---- Event types -------------------------------------------------------------------------------
+
+using TvuHTTPNotifyEvent = std::function<void(QObject* Sender)>;
+using TvuHTTPHeaderInfoEvent = std::function<void(
+    QObject* Sender, qint32 StatusCode, const QByteArray& RawHeaders, const QByteArray& ContentType,
+    const QByteArray& ContentLanguage, const QByteArray& ContentEncoding,
+    const QByteArray& Location, quint32 ContentLength, TDateTime Date, TDateTime LastModified,
+    TDateTime Expires, bool& Continue)>;
+using TvuHTTPDoneEvent = std::function<void(QObject* Sender, const QByteArray& ContentType,
+                                            quint32 DataSize, QIODevice* Data)>;
+using TvuHTTPProgressEvent =
+    std::function<void(QObject* Sender, const QByteArray& ContentType, quint32 ContentLength,
+                       quint32 BytesRead, qint32 ElapsedTime, qint32 EstimatedTimeLeft,
+                       quint8 PercentsDone, float TransferRate, QIODevice* Data)>;
+using TvuHTTPStatusEvent =
+    std::function<void(QObject* Sender, quint32 StatusCode, const QByteArray& StatusText)>;
+using TvuHTTPRedirectedEvent = std::function<void(QObject* Sender, const QByteArray& NewURL)>;
+using TvuHTTPConnectionLostEvent =
+    std::function<void(QObject* Sender, const QByteArray& ContentType, quint32 ContentLength,
+                       quint32 BytesRead, QIODevice* Data)>;
+using TvuHTTPErrorEvent = std::function<void(QObject* Sender, qint32 StatusCode, QIODevice* Data)>;
+
+namespace vu_detail {
+struct HTTPTransfer;
+}
+
+class TvuCustomHTTP : public TvuLoginComponent {
+    Q_OBJECT
+public:
+    explicit TvuCustomHTTP(QObject* owner = nullptr);
+    // Abandons a running transfer (no event is raised) and frees everything.
+    ~TvuCustomHTTP() override;
+
+    // ---- Settings (read at the start of each transfer) ---------------------------------------
+    QByteArrayList& ExtraHeaders() { return extraHeaders_; } // extra request header lines
+    const QByteArrayList& ExtraHeaders() const { return extraHeaders_; }
+    QByteArray AcceptTypes() const { return acceptTypes_; }
+    void SetAcceptTypes(const QByteArray& value) { acceptTypes_ = value; }
+    QByteArray UserAgent() const { return userAgent_; }
+    void SetUserAgent(const QByteArray& value) { userAgent_ = value; }
+    // When set, the body goes to this file (created afresh); when empty, into memory.
+    QString OutputFile() const { return outputFile_; }
+    void SetOutputFile(const QString& value) { outputFile_ = value; }
+    // Linux has no hidden or temporary file attributes: a hidden output file is created readable
+    // and writable by its owner only.
+    bool HideOutputFile() const { return hideOutputFile_; }
+    void SetHideOutputFile(bool value) { hideOutputFile_ = value; }
+    QByteArray URL() const { return url_; }
+    void SetURL(const QByteArray& value) { url_ = value; }
+    TvuHTTPRange* Range() { return &range_; }
+    TvuHTTPTimeouts* Timeouts() { return &timeouts_; }
+    TvuBufferSize TransferBufferSize() const { return transferBufferSize_; }
+    void SetTransferBufferSize(TvuBufferSize value) { transferBufferSize_ = value; }
+    TvuHTTPProxy* Proxy() { return &proxy_; }
+    const TvuHTTPProxy* Proxy() const { return &proxy_; }
+    // There is no local cache: false only adds the no-cache request headers.
+    bool CacheAllowed() const { return cacheAllowed_; }
+    void SetCacheAllowed(bool value) { cacheAllowed_ = value; }
+    // Certificates (PEM file) trusted for https instead of the system's; empty = the system's.
+    QString CertificateAuthorityFile() const { return caFile_; }
+    void SetCertificateAuthorityFile(const QString& value) { caFile_ = value; }
+    TThreadPriority ThreadPriority() const;
+    void SetThreadPriority(TThreadPriority value);
+
+    // ---- Operations -----------------------------------------------------------------------------
+    // False when Busy; otherwise sets Busy, starts the transfer on the worker and returns true.
+    bool Read();
+    // Stops a running transfer: OnTransferAborted (unless the component is being destroyed),
+    // then ReleaseData. Also releases the data of a finished transfer.
+    void Abort();
+    // Frees the transfer buffer and Data (closing an output file) and clears Busy.
+    void ReleaseData();
+    // True while a transfer runs on the worker.
+    bool Transferring() const;
+    bool Busy() const { return busy_; }
+    QString URLFileName() const;
+    // Host name part of URL; empty when the URL cannot be cracked.
+    QByteArray URLHostName() const;
+
+    // ---- State of the last transfer (valid in its events and after its completion) -------------
+    qint32 StatusCode() const;
+    bool Success() const;
+    QByteArray RawHeaders() const;
+    QByteArray ContentType() const;
+    QByteArray ContentLanguage() const;
+    QByteArray ContentEncoding() const;
+    QByteArray Location() const;
+    TDateTime Date() const;
+    TDateTime LastModified() const;
+    TDateTime Expires() const;
+    quint32 ContentLength() const;
+    quint32 BytesRead() const;
+    quint8 PercentsDone() const;
+    qint32 ElapsedTime() const;
+    qint32 EstimatedTimeLeft() const;
+    float TransferRate() const;
+    QByteArray ProxyUsername() const { return proxyUsername_; }
+    void SetProxyUsername(const QByteArray& value) { proxyUsername_ = value; }
+    QByteArray ProxyPassword() const { return proxyPassword_; }
+    void SetProxyPassword(const QByteArray& value) { proxyPassword_ = value; }
+    // The body stream of the last transfer; null when none (or released).
+    QIODevice* Data() const;
+
+    // ---- Events, in the order of their slots --------------------------------------------------
+    TvuHTTPHeaderInfoEvent OnHeaderInfo;
+    TvuHTTPDoneEvent OnDone;
+    TvuHTTPNotifyEvent OnCancelled;
+    TvuHTTPProgressEvent OnTransferProgress;
+    TvuHTTPStatusEvent OnStatus;
+    TvuHTTPRedirectedEvent OnRedirected;
+    TvuHTTPNotifyEvent OnTransferFailed;
+    TvuHTTPNotifyEvent OnTransferAborted;
+    TvuHTTPConnectionLostEvent OnConnectionLost;
+    TvuHTTPNotifyEvent OnServerUnreachable;
+    TvuHTTPErrorEvent OnHTTPError;
+    TvuHTTPPasswordRequestEvent OnAuthorizationRequest;
+    TvuHTTPProxyAuthenticationEvent OnProxyAuthenticationRequest;
+
+    // The worker component (for tests and the benchmark).
+    TvuCustomThread* Worker() const { return worker_; }
+
+protected:
+    // Hooks, each raising its event when assigned. GUI thread unless said otherwise.
+    virtual void DoHeaderInfo(bool& continueTransfer);
+    virtual void DoDone(QIODevice* data);
+    virtual void DoCancelled();
+    virtual void DoTransferProgress(QIODevice* data);
+    virtual void DoStatus(quint32 statusCode, const QByteArray& statusText); // worker thread
+    virtual void DoRedirected(const QByteArray& newURL);                     // worker thread
+    virtual void DoTransferFailed();
+    virtual void DoTransferAborted();
+    virtual void DoConnectionLost(QIODevice* data);
+    virtual void DoServerUnreachable();
+    virtual void DoHTTPError(QIODevice* data);
+    virtual void DoAuthorizationRequest(const QByteArray& realm, bool& tryAgain);
+    virtual void DoProxyAuthenticationRequest(bool& tryAgain);
+
+private:
+    friend struct vu_detail::HTTPTransfer;
+    void FailureReport(TvuCustomThread* sender); // GUI: an exception on the worker
+    void Completion(TvuCustomThread* sender);    // GUI: the end of a run
+
+    QByteArrayList extraHeaders_;
+    QByteArray acceptTypes_ = "text/html, */*";
+    QByteArray userAgent_;
+    QString outputFile_;
+    bool hideOutputFile_ = false;
+    QByteArray url_;
+    TvuHTTPRange range_;
+    TvuHTTPTimeouts timeouts_;
+    TvuBufferSize transferBufferSize_ = 4096;
+    TvuHTTPProxy proxy_;
+    bool cacheAllowed_ = true;
+    QString caFile_;
+    bool busy_ = false;
+    TvuCustomThread* worker_ = nullptr;
+    QByteArray proxyUsername_;
+    QByteArray proxyPassword_;
+    // The state of the current (or last) transfer, shared with its worker.
+    std::shared_ptr<vu_detail::HTTPTransfer> transfer_;
+};

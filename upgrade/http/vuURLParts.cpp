@@ -1,0 +1,62 @@
+#include "upgrade/http/vuURLParts.h"
+
+#include <curl/curl.h>
+
+#include <memory>
+
+namespace {
+
+struct UrlDeleter {
+    void operator()(CURLU* u) const { curl_url_cleanup(u); }
+};
+
+bool getPart(CURLU* u, CURLUPart what, unsigned flags, QByteArray& out) {
+    char* text = nullptr;
+    if (curl_url_get(u, what, &text, flags) != CURLUE_OK)
+        return false;
+    out = QByteArray(text);
+    curl_free(text);
+    return true;
+}
+
+} // namespace
+
+QByteArray CompleteURL(const QByteArray& url) {
+    return url.contains("://") ? url : QByteArray("http://") + url;
+}
+
+bool CrackURL(const QByteArray& url, TvuURLParts& parts) {
+    parts = TvuURLParts();
+    const QByteArray full = CompleteURL(url);
+    std::unique_ptr<CURLU, UrlDeleter> u(curl_url());
+    if (!u || full.contains('\0'))
+        return false;
+    const unsigned parseFlags = CURLU_NON_SUPPORT_SCHEME | CURLU_ALLOW_SPACE;
+    if (curl_url_set(u.get(), CURLUPART_URL, full.constData(), parseFlags) != CURLUE_OK)
+        return false;
+    if (!getPart(u.get(), CURLUPART_SCHEME, 0, parts.Scheme))
+        return false;
+    parts.Scheme = parts.Scheme.toLower();
+    const bool isFile = parts.Scheme == "file";
+    if (!getPart(u.get(), CURLUPART_HOST, 0, parts.HostName)) {
+        if (!isFile)
+            return false;
+        parts.HostName.clear();
+    }
+    if (parts.HostName.startsWith('[') && parts.HostName.endsWith(']'))
+        parts.HostName = parts.HostName.mid(1, parts.HostName.size() - 2);
+    QByteArray port;
+    if (getPart(u.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT, port))
+        parts.Port = port.toInt();
+    parts.HasUserName = getPart(u.get(), CURLUPART_USER, CURLU_URLDECODE, parts.UserName);
+    parts.HasPassword = getPart(u.get(), CURLUPART_PASSWORD, CURLU_URLDECODE, parts.Password);
+    getPart(u.get(), CURLUPART_PATH, isFile ? CURLU_URLDECODE : 0u, parts.URLPath);
+    QByteArray query;
+    if (getPart(u.get(), CURLUPART_QUERY, 0, query))
+        parts.ExtraInfo = "?" + query;
+    curl_url_set(u.get(), CURLUPART_USER, nullptr, 0);
+    curl_url_set(u.get(), CURLUPART_PASSWORD, nullptr, 0);
+    curl_url_set(u.get(), CURLUPART_FRAGMENT, nullptr, 0);
+    getPart(u.get(), CURLUPART_URL, 0, parts.BareURL);
+    return true;
+}
