@@ -410,18 +410,32 @@ QString GetTempDir() {
             return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
         }
     }
-    const uid_t uid = getuid();
-    const QByteArray own = "/tmp/velmora-" + QByteArray::number(static_cast<qulonglong>(uid));
-    if (mkdir(own.constData(), 0700) == 0 || errno == EEXIST) {
-        struct stat st {};
-        if (lstat(own.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid) {
-            if ((st.st_mode & 077) == 0 || chmod(own.constData(), 0700) == 0)
-                return QString::fromLocal8Bit(own) + QLatin1Char('/');
-        }
-    }
+    const QString own =
+        QStringLiteral("/tmp/velmora-") + QString::number(static_cast<qulonglong>(getuid()));
+    if (EnsurePrivateFolder(own))
+        return own + QLatin1Char('/');
     QString dir =
         QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
     return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+}
+
+bool EnsurePrivateFolder(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty())
+        return false;
+    if (mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    // Opened without following links, then checked through the open descriptor, so that the
+    // folder cannot be swapped between the check and the change of mode.
+    const int fd = open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid();
+    if (ok && (st.st_mode & 077) != 0)
+        ok = fchmod(fd, st.st_mode & 0700) == 0;
+    close(fd);
+    return ok;
 }
 
 QString URLToFileName(const QString& url) {

@@ -79,6 +79,10 @@ void SetProcessStarter(TvuProcessStarter starter);
 // (not a symbolic link) owned by the user with no access for others; otherwise the folder of the
 // running program.
 QString GetTempDir();
+// Makes `path` a private folder of the user: creates it with mode 0700 when missing; accepts it
+// only when it is a real folder (not a symbolic link) owned by the user, removing any group or
+// other access. False when it cannot be made so.
+bool EnsurePrivateFolder(const QString& path);
 
 // The part of a URL after its last "/", "\" or ":" (every "/" read as "\"). "a/dir/setup.exe"
 // gives "setup.exe", a URL ending in "/" gives "".
