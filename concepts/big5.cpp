@@ -69,7 +69,7 @@ bool isEtenBlock(unsigned char lead, unsigned char trail) {
     if (lead == 0xC7)
         return true;
     if (lead == 0xC8)
-        return trail <= 0x75 && trail >= 0x40 && (trail <= 0x7E || trail >= 0xA1);
+        return trail >= 0x40 && trail <= 0x75;
     return false;
 }
 
@@ -78,23 +78,30 @@ QString fromBig5(const QByteArray& big5) {
     QStringDecoder eten(kEtenCodec, QStringConverter::Flag::Stateless);
     QString out;
     out.reserve(big5.size());
+    // Runs of ordinary bytes go to the code page 950 decoder in one piece; each ETEN character
+    // goes to the other one.
     qsizetype runStart = 0;
-    qsizetype i = 0;
     auto flushRun = [&](qsizetype end) {
         if (end > runStart)
             out += cp950(QByteArrayView(big5).sliced(runStart, end - runStart));
     };
+    qsizetype i = 0;
+    qsizetype lastLength = 0;
     while (i < big5.size()) {
         if (startsEtenChar(big5, i)) {
             flushRun(i);
             out += eten(QByteArrayView(big5).sliced(i, 2));
-            i += 2;
-            runStart = i;
-        } else {
-            i += charLength(big5, i);
+            runStart = i + 2;
         }
+        lastLength = charLength(big5, i);
+        i += lastLength;
     }
-    flushRun(big5.size());
+    // The stateless decoder drops a lead byte that ends the text; show it as U+FFFD instead.
+    const bool endsInLoneLead = lastLength == 1 && runStart < big5.size() &&
+                                isLeadByte(static_cast<unsigned char>(big5.back()));
+    flushRun(endsInLoneLead ? big5.size() - 1 : big5.size());
+    if (endsInLoneLead)
+        out += QChar(QChar::ReplacementCharacter);
     return out;
 }
 

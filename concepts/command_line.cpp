@@ -103,8 +103,12 @@ int runBatch(Writer& out) {
         ++lineNumber;
         if (rawLine.endsWith('\r'))
             rawLine.chop(1);
-        const QString line = QString::fromUtf8(rawLine).trimmed();
-        if (line.isEmpty())
+        // Only the end is trimmed here: a line that begins with the separating blank asks for
+        // the report of an empty character.
+        QString line = QString::fromUtf8(rawLine);
+        while (!line.isEmpty() && line.back().isSpace())
+            line.chop(1);
+        if (line.trimmed().isEmpty())
             return true;
         const QString where = QStringLiteral("line %1: ").arg(lineNumber);
         const qsizetype split = line.lastIndexOf(QRegularExpression(QStringLiteral("\\s")));

@@ -1,0 +1,174 @@
+// Runs the built program in its command-line mode, as a script would.
+#include "concepts/big5.h"
+#include "concepts/concept_table.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Outcome run(const QStringList& args, const QByteArray& input = QByteArray()) {
+    QProcess process;
+    // The program under test; VELMORA_BINARY may point elsewhere.
+    const QString binary =
+        qEnvironmentVariable("VELMORA_BINARY", QString::fromUtf8(VELMORA_BINARY_PATH));
+    process.start(binary, args);
+    Outcome result;
+    if (!process.waitForStarted(30000)) {
+        ADD_FAILURE() << "cannot start " << binary.toStdString();
+        return result;
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        ADD_FAILURE() << "no answer from " << binary.toStdString();
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QString u(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QString code(int v) {
+    return QStringLiteral("%1").arg(v, 8, 2, QLatin1Char('0'));
+}
+
+// The report of 頡 under code v, as UTF-8 lines ended by LF.
+QByteArray expectedReport(int v) {
+    QString text = u("『頡』\n") + u("十進制代碼=%1\n").arg(v) + u("二進制代碼=") + code(v) + "\n" +
+                   u("十六進制代碼=%1\n").arg(v, 2, 16, QLatin1Char('0')).toUpper() +
+                   u("倉頡編碼=GRMBC \n") + u("【概念分類】\n") +
+                   velmora::fromBig5(velmora::conceptRow(v)) + "\n";
+    return text.toUtf8();
+}
+
+} // namespace
+
+TEST(CommandLine, ReportsEveryCode) {
+    for (int v = 0; v < 256; ++v) {
+        const Outcome r = run({QStringLiteral("--report"), u("頡"), code(v)});
+        ASSERT_EQ(r.exitCode, 0) << v << r.err.constData();
+        EXPECT_EQ(r.out, expectedReport(v)) << v;
+        EXPECT_TRUE(r.err.isEmpty());
+    }
+}
+
+TEST(CommandLine, BatchAccumulatesReportsLikeTheMemo) {
+    QByteArray input;
+    QByteArray expected;
+    for (int v = 0; v < 256; ++v) {
+        input += (u("頡 ") + code(v) + (v % 2 ? "\r\n" : "\n")).toUtf8();
+        expected += "\n" + expectedReport(v);
+    }
+    input += "\n"; // empty lines are skipped
+    const Outcome r = run({QStringLiteral("--report"), QStringLiteral("-")}, input);
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.out, expected);
+}
+
+TEST(CommandLine, SixLinesWithoutACangjieCodeAndAnEmptyCharacter) {
+    const Outcome comma = run({QStringLiteral("--report"), u("，"), QStringLiteral("00000000")});
+    EXPECT_EQ(comma.exitCode, 0);
+    EXPECT_EQ(comma.out.count('\n'), 6);
+    EXPECT_TRUE(comma.out.startsWith(u("『，』\n十進制代碼=0\n").toUtf8()));
+    EXPECT_FALSE(comma.out.contains(u("倉頡編碼").toUtf8()));
+
+    const Outcome empty = run({QStringLiteral("--report"), QString(), QStringLiteral("11111111")});
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_TRUE(empty.out.startsWith(u("『』\n十進制代碼=255\n").toUtf8()));
+
+    // An empty character in batch mode is a line that begins with the separating blank.
+    const Outcome batch = run({QStringLiteral("--report"), QStringLiteral("-")}, " 00000001\n");
+    EXPECT_EQ(batch.exitCode, 0);
+    EXPECT_TRUE(batch.out.startsWith(u("\n『』\n").toUtf8()));
+}
+
+TEST(CommandLine, Big5OutputWithCrLfBeforeOrAfterTheOtherArguments) {
+    QByteArray expected;
+    for (const QByteArray& line : expectedReport(242).split('\n'))
+        if (!line.isEmpty())
+            expected += velmora::toBig5(QString::fromUtf8(line)).value() + "\r\n";
+    const Outcome after = run({QStringLiteral("--report"), u("頡"), code(242), "--big5"});
+    EXPECT_EQ(after.exitCode, 0);
+    EXPECT_EQ(after.out, expected);
+    const Outcome before =
+        run({QStringLiteral("--big5"), QStringLiteral("--report"), u("頡"), code(242)});
+    EXPECT_EQ(before.out, expected);
+    // "═" is written as the code page's F9F9.
+    EXPECT_TRUE(after.out.contains(QByteArray::fromHex("f9f9")));
+
+    const Outcome batch =
+        run({QStringLiteral("--big5"), QStringLiteral("--report"), QStringLiteral("-")},
+            (u("頡 ") + code(242) + "\n").toUtf8());
+    EXPECT_EQ(batch.out, "\r\n" + expected);
+}
+
+TEST(CommandLine, BadInputEndsWithStatusTwo) {
+    for (const QString& bad : {QStringLiteral("1111001"), QStringLiteral("111100100"),
+                               QStringLiteral("11112010"), QStringLiteral("F2")}) {
+        const Outcome r = run({QStringLiteral("--report"), u("頡"), bad});
+        EXPECT_EQ(r.exitCode, 2) << bad.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_TRUE(r.err.contains("eight binary digits")) << r.err.constData();
+    }
+    const Outcome emoji = run({QStringLiteral("--report"), u("😀"), code(0)});
+    EXPECT_EQ(emoji.exitCode, 2);
+    EXPECT_TRUE(emoji.err.contains("no Big5 form"));
+    EXPECT_TRUE(emoji.out.isEmpty());
+
+    const Outcome twoCharacters = run({QStringLiteral("--report"), u("頡頡"), code(0)});
+    EXPECT_EQ(twoCharacters.exitCode, 2);
+
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("--report")}, QStringList{QStringLiteral("--report"), u("頡")},
+          QStringList{QStringLiteral("--report"), u("頡"), code(1), code(2)},
+          QStringList{QStringLiteral("--frobnicate")}}) {
+        const Outcome r = run(args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+}
+
+TEST(CommandLine, BatchStopsAtTheFirstBadLineAfterPrintingTheGoodOnes) {
+    const QByteArray input = (u("頡 ") + code(242) + "\n" + u("日 ") + code(0) + "\n" + u("頡 2") +
+                              "\n" + u("日 ") + code(1) + "\n")
+                                 .toUtf8();
+    const Outcome r = run({QStringLiteral("--report"), QStringLiteral("-")}, input);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("line 3")) << r.err.constData();
+    const QString sun = u("\n『日』\n十進制代碼=0\n二進制代碼=00000000\n十六進制代碼=00\n"
+                          "倉頡編碼=A     \n【概念分類】\n") +
+                        velmora::fromBig5(velmora::conceptRow(0)) + "\n";
+    EXPECT_EQ(r.out, "\n" + expectedReport(242) + sun.toUtf8());
+
+    const Outcome noCode =
+        run({QStringLiteral("--report"), QStringLiteral("-")}, u("頡\n").toUtf8());
+    EXPECT_EQ(noCode.exitCode, 2);
+    EXPECT_TRUE(noCode.out.isEmpty());
+    const Outcome badCharacter =
+        run({QStringLiteral("--report"), QStringLiteral("-")}, (u("😀 ") + code(3)).toUtf8());
+    EXPECT_EQ(badCharacter.exitCode, 2);
+    EXPECT_TRUE(badCharacter.err.contains("no Big5 form"));
+}
+
+TEST(CommandLine, HelpDescribesTheOptions) {
+    const Outcome r = run({QStringLiteral("--help")});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* word : {"--report CHARACTER CODE", "--report -", "--big5", "exit status 2"})
+        EXPECT_TRUE(r.out.contains(word)) << word;
+}
