@@ -1,7 +1,5 @@
 #include "concepts/cangjie_table.h"
 
-#include <QByteArrayView>
-
 namespace velmora {
 
 std::string_view cangjieRow(int i) {
@@ -9,11 +7,14 @@ std::string_view cangjieRow(int i) {
 }
 
 std::optional<QByteArray> cangjieLookup(const QByteArray& text) {
-    // A plain scan in table order: no index, no early stop by the sort order.
-    const QByteArrayView wanted(text);
+    // A plain scan in table order: no index, no early stop by the sort order. Each row's
+    // character is two bytes, so it equals the whole text only when the text is those two.
+    const bool twoBytes = text.size() == 2;
+    const char first = twoBytes ? text[0] : '\0';
+    const char second = twoBytes ? text[1] : '\0';
     for (int i = 0; i < CangjieRowCount; ++i) {
         const char* row = CangjieTable + static_cast<std::ptrdiff_t>(i) * CangjieRowBytes;
-        if (QByteArrayView(row + CangjieCodeBytes, CangjieRowBytes - CangjieCodeBytes) == wanted)
+        if (twoBytes && row[CangjieCodeBytes] == first && row[CangjieCodeBytes + 1] == second)
             return QByteArray(row, CangjieCodeBytes);
     }
     return std::nullopt;
