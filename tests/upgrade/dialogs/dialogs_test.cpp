@@ -1,0 +1,495 @@
+// The three upgrade dialogs, answered through the presenter seam: texts, layout, results, and
+// the wizard's ways of closing.
+#include "test_support.h"
+
+#include "upgrade/dialogs/vuUpdaterMessages.h"
+#include "upgrade/dialogs/vuUpdaterPassword.h"
+#include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"
+#include "upgrade/dialogs/vuUpdaterWizard.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+void FlushEvents() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class Dialogs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FSavedBase = MessageBase;
+        MessageBase = MessageBlockStart(wlEnglish);
+    }
+    void TearDown() override {
+        DestroyUpgradeWizard();
+        FlushEvents();
+        MessageBase = FSavedBase;
+    }
+
+private:
+    quint16 FSavedBase = 0;
+};
+
+const QString kEnglishQuestionStart = QStringLiteral("A newer version of Velmora was released.\n");
+const QString kEnglishQuestionEnd =
+    QStringLiteral("\nDo you want to update your version with the latest one?");
+
+} // namespace
+
+// ---- Upgrade question ------------------------------------------------------------------------
+
+TEST_F(Dialogs, UpgradeQuestionTextsLayoutAndAnswers) {
+    RecordingPresenter presenter;
+    QString label;
+    QString caption;
+    int labelWidth = 0;
+    int labelBottom = 0;
+    int clientHeight = 0;
+    int panelTop = 0;
+    bool yesIsDefault = false;
+    bool topmost = false;
+    presenter.OnDialog = [&](QDialog& dialog) {
+        auto& form = dynamic_cast<TvuUpdaterUpgradeMessageForm&>(dialog);
+        EXPECT_EQ(vuUpdaterUpgradeMessageForm(), &form);
+        label = form.Label1->text();
+        caption = form.windowTitle();
+        labelWidth = form.Label1->width();
+        labelBottom = form.Label1->y() + form.Label1->height();
+        clientHeight = form.height();
+        panelTop = form.BottomPanel->y();
+        yesIsDefault = form.YesBtn->isDefault();
+        topmost = form.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        EXPECT_EQ(form.YesBtn->text(), QStringLiteral("&Yes"));
+        EXPECT_EQ(form.LaterBtn->text(), QStringLiteral("&Later"));
+        form.YesBtn->click();
+        return form.result();
+    };
+
+    // An empty release note still leaves a blank line between the two sentences.
+    EXPECT_TRUE(AskUpgrade(QString()));
+    EXPECT_EQ(label, kEnglishQuestionStart + kEnglishQuestionEnd);
+    EXPECT_EQ(caption, QStringLiteral("Application update wizard"));
+    EXPECT_TRUE(yesIsDefault);
+    EXPECT_TRUE(topmost);
+    EXPECT_EQ(labelWidth, 318 + 2 * 3 - 45 - 11);
+    EXPECT_EQ(clientHeight, labelBottom + 45);
+    EXPECT_EQ(panelTop, clientHeight - 45);
+    EXPECT_EQ(vuUpdaterUpgradeMessageForm(), nullptr); // freed after the answer
+
+    // A note stands on lines of its own; a long one wraps and makes the window taller.
+    const int shortHeight = clientHeight;
+    const QString note = QStringLiteral("Version 2 brings a faster lookup, a larger table of "
+                                        "codes and many small corrections to the reports.");
+    EXPECT_TRUE(AskUpgrade(note));
+    EXPECT_EQ(label, kEnglishQuestionStart + u'\n' + note + u'\n' + kEnglishQuestionEnd);
+    EXPECT_GT(clientHeight, shortHeight);
+    EXPECT_EQ(clientHeight, labelBottom + 45);
+}
+
+TEST_F(Dialogs, UpgradeQuestionLaterEscAndCloseBoxAnswerNo) {
+    RecordingPresenter presenter;
+    presenter.OnDialog = [](QDialog& dialog) {
+        dynamic_cast<TvuUpdaterUpgradeMessageForm&>(dialog).LaterBtn->click();
+        return dialog.result();
+    };
+    EXPECT_FALSE(AskUpgrade(QStringLiteral("note")));
+
+    presenter.OnDialog = [](QDialog& dialog) {
+        dialog.show();
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        return dialog.result();
+    };
+    EXPECT_FALSE(AskUpgrade(QString()));
+
+    presenter.OnDialog = [](QDialog& dialog) {
+        dialog.show();
+        dialog.close();
+        return dialog.result();
+    };
+    EXPECT_FALSE(AskUpgrade(QString()));
+
+    // Enter presses Yes.
+    presenter.OnDialog = [](QDialog& dialog) {
+        dialog.show();
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        return dialog.result();
+    };
+    EXPECT_TRUE(AskUpgrade(QString()));
+    EXPECT_EQ(presenter.DialogsRun, 4);
+}
+
+TEST_F(Dialogs, UpgradeQuestionProgramNameAndSecondQuestion) {
+    RecordingPresenter presenter;
+    QString label;
+    bool nested = true;
+    presenter.OnDialog = [&](QDialog& dialog) {
+        label = dynamic_cast<TvuUpdaterUpgradeMessageForm&>(dialog).Label1->text();
+        nested = AskUpgrade(QStringLiteral("second")); // while the first is open
+        return int(QDialog::Accepted);
+    };
+    const QString title = QGuiApplication::applicationDisplayName();
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Velmora ") +
+                                               LoadMessageString(vuIdDesignEnvironment));
+    EXPECT_TRUE(AskUpgrade(QString()));
+    QGuiApplication::setApplicationDisplayName(title);
+    EXPECT_TRUE(label.startsWith(QStringLiteral("A newer version of <AppTitle> was released.")))
+        << label.toStdString();
+    EXPECT_FALSE(nested);
+    EXPECT_EQ(presenter.DialogsRun, 1);
+}
+
+TEST_F(Dialogs, UpgradeQuestionInTraditionalChinese) {
+    RecordingPresenter presenter;
+    MessageBase = MessageBlockStart(wlChineseTraditional);
+    QString caption, yes, label;
+    presenter.OnDialog = [&](QDialog& dialog) {
+        auto& form = dynamic_cast<TvuUpdaterUpgradeMessageForm&>(dialog);
+        caption = form.windowTitle();
+        yes = form.YesBtn->text();
+        label = form.Label1->text();
+        return int(QDialog::Rejected);
+    };
+    EXPECT_FALSE(AskUpgrade(QString()));
+    EXPECT_EQ(caption, QStringLiteral("軟體升級精靈"));
+    EXPECT_EQ(yes, QStringLiteral("(&Y)好"));
+    EXPECT_EQ(label, QStringLiteral("Velmora 已經有新的版本推出.\n\n您要升級到新的版本嗎 ?"));
+}
+
+// ---- Message boxes -------------------------------------------------------------------------
+
+TEST_F(Dialogs, MessageBoxesCarryTheCaptionOfTheLanguage) {
+    RecordingPresenter presenter;
+    presenter.Answer = IDOK;
+    EXPECT_EQ(ShowMessageByIndex(vmNoInfoFile, MB_ICONERROR), IDOK);
+    ASSERT_EQ(presenter.Boxes.size(), 1u);
+    EXPECT_EQ(presenter.Boxes[0].Caption, QStringLiteral("Application update wizard"));
+    EXPECT_EQ(presenter.Boxes[0].Text, QStringLiteral("File which contains upgrade information "
+                                                      "was not found on developer's site."));
+    EXPECT_EQ(presenter.Boxes[0].Flags, MB_ICONERROR);
+
+    MessageBase = MessageBlockStart(wlChineseSimplified);
+    presenter.Answer = IDYES;
+    EXPECT_EQ(
+        ShowMessageText(FormatMessageText(vmLostFile, {"data.bin"}), MB_YESNO | MB_ICONEXCLAMATION),
+        IDYES);
+    ASSERT_EQ(presenter.Boxes.size(), 2u);
+    EXPECT_EQ(presenter.Boxes[1].Caption, QStringLiteral("软件升级精灵"));
+    EXPECT_EQ(
+        presenter.Boxes[1].Text,
+        QStringLiteral("文档data.bin找不到或者发生错误，\r\r您要忽略这个文档并且继续升级操作吗？"));
+    EXPECT_EQ(DisplayText(QStringLiteral("a\r\rb\r\nc")), QStringLiteral("a\n\nb\nc"));
+}
+
+// ---- Password prompt -----------------------------------------------------------------------
+
+TEST_F(Dialogs, PasswordPromptOkHandsTheCredentialsOver) {
+    RecordingPresenter presenter;
+    FakeUpdater updater;
+    QString label, caption, shownUser;
+    int clientHeight = 0, labelBottom = 0;
+    bool masked = false;
+    presenter.OnDialog = [&](QDialog& dialog) {
+        auto& form = dynamic_cast<TvuUpdaterPasswordForm&>(dialog);
+        label = form.Label1->text();
+        caption = form.windowTitle();
+        shownUser = form.UsernameEdit->text();
+        masked = form.PasswordEdit->echoMode() == QLineEdit::Password;
+        clientHeight = form.height();
+        labelBottom = form.Label1->y() + form.Label1->height();
+        EXPECT_TRUE(form.PasswordEdit->text().isEmpty());
+        EXPECT_EQ(form.UsernameLab->text(), QStringLiteral("User Name"));
+        EXPECT_EQ(form.OKBtn->text(), QStringLiteral("&OK"));
+        EXPECT_TRUE(form.OKBtn->isDefault());
+        form.UsernameEdit->setText(QStringLiteral("alice"));
+        form.PasswordEdit->setText(QStringLiteral("s3cret"));
+        form.OKBtn->click();
+        return form.result();
+    };
+    EXPECT_TRUE(AskPassword(&updater));
+    EXPECT_EQ(caption, QStringLiteral("Enter password"));
+    EXPECT_EQ(label, QStringLiteral("Access to remote file \"setup.exe\" is password protected."
+                                    "\n\nPlease enter your username and password (received "
+                                    "after registration) to continue software upgrade."));
+    EXPECT_EQ(shownUser, QStringLiteral("olduser"));
+    EXPECT_TRUE(masked);
+    EXPECT_EQ(clientHeight, labelBottom + 98);
+    EXPECT_EQ(updater.Username, QStringLiteral("alice"));
+    EXPECT_EQ(updater.Password, QStringLiteral("s3cret"));
+    EXPECT_EQ(vuUpdaterPasswordForm(), nullptr);
+}
+
+TEST_F(Dialogs, PasswordPromptCancelEscAndCloseBoxChangeNothing) {
+    RecordingPresenter presenter;
+    FakeUpdater updater;
+    const std::vector<std::function<void(TvuUpdaterPasswordForm&)>> ways = {
+        [](TvuUpdaterPasswordForm& form) { form.CancelBtn->click(); },
+        [](TvuUpdaterPasswordForm& form) {
+            form.show();
+            QTest::keyClick(&form, Qt::Key_Escape);
+        },
+        [](TvuUpdaterPasswordForm& form) {
+            form.show();
+            form.close();
+        },
+    };
+    for (const auto& way : ways) {
+        presenter.OnDialog = [&](QDialog& dialog) {
+            auto& form = dynamic_cast<TvuUpdaterPasswordForm&>(dialog);
+            form.UsernameEdit->setText(QStringLiteral("mallory"));
+            form.PasswordEdit->setText(QStringLiteral("guess"));
+            way(form);
+            return form.result();
+        };
+        EXPECT_FALSE(AskPassword(&updater));
+    }
+    EXPECT_EQ(updater.CredentialsSet, 0);
+    EXPECT_EQ(updater.Username, QStringLiteral("olduser"));
+    EXPECT_EQ(updater.Password, QStringLiteral("oldpass"));
+}
+
+// ---- Progress wizard -----------------------------------------------------------------------
+
+TEST_F(Dialogs, WizardShowsTheDownloadingState) {
+    FakeUpdater updater;
+    ShowUpgradeWizard(&updater);
+    TvuUpdaterWizardForm* form = vuUpdaterWizardForm();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(form->isModal());
+    EXPECT_EQ(form->size(), QSize(463, 281));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Application update wizard"));
+    EXPECT_EQ(form->WizardTitle->text(), QStringLiteral("Downloading files..."));
+    EXPECT_EQ(form->LCurrentFile->title(), QStringLiteral(" Current file "));
+    EXPECT_EQ(form->LAllFiles->title(), QStringLiteral(" All files "));
+    EXPECT_EQ(form->LDownloadingFileFrom->text(), QStringLiteral("Downloading file from"));
+    EXPECT_EQ(form->LEstimatedTime->text(), QStringLiteral("Preparing. . ."));
+    EXPECT_EQ(form->AboutLabel->text(), QStringLiteral(" Updater "));
+    EXPECT_EQ(form->AboutShadow->text(), QStringLiteral(" Updater "));
+    EXPECT_EQ(form->AboutShadow->pos(), form->AboutLabel->pos() + QPoint(1, 1));
+    EXPECT_EQ(form->FinishBtn->text(), QStringLiteral("&Next >"));
+    EXPECT_FALSE(form->FinishBtn->isEnabled());
+    EXPECT_EQ(form->CancelBtn->text(), QStringLiteral("&Cancel"));
+    EXPECT_TRUE(form->CancelBtn->isEnabled());
+    EXPECT_TRUE(form->CancelBtn->isDefault());
+    EXPECT_TRUE(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(form->FileURL->isReadOnly());
+    EXPECT_EQ(form->Image1->pixmap().size(), QSize(118, 218)); // the built-in picture
+
+    // Three files, the second at 50 %.
+    form->ShowFileStart(QStringLiteral("http://127.0.0.1/new/data.bin"), 2, 3);
+    form->ShowFileSize(12595);
+    form->ShowProgress(50, 1, 3, 7.25, 3725);
+    EXPECT_EQ(form->FileURL->text(), QStringLiteral("http://127.0.0.1/new/data.bin"));
+    EXPECT_EQ(form->AllDownloading->text(), QStringLiteral("Downloading 2 of 3"));
+    EXPECT_EQ(form->LFileSize->text(), QStringLiteral("File size: 12.3 Kb"));
+    EXPECT_EQ(form->ProgressCurrentFile->value(), 50);
+    EXPECT_EQ(form->ProgressAllFiles->value(), 49);
+    EXPECT_EQ(form->LTransferRate->text(), QStringLiteral("Transfer rate: 7.3 Kb/s"));
+    EXPECT_EQ(form->LEstimatedTime->text(), QStringLiteral("Estimated time left: 1:02:05"));
+    // Labels size themselves to their text.
+    EXPECT_GE(form->LEstimatedTime->width(), form->LEstimatedTime->sizeHint().width());
+
+    // A second call reuses the window.
+    ShowUpgradeWizard(&updater);
+    EXPECT_EQ(vuUpdaterWizardForm(), form);
+}
+
+TEST_F(Dialogs, WizardSettingsOfTheUpgrader) {
+    FakeUpdater updater;
+    updater.HideFileLocation = true;
+    updater.StayOnTop = false;
+    updater.Picture = QImage(20, 40, QImage::Format_RGB32);
+    updater.Picture.fill(Qt::red);
+    for (int round = 0; round < 2; ++round) { // the same layout when the window is reused
+        ShowUpgradeWizard(&updater);
+        TvuUpdaterWizardForm* form = vuUpdaterWizardForm();
+        ASSERT_NE(form, nullptr);
+        EXPECT_TRUE(form->FileURL->isHidden());
+        EXPECT_TRUE(form->LDownloadingFileFrom->isHidden());
+        EXPECT_EQ(form->LFileSize->y(), 14);
+        EXPECT_EQ(form->LTransferRate->y(), 30);
+        EXPECT_EQ(form->LEstimatedTime->y(), 46);
+        EXPECT_EQ(form->ProgressCurrentFile->y(), 66);
+        EXPECT_EQ(form->LCurrentFile->y(), 44);
+        EXPECT_EQ(form->LCurrentFile->height(), 95);
+        EXPECT_FALSE(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        EXPECT_EQ(form->Image1->pixmap().toImage().pixelColor(5, 5), QColor(Qt::red));
+    }
+    updater.HideFileLocation = false;
+    ShowUpgradeWizard(&updater);
+    TvuUpdaterWizardForm* form = vuUpdaterWizardForm();
+    EXPECT_FALSE(form->FileURL->isHidden());
+    EXPECT_EQ(form->LFileSize->y(), 44);
+    EXPECT_EQ(form->ProgressCurrentFile->y(), 96);
+    EXPECT_EQ(form->LCurrentFile->geometry(), QRect(136, 34, 319, 125));
+}
+
+TEST_F(Dialogs, WizardEscAndEnterAskTheAbortQuestionNoKeepsGoing) {
+    RecordingPresenter presenter;
+    FakeUpdater updater;
+    ShowUpgradeWizard(&updater);
+    QPointer<TvuUpdaterWizardForm> form = vuUpdaterWizardForm();
+    presenter.Answer = IDNO;
+
+    QTest::keyClick(form.data(), Qt::Key_Escape);
+    FlushEvents();
+    QTest::keyClick(form.data(), Qt::Key_Return);
+    FlushEvents();
+    form->CancelBtn->click();
+    FlushEvents();
+    form->close(); // the close box
+    FlushEvents();
+
+    ASSERT_EQ(presenter.Boxes.size(), 4u);
+    for (const auto& box : presenter.Boxes) {
+        EXPECT_EQ(
+            box.Text,
+            QStringLiteral("The update is not completed.\rWould you like to abort upgrading?"));
+        EXPECT_EQ(box.Caption, QStringLiteral("Velmora"));
+        EXPECT_EQ(box.Flags, MB_YESNO | MB_ICONQUESTION);
+    }
+    ASSERT_FALSE(form.isNull());
+    EXPECT_EQ(vuUpdaterWizardForm(), form.data());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(updater.Aborts, 0);
+}
+
+TEST_F(Dialogs, WizardYesClosesFirstThenAborts) {
+    RecordingPresenter presenter;
+    FakeUpdater updater;
+    ShowUpgradeWizard(&updater);
+    QPointer<TvuUpdaterWizardForm> form = vuUpdaterWizardForm();
+    bool goneWhenAborted = false;
+    updater.OnAbort = [&] { goneWhenAborted = vuUpdaterWizardForm() == nullptr; };
+    presenter.Answer = IDYES;
+
+    // The wait of the upgrader after the last file ends when the window closes.
+    QTimer::singleShot(0, [&] { QTest::keyClick(form.data(), Qt::Key_Escape); });
+    QElapsedTimer clock;
+    clock.start();
+    WaitWithMessages(updater.WaitEvent, 20000, false);
+    EXPECT_LT(clock.elapsed(), 15000) << "the close did not signal the wait event";
+
+    EXPECT_EQ(presenter.Boxes.size(), 1u);
+    EXPECT_EQ(updater.Aborts, 1);
+    EXPECT_TRUE(goneWhenAborted);
+    FlushEvents();
+    EXPECT_TRUE(form.isNull());
+}
+
+TEST_F(Dialogs, WizardCompletedState) {
+    RecordingPresenter presenter;
+    FakeUpdater updater;
+    ShowUpgradeWizard(&updater);
+    QPointer<TvuUpdaterWizardForm> form = vuUpdaterWizardForm();
+    form->ShowWizardCompleted();
+    EXPECT_TRUE(form->Completed());
+    EXPECT_EQ(form->WizardTitle->text(), QStringLiteral("Upgrade completed!"));
+    EXPECT_EQ(form->AfterNote->text(),
+              QStringLiteral("The update of Velmora has been successfully completed.\n\nPress the "
+                             "OK button to restart program."));
+    EXPECT_EQ(form->AfterNote->width(), 319);
+    EXPECT_GT(form->AfterNote->height(), 13); // sized to the wrapped note
+    EXPECT_TRUE(form->LCurrentFile->isHidden());
+    EXPECT_TRUE(form->LAllFiles->isHidden());
+    EXPECT_FALSE(form->CancelBtn->isEnabled());
+    EXPECT_TRUE(form->FinishBtn->isEnabled());
+    EXPECT_EQ(form->FinishBtn->text(), QStringLiteral("&OK"));
+
+    // Esc does nothing now.
+    QTest::keyClick(form.data(), Qt::Key_Escape);
+    FlushEvents();
+    EXPECT_TRUE(presenter.Boxes.empty());
+    ASSERT_FALSE(form.isNull());
+
+    // The close box still asks; No keeps the window.
+    presenter.Answer = IDNO;
+    form->close();
+    FlushEvents();
+    EXPECT_EQ(presenter.Boxes.size(), 1u);
+    ASSERT_FALSE(form.isNull());
+
+    // Enter presses OK: closed without a question, the wait ends, nothing aborted.
+    QTimer::singleShot(0, [&] { QTest::keyClick(form.data(), Qt::Key_Return); });
+    QElapsedTimer clock;
+    clock.start();
+    WaitWithMessages(updater.WaitEvent, 20000, false);
+    EXPECT_LT(clock.elapsed(), 15000);
+    EXPECT_EQ(presenter.Boxes.size(), 1u);
+    EXPECT_EQ(updater.Aborts, 0);
+    EXPECT_EQ(vuUpdaterWizardForm(), nullptr);
+    FlushEvents();
+    EXPECT_TRUE(form.isNull());
+}
+
+TEST_F(Dialogs, WizardCompletedCloseBoxYesAbandonsTheRestart) {
+    RecordingPresenter presenter;
+    FakeUpdater updater;
+    ShowUpgradeWizard(&updater);
+    vuUpdaterWizardForm()->ShowWizardCompleted();
+    presenter.Answer = IDYES;
+    vuUpdaterWizardForm()->close();
+    EXPECT_EQ(presenter.Boxes.size(), 1u);
+    EXPECT_EQ(updater.Aborts, 1);
+    EXPECT_EQ(vuUpdaterWizardForm(), nullptr);
+}
+
+TEST_F(Dialogs, WizardEndedByTheUpgrader) {
+    RecordingPresenter presenter;
+    {
+        FakeUpdater updater;
+        ShowUpgradeWizard(&updater);
+        QPointer<TvuUpdaterWizardForm> form = vuUpdaterWizardForm();
+        DestroyUpgradeWizard();
+        EXPECT_EQ(vuUpdaterWizardForm(), nullptr);
+        EXPECT_FALSE(form->isVisible());
+        FlushEvents();
+        EXPECT_TRUE(form.isNull());
+        EXPECT_TRUE(presenter.Boxes.empty());
+        EXPECT_EQ(updater.Aborts, 0);
+
+        ShowUpgradeWizard(&updater); // a new window after the old one went away
+        EXPECT_NE(vuUpdaterWizardForm(), nullptr);
+    }
+    // The upgrader went away: its wizard goes with it.
+    EXPECT_EQ(vuUpdaterWizardForm(), nullptr);
+
+    // The upgrader ends the wizard while the abort question is open (its download failed).
+    FakeUpdater updater;
+    ShowUpgradeWizard(&updater);
+    QPointer<TvuUpdaterWizardForm> form = vuUpdaterWizardForm();
+    struct EndingPresenter : RecordingPresenter {
+        int MessageBox(const QString& text, const QString& caption, unsigned flags) override {
+            DestroyUpgradeWizard();
+            FlushEvents();
+            return RecordingPresenter::MessageBox(text, caption, flags);
+        }
+    } ending;
+    ending.Answer = IDYES;
+    form->close();
+    EXPECT_EQ(ending.Boxes.size(), 1u);
+    EXPECT_EQ(updater.Aborts, 0);
+    FlushEvents();
+    EXPECT_TRUE(form.isNull());
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velmora"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Velmora"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,211 @@
+#include "upgrade/dialogs/vuUpdaterLanguage.h"
+
+#include <QLocale>
+#include <QStringList>
+
+#include <cstdlib>
+
+quint16 MessageBase = 0;
+
+namespace {
+
+constexpr quint16 kFirstBlock = 41000;
+constexpr quint16 kBlockStride = 50;
+
+// Windows primary language identifiers.
+constexpr quint16 LANG_CHINESE = 0x04;
+constexpr quint16 LANG_ENGLISH = 0x09;
+constexpr quint16 LANG_PORTUGUESE = 0x16;
+
+constexpr quint16 SUBLANG_DEFAULT = 0x01;
+constexpr quint16 SUBLANG_PORTUGUESE_BRAZILIAN = 0x01;
+constexpr quint16 SUBLANG_PORTUGUESE = 0x02;
+constexpr quint16 SUBLANG_CHINESE_TRADITIONAL = 0x01; // Taiwan
+constexpr quint16 SUBLANG_CHINESE_SIMPLIFIED = 0x02;  // People's Republic
+constexpr quint16 SUBLANG_CHINESE_HONGKONG = 0x03;
+constexpr quint16 SUBLANG_CHINESE_SINGAPORE = 0x04;
+constexpr quint16 SUBLANG_CHINESE_MACAU = 0x05;
+
+struct LanguageRow {
+    const char* name;
+    quint16 primary; // used for detection
+};
+
+// Indexed by TvuUpdaterLanguage; row 0 is wlAuto.
+constexpr LanguageRow kLanguages[] = {
+    {"", 0},
+    {"English", 0x09},
+    {"Russian", 0x19},
+    {"German", 0x07},
+    {"French", 0x0C},
+    {"Spanish", 0x0A},
+    {"Portuguese", 0x16},
+    {"PortugueseBrazilian", 0x16},
+    {"Italian", 0x10},
+    {"Dutch", 0x13},
+    {"Danish", 0x06},
+    {"Swedish", 0x1D},
+    {"Finnish", 0x0B},
+    {"Estonian", 0x25},
+    {"Ukrainian", 0x22},
+    {"Polish", 0x15},
+    {"Czech", 0x05},
+    {"Hungarian", 0x0E},
+    {"Romanian", 0x18},
+    {"Catalan", 0x03},
+    {"Basque", 0x2D},
+    {"Afrikaans", 0x36},
+    {"ChineseTraditional", 0x04},
+    {"ChineseSimplified", 0x04},
+    {"Indonesian", 0x21},
+    {"Malay", 0x3E},
+    {"Icelandic", 0x0F},
+    {"Turkish", 0x1F},
+};
+static_assert(std::size(kLanguages) == vuLanguageCount + 1);
+
+// ISO 639 language codes and the Windows primary language identifier of each. Languages that
+// have no message block are listed too, so that the identifier is genuine; they end in English.
+struct IsoRow {
+    const char* code;
+    quint16 primary;
+};
+constexpr IsoRow kIsoCodes[] = {
+    {"ar", 0x01}, {"bg", 0x02}, {"ca", 0x03}, {"zh", 0x04}, {"cs", 0x05}, {"da", 0x06},
+    {"de", 0x07}, {"el", 0x08}, {"en", 0x09}, {"es", 0x0A}, {"fi", 0x0B}, {"fr", 0x0C},
+    {"he", 0x0D}, {"iw", 0x0D}, {"hu", 0x0E}, {"is", 0x0F}, {"it", 0x10}, {"ja", 0x11},
+    {"ko", 0x12}, {"nl", 0x13}, {"nb", 0x14}, {"nn", 0x14}, {"no", 0x14}, {"pl", 0x15},
+    {"pt", 0x16}, {"rm", 0x17}, {"ro", 0x18}, {"ru", 0x19}, {"hr", 0x1A}, {"sr", 0x1A},
+    {"bs", 0x1A}, {"sk", 0x1B}, {"sq", 0x1C}, {"sv", 0x1D}, {"th", 0x1E}, {"tr", 0x1F},
+    {"ur", 0x20}, {"id", 0x21}, {"in", 0x21}, {"uk", 0x22}, {"be", 0x23}, {"sl", 0x24},
+    {"et", 0x25}, {"lv", 0x26}, {"lt", 0x27}, {"fa", 0x29}, {"vi", 0x2A}, {"hy", 0x2B},
+    {"az", 0x2C}, {"eu", 0x2D}, {"mk", 0x2F}, {"af", 0x36}, {"ka", 0x37}, {"fo", 0x38},
+    {"hi", 0x39}, {"ms", 0x3E}, {"kk", 0x3F}, {"sw", 0x41}, {"gl", 0x56},
+};
+
+quint16 PrimaryOfIsoCode(const QString& code) {
+    for (const IsoRow& row : kIsoCodes) {
+        if (code == QLatin1String(row.code))
+            return row.primary;
+    }
+    return 0;
+}
+
+quint16 ChineseSublanguage(const QString& territory, const QString& script) {
+    if (territory == u"TW")
+        return SUBLANG_CHINESE_TRADITIONAL;
+    if (territory == u"CN")
+        return SUBLANG_CHINESE_SIMPLIFIED;
+    if (territory == u"HK")
+        return SUBLANG_CHINESE_HONGKONG;
+    if (territory == u"SG")
+        return SUBLANG_CHINESE_SINGAPORE;
+    if (territory == u"MO")
+        return SUBLANG_CHINESE_MACAU;
+    if (script == u"hant")
+        return SUBLANG_CHINESE_TRADITIONAL;
+    // "zh" alone or "zh_Hans": the mainland, as Qt's likely-subtag rules have it.
+    return SUBLANG_CHINESE_SIMPLIFIED;
+}
+
+} // namespace
+
+quint16 MessageBlockStart(TvuUpdaterLanguage language) {
+    if (language < vuFirstLanguage || language > vuLastLanguage)
+        return 0;
+    return quint16(kFirstBlock + (language - 1) * kBlockStride);
+}
+
+QString LanguageName(TvuUpdaterLanguage language) {
+    if (!IsValidLanguage(language))
+        return {};
+    return QString::fromLatin1(kLanguages[language].name);
+}
+
+bool IsValidLanguage(int value) {
+    return value >= wlAuto && value <= vuLastLanguage;
+}
+
+TvuLangId LangIdFromLocaleName(const QString& localeName) {
+    // language[_territory][.codeset][@modifier]; "-" is accepted in place of "_", and a
+    // four-letter script part (zh_Hant_TW) is recognised.
+    QString name = localeName.trimmed();
+    name = name.section(u'@', 0, 0).section(u'.', 0, 0);
+    name.replace(u'-', u'_');
+    if (name.isEmpty() || name == u"C" || name == u"POSIX")
+        return {LANG_ENGLISH, SUBLANG_DEFAULT};
+
+    const QStringList parts = name.split(u'_', Qt::SkipEmptyParts);
+    const QString language = parts.value(0).toLower();
+    QString territory;
+    QString script;
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        if (parts[i].size() == 4)
+            script = parts[i].toLower();
+        else if (territory.isEmpty())
+            territory = parts[i].toUpper();
+    }
+
+    const quint16 primary = PrimaryOfIsoCode(language);
+    if (primary == 0)
+        return {0, 0};
+    if (primary == LANG_CHINESE)
+        return {primary, ChineseSublanguage(territory, script)};
+    if (primary == LANG_PORTUGUESE) {
+        // "pt" alone is Brazilian, as Qt's likely-subtag rules have it.
+        const bool brazil = territory.isEmpty() || territory == u"BR";
+        return {primary, brazil ? SUBLANG_PORTUGUESE_BRAZILIAN : SUBLANG_PORTUGUESE};
+    }
+    return {primary, SUBLANG_DEFAULT};
+}
+
+QString SystemLocaleName() {
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0')
+            return QString::fromLocal8Bit(value);
+    }
+    return QLocale::system().name();
+}
+
+TvuLangId SystemDefaultLangId() {
+    return LangIdFromLocaleName(SystemLocaleName());
+}
+
+TvuUpdaterLanguage LanguageFromLangId(TvuLangId id) {
+    if (id.Primary == LANG_PORTUGUESE)
+        return id.Sublanguage == SUBLANG_PORTUGUESE_BRAZILIAN ? wlPortugueseBrazilian
+                                                              : wlPortuguese;
+    if (id.Primary == LANG_CHINESE) {
+        // Singapore writes simplified characters, like the mainland.
+        const bool simplified = id.Sublanguage == SUBLANG_CHINESE_SIMPLIFIED ||
+                                id.Sublanguage == SUBLANG_CHINESE_SINGAPORE;
+        return simplified ? wlChineseSimplified : wlChineseTraditional;
+    }
+    for (int language = vuFirstLanguage; language <= vuLastLanguage; ++language) {
+        if (kLanguages[language].primary == id.Primary)
+            return TvuUpdaterLanguage(language);
+    }
+    return wlEnglish;
+}
+
+TvuUpdaterLanguage DetectLanguage() {
+    const TvuUpdaterLanguage language = LanguageFromLangId(SystemDefaultLangId());
+    MessageBase = MessageBlockStart(language);
+    return language;
+}
+
+void ApplyUpdaterLanguage(TvuUpdaterLanguage& current, TvuUpdaterLanguage value) {
+    if (value == current || !IsValidLanguage(value))
+        return;
+    current = value;
+    if (value == wlAuto)
+        DetectLanguage();
+    else
+        MessageBase = MessageBlockStart(value);
+}
+
+namespace {
+// The start-up code of the upgrade messages: choose the block before any window exists.
+[[maybe_unused]] const TvuUpdaterLanguage gStartupLanguage = DetectLanguage();
+} // namespace

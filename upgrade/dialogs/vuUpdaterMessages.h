@@ -1,0 +1,84 @@
+#pragma once
+// The message table of the upgrade component and the routines that fetch, format and show its
+// messages in the current language (MessageBase, see vuUpdaterLanguage.h).
+//
+// Identifiers: 40997 "<AppTitle>", 40998 the name of the design environment, 40999 "Updater";
+// then block L (1 to 27) at 41000 + (L - 1) * 50 with the messages 0 to 30. The texts are
+// compiled in from messages/<Language>.txt.
+
+#include "upgrade/dialogs/vuMessageBox.h"
+#include "upgrade/dialogs/vuMessageFormat.h"
+#include "upgrade/dialogs/vuUpdaterLanguage.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+inline constexpr quint16 vuIdAppTitle = 40997;
+inline constexpr quint16 vuIdDesignEnvironment = 40998;
+inline constexpr quint16 vuIdUpdaterLabel = 40999;
+inline constexpr int vuMessageCount = 31;
+
+// Indices of the messages within a block.
+enum TvuMessageIndex : int {
+    vmCaption = 0,
+    vmDownloadingFiles = 1,
+    vmUpgradeCompleted = 2,
+    vmCurrentFile = 3,
+    vmAllFiles = 4,
+    vmDownloadingFileFrom = 5,
+    vmFileSize = 6,
+    vmTransferRate = 7,
+    vmEstimatedTimeLeft = 8,
+    vmDownloadingNofM = 9,
+    vmUpdateCompletedNote = 10,
+    vmEnterPassword = 11,
+    vmUserName = 12,
+    vmPassword = 13,
+    vmYes = 14,
+    vmNo = 15,
+    vmOK = 16,
+    vmCancel = 17,
+    vmNext = 18,
+    vmLater = 19,
+    vmWarning = 20,
+    vmError = 21,
+    vmPreparing = 22,
+    vmNewerVersion = 23,
+    vmNoNewerVersion = 24,
+    vmNoInfoFile = 25,
+    vmHostUnreachable = 26,
+    vmAbortQuestion = 27,
+    vmLostFile = 28,
+    vmPasswordProtected = 29,
+    vmConnectionLost = 30,
+};
+
+// The string with identifier `id`; empty when there is none.
+QString LoadMessageString(int id);
+
+// The string MessageBase + index.
+QString LoadMessageText(int index);
+
+// That string used as a format with `args` (see FormatText).
+QString FormatMessageText(int index, const TvuFormatArgs& args);
+
+// Modal message box owned by the application: `text`, caption LoadMessageText(0), the given
+// MB_ icon and button flags. Returns the ID answer.
+int ShowMessageText(const QString& text, unsigned flags);
+int ShowMessageByIndex(int index, unsigned flags);
+
+// The application title, the program's name in the upgrade dialogs.
+QString ApplicationTitle();
+
+// One language file as read: the messages by index, and what is wrong with the file (empty
+// when it follows the format of messages/README.md to the letter).
+struct TvuMessageFile {
+    QMap<int, QString> Messages;
+    QStringList Problems;
+};
+TvuMessageFile ParseMessageFile(const QByteArray& content);
+
+// The compiled-in file of `language` (empty when it is missing).
+QByteArray MessageFileContent(TvuUpdaterLanguage language);

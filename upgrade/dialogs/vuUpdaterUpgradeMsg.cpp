@@ -1,0 +1,110 @@
+#include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"
+
+#include "upgrade/dialogs/vuDialogSupport.h"
+#include "upgrade/dialogs/vuUpdaterMessages.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+QPointer<TvuUpdaterUpgradeMessageForm> gForm;
+
+constexpr int kClientWidth = 318;
+constexpr int kClientHeight = 119;
+constexpr int kPanelHeight = 45;
+
+} // namespace
+
+TvuUpdaterUpgradeMessageForm::TvuUpdaterUpgradeMessageForm(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("vuUpdaterUpgradeMessageForm"));
+    ApplyDialogStyle(*this, true);
+    setFont(DialogFont());
+    setFixedSize(kClientWidth, kClientHeight);
+
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setWordWrap(true);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setGeometry(45, 5, 22, 13);
+
+    Icon = new QLabel(this);
+    Icon->setObjectName(QStringLiteral("Icon"));
+    Icon->setGeometry(7, 5, 32, 32);
+    Icon->setPixmap(UpgradeQuestionIcon());
+
+    BottomPanel = new QWidget(this);
+    BottomPanel->setObjectName(QStringLiteral("BottomPanel"));
+    BottomPanel->setGeometry(0, kClientHeight - kPanelHeight, kClientWidth, kPanelHeight);
+
+    YesBtn = new QPushButton(BottomPanel);
+    YesBtn->setObjectName(QStringLiteral("YesBtn"));
+    YesBtn->setGeometry(78, 13, 75, 23);
+    YesBtn->setDefault(true);
+    LaterBtn = new QPushButton(BottomPanel);
+    LaterBtn->setObjectName(QStringLiteral("LaterBtn"));
+    LaterBtn->setGeometry(167, 13, 75, 23);
+    setTabOrder(YesBtn, LaterBtn);
+
+    connect(YesBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(LaterBtn, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TvuUpdaterUpgradeMessageForm::~TvuUpdaterUpgradeMessageForm() = default;
+
+void TvuUpdaterUpgradeMessageForm::Prepare(const QString& message) {
+    const QString note = message.isEmpty() ? message : u'\n' + message + u'\n';
+    // The outer width of the designed window less the label's left edge and a margin of 11.
+    const int outerWidth = width() + 2 * vuDialogFrame;
+    Label1->resize(outerWidth - Label1->x() - 11, Label1->height());
+    SetLabelText(*Label1, FormatMessageText(vmNewerVersion, {UpgradeProgramName(), note}));
+    Label1->resize(Label1->width(), WrappedHeight(*Label1));
+    setWindowTitle(LoadMessageText(vmCaption));
+    YesBtn->setText(LoadMessageText(vmYes));
+    LaterBtn->setText(LoadMessageText(vmLater));
+
+    int clientHeight = Label1->y() + Label1->height() + kPanelHeight;
+    // A very long release note must not push the buttons off the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const int available = screen->availableGeometry().height() - 40;
+        if (available > kPanelHeight + Label1->y() && clientHeight > available)
+            clientHeight = available;
+    }
+    setFixedSize(kClientWidth, clientHeight);
+    BottomPanel->move(0, clientHeight - kPanelHeight);
+    CenterOnScreen(*this);
+}
+
+void TvuUpdaterUpgradeMessageForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    raise();
+}
+
+TvuUpdaterUpgradeMessageForm* vuUpdaterUpgradeMessageForm() {
+    return gForm.data();
+}
+
+QString UpgradeProgramName() {
+    const QString title = ApplicationTitle();
+    if (title.contains(LoadMessageString(vuIdDesignEnvironment)))
+        return LoadMessageString(vuIdAppTitle);
+    return title;
+}
+
+bool AskUpgrade(const QString& message) {
+    // The question is modal: while it is open (a second check reached it from the nested event
+    // loop), it cannot be asked a second time, and the second asker gets "Later".
+    if (!gForm.isNull())
+        return false;
+    auto* form = new TvuUpdaterUpgradeMessageForm();
+    gForm = form;
+    form->Prepare(message);
+    const int result = UserPresenter().ExecDialog(*form);
+    // FormClose: the window is freed and the reference cleared.
+    gForm.clear();
+    delete form;
+    return result == QDialog::Accepted;
+}

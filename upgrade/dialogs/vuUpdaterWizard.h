@@ -1,0 +1,106 @@
+#pragma once
+// The progress wizard shown while the files of a new version are downloaded. It is not modal:
+// the download goes on and the main window stays usable while it is open. Closing it by any
+// way other than its finish button asks whether to abort the upgrade.
+
+#include <QDialog>
+#include <QString>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class TvuUpdaterDialogHost;
+
+class TvuUpdaterWizardForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TvuUpdaterWizardForm(QWidget* parent = nullptr);
+    ~TvuUpdaterWizardForm() override;
+
+    QFrame* Panel1;
+    QLabel* Image1;
+    QFrame* Bevel1;
+    QLabel* WizardTitle;
+    QGroupBox* LCurrentFile;
+    QGroupBox* LAllFiles;
+    QLabel* LDownloadingFileFrom;
+    QLabel* LEstimatedTime;
+    QLabel* LTransferRate;
+    QProgressBar* ProgressCurrentFile;
+    QProgressBar* ProgressAllFiles;
+    QPushButton* FinishBtn;
+    QPushButton* CancelBtn;
+    QLabel* AllDownloading;
+    QLabel* AboutShadow;
+    QLabel* AboutLabel;
+    QLineEdit* FileURL;
+    QLabel* AfterNote;
+    QLabel* LFileSize;
+
+    // The upgrader this wizard reports to (nullptr once it is gone).
+    TvuUpdaterDialogHost* Updater() const { return FUpdater; }
+    void SetUpdater(TvuUpdaterDialogHost* updater) { FUpdater = updater; }
+
+    // Puts the window in its downloading state with the upgrader's settings and the texts of
+    // the current language.
+    void Prepare();
+
+    // Progress display, as the download stage reports it.
+    // A file's transfer starts: its address and "Downloading <position> of <count>" (1-based).
+    void ShowFileStart(const QString& url, int position, int count);
+    // The response headers arrived with the announced length in bytes (0 when none).
+    void ShowFileSize(qint64 bytes);
+    // A progress report: the file's percentage, the 0-based index of the file among `count`,
+    // the rate in kilobytes per second and the estimated seconds left.
+    void ShowProgress(int filePercent, int index, int count, double rate, qint64 secondsLeft);
+
+    // Switches to the completed state: title, note, frames hidden, OK enabled and focused.
+    void ShowWizardCompleted();
+    bool Completed() const { return FCompleted; }
+
+    // Positions as designed, or closed up without the file address (HideFileLocation).
+    void ApplyFileLocationLayout(bool hide);
+
+public slots:
+    void FinishBtnClick();
+    // Asks for the window to be closed by the system command, so that Cancel, Enter, Esc, the
+    // close box and the window menu all take the same path through the abort question.
+    void CancelBtnClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    // Esc: the cancel button when it is enabled; nothing otherwise.
+    void reject() override;
+
+private:
+    // Every close: the reference goes, the upgrader's wait event is signalled and the window
+    // is freed.
+    void FormClose();
+    // The abort question; true when the user answered Yes.
+    bool AskAbort();
+
+    friend void DestroyUpgradeWizard();
+    friend void DetachWizardHost(TvuUpdaterDialogHost* updater);
+
+    TvuUpdaterDialogHost* FUpdater = nullptr;
+    bool FClosePermitted = false;
+    bool FClosed = false;
+    bool FCompleted = false;
+};
+
+// The live wizard window, or nullptr. Every progress update checks it first.
+TvuUpdaterWizardForm* vuUpdaterWizardForm();
+
+// Creates the wizard if none exists, ties it to `updater`, fills it and shows it without
+// waiting.
+void ShowUpgradeWizard(TvuUpdaterDialogHost* updater);
+
+// The upgrader's own end of the wizard after a failure or an abort: the window goes away
+// without signalling anything, and the reference is cleared at once.
+void DestroyUpgradeWizard();
+
+// Ends the wizard of `updater`, if there is one; called when the upgrader goes away.
+void DetachWizardHost(TvuUpdaterDialogHost* updater);
