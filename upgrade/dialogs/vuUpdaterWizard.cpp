@@ -83,6 +83,7 @@ TvuUpdaterWizardForm::TvuUpdaterWizardForm(QWidget* parent) : QDialog(parent) {
 
     AboutShadow = NewLabel(this, "AboutShadow", 31, 234, 3, 13);
     AboutShadow->setFont(DialogFont(12));
+    AboutShadow->setAutoFillBackground(true); // breaks the line behind the text
     AboutLabel = NewLabel(this, "AboutLabel", 30, 233, 3, 13);
     AboutLabel->setFont(DialogFont(12));
     AboutLabel->setAttribute(Qt::WA_TranslucentBackground);
