@@ -141,8 +141,13 @@ int runBatch(Writer& out) {
     return out.finish() ? kExitOk : kExitOutputFailed;
 }
 
+// The options of this mode; anything else (Qt's own options, the restart marker after an
+// upgrade) belongs to the window.
 bool isOurOption(const char* arg) {
-    return std::strncmp(arg, "--", 2) == 0;
+    for (const char* option : {"--report", "--big5", "--help", "-h"})
+        if (std::strcmp(arg, option) == 0)
+            return true;
+    return false;
 }
 
 } // namespace

@@ -15,8 +15,9 @@
 // status 2 (in batch mode after the reports before it were written).
 namespace velmora {
 
-// True when the arguments ask for command-line mode rather than the window: any argument that
-// begins with "--".
+// True when the arguments ask for command-line mode rather than the window: any of "--report",
+// "--big5", "--help" or "-h" among them. Other arguments (Qt's own options, the restart marker
+// after an upgrade) leave the window to start.
 bool wantsCommandLine(int argc, char** argv);
 
 // Runs command-line mode and returns the process exit status.

@@ -1,11 +1,15 @@
 // Runs the built program in its command-line mode, as a script would.
 #include "concepts/big5.h"
+#include "concepts/command_line.h"
 #include "concepts/concept_table.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -137,7 +141,7 @@ TEST(CommandLine, BadInputEndsWithStatusTwo) {
     for (const QStringList& args :
          {QStringList{QStringLiteral("--report")}, QStringList{QStringLiteral("--report"), u("頡")},
           QStringList{QStringLiteral("--report"), u("頡"), code(1), code(2)},
-          QStringList{QStringLiteral("--frobnicate")}}) {
+          QStringList{QStringLiteral("--big5")}}) {
         const Outcome r = run(args);
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_FALSE(r.err.isEmpty());
@@ -171,4 +175,22 @@ TEST(CommandLine, HelpDescribesTheOptions) {
     EXPECT_EQ(r.exitCode, 0);
     for (const char* word : {"--report CHARACTER CODE", "--report -", "--big5", "exit status 2"})
         EXPECT_TRUE(r.out.contains(word)) << word;
+}
+
+TEST(CommandLine, OnlyItsOwnOptionsKeepTheWindowFromStarting) {
+    auto wants = [](std::vector<std::string> args) {
+        args.insert(args.begin(), "velmora");
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        return velmora::wantsCommandLine(int(argv.size()), argv.data());
+    };
+    EXPECT_FALSE(wants({}));
+    EXPECT_FALSE(wants({"/afterupgrade"}));
+    EXPECT_FALSE(wants({"-platform", "offscreen"}));
+    EXPECT_FALSE(wants({"--platform", "offscreen"}));
+    EXPECT_TRUE(wants({"--report", "-"}));
+    EXPECT_TRUE(wants({"x", "--big5"}));
+    EXPECT_TRUE(wants({"--help"}));
+    EXPECT_TRUE(wants({"-h"}));
 }
