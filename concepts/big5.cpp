@@ -45,9 +45,9 @@ std::optional<QByteArray> encodeOne(QStringView unit) {
     QStringEncoder cp950(kCodePage950, QStringConverter::Flag::Stateless);
     QByteArray bytes = cp950(unit);
     if (!cp950.hasError()) {
-        // Private-use code points that code page 950 puts into the ETEN block are not what
-        // those bytes decode to here; refusing them keeps every conversion reversible.
-        if (containsEtenChar(bytes))
+        // Private-use code points that code page 950 puts into the ETEN block are, as a rule,
+        // not what those bytes decode to here; refusing them keeps every conversion reversible.
+        if (containsEtenChar(bytes) && fromBig5(bytes) != unit)
             return std::nullopt;
         return bytes;
     }
@@ -90,7 +90,12 @@ QString fromBig5(const QByteArray& big5) {
     while (i < big5.size()) {
         if (startsEtenChar(big5, i)) {
             flushRun(i);
-            out += eten(QByteArrayView(big5).sliced(i, 2));
+            // Six radicals of the block have no character of their own in the Hong Kong
+            // table; they keep the system code page's private-use code points.
+            const QString character = eten(QByteArrayView(big5).sliced(i, 2));
+            out += character == QChar(QChar::ReplacementCharacter) || character.isEmpty()
+                       ? cp950(QByteArrayView(big5).sliced(i, 2))
+                       : character;
             runStart = i + 2;
         }
         lastLength = charLength(big5, i);

@@ -51,6 +51,15 @@ TEST(Big5, EtenBlockShowsAndTypesAsRealCharacters) {
     // Just outside the block the system code page holds: private use again.
     EXPECT_EQ(fromBig5(hex("c876"))[0].category(), QChar::Other_PrivateUse);
 
+    // Radicals of the block without a character of their own keep their private-use code
+    // points both ways instead of turning into U+FFFD.
+    for (const char* radical : {"c6cf", "c6d3", "c6d5", "c6d7", "c6de", "c6df"}) {
+        const QString text = fromBig5(hex(radical));
+        ASSERT_EQ(text.size(), 1) << radical;
+        EXPECT_EQ(text[0].category(), QChar::Other_PrivateUse) << radical;
+        EXPECT_EQ(toBig5(text), hex(radical)) << radical;
+    }
+
     EXPECT_TRUE(velmora::isEtenBlock(0xC6, 0xA1));
     EXPECT_TRUE(velmora::isEtenBlock(0xC7, 0x40));
     EXPECT_TRUE(velmora::isEtenBlock(0xC8, 0x75));
