@@ -72,4 +72,11 @@ void ConceptListBox::keyPressEvent(QKeyEvent* event) {
         emit userClicked();
 }
 
+void ConceptListBox::focusInEvent(QFocusEvent* event) {
+    QListWidget::focusInEvent(event);
+    // Without a selection the first arrow key chooses the first item, not the second.
+    if (selectedPosition() < 0)
+        selectionModel()->clearCurrentIndex();
+}
+
 } // namespace velmora

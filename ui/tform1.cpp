@@ -302,8 +302,19 @@ void TForm1::centreOnScreen() {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
+    // The frame's size is known once the window exists; before that it counts as none.
     const QRect available = screen->availableGeometry();
-    move(available.center() - QPoint(width() / 2, height() / 2));
+    const QSize frame = frameGeometry().size();
+    move(available.x() + (available.width() - frame.width()) / 2,
+         available.y() + (available.height() - frame.height()) / 2);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        centreOnScreen();
+    }
 }
 
 QLabel* TForm1::statusPanel(int index) const {

@@ -100,6 +100,9 @@ public:
     // Why the character input last refused a text (empty if it never did).
     QString lastInputRefusal() const { return lastRefusal_; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void buildControls();
     void connectHandlers();
@@ -113,6 +116,7 @@ private:
     QString lastRefusal_;
     QLabel* statusPanels_[2];
     bool inReport_ = false;
+    bool centred_ = false;
     std::exception_ptr reportError_;
 };
 

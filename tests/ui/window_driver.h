@@ -1,0 +1,21 @@
+#pragma once
+
+#include "ui/concept_list_box.h"
+#include "ui/tform1.h"
+
+#include <QTest>
+
+// Clicks a list item with the mouse, as a user does.
+inline void clickItem(velmora::ConceptListBox* list, int row) {
+    QListWidgetItem* item = list->item(row);
+    QVERIFY2(item, "no such item");
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+}
+
+// Walks the five lists by mouse through the given positions.
+inline void clickPath(velmora::TForm1& form, const QList<int>& positions) {
+    velmora::ConceptListBox* lists[] = {form.lst1, form.lst2, form.lst3, form.lst4, form.lst5};
+    for (int level = 0; level < positions.size(); ++level)
+        clickItem(lists[level], positions.at(level));
+}
