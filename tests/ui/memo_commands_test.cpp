@@ -5,6 +5,7 @@
 
 #include "concepts/big5.h"
 #include "ui/character_edit.h"
+#include "ui/error_box.h"
 #include "ui/link_label.h"
 #include "ui/memo_text.h"
 #include "ui/panel_splitter.h"
@@ -47,6 +48,17 @@ void typeText(QWidget* widget, const QString& text) {
         QCoreApplication::sendEvent(widget, &release);
     }
 }
+
+// An object whose event handling fails.
+class FailingReceiver : public QObject {
+public:
+    QString message;
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::User)
+            throw velmora::UiError(message);
+        return QObject::event(event);
+    }
+};
 
 } // namespace
 
@@ -117,6 +129,38 @@ private slots:
         addTwoReports();
         openMenu();
         QVERIFY(form->N1->isEnabled() && form->N5->isEnabled());
+    }
+
+    void contextMenuKeyOpensThePopup() {
+        form->mmo2->setPlainText("x");
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                form->mmo2->mapToGlobal(QPoint(5, 5)));
+        QCoreApplication::sendEvent(form->mmo2, &event);
+        QVERIFY(form->pm1->isVisible());
+        QVERIFY(form->N1->isEnabled());
+        form->pm1->hide();
+    }
+
+    void errorEscapingAnEventIsShownAndTheProgramGoesOn() {
+        FailingReceiver receiver;
+        const QList<QPair<QString, QString>> cases{
+            {"Disk not ready", "Disk not ready."},
+            {"Try again!", "Try again!"},
+            {"Closed (by peer)", "Closed (by peer)"},
+            {QStringLiteral("無法開啟"), QStringLiteral("無法開啟.")}};
+        for (const auto& [message, shown] : cases) {
+            receiver.message = message;
+            QEvent event(QEvent::User);
+            QCoreApplication::sendEvent(&receiver, &event);
+            const velmora::MessageBoxRequest& box = dialogs->messages.last();
+            QCOMPARE(box.text, shown);
+            QCOMPARE(box.caption, QStringLiteral("Velmora"));
+            QCOMPARE(box.icon, QMessageBox::Critical);
+        }
+        QCOMPARE(dialogs->messages.size(), cases.size());
+        // The window still answers.
+        clickItem(form->lst1, 0);
+        QCOMPARE(form->lst2->count(), 2);
     }
 
     void saveWritesBig5WithCrLf() {
