@@ -1,0 +1,338 @@
+// Whole upgrades inside the test process: a local server publishes the files, the component
+// downloads them beside a stand-in program, writes the real replacement helper and starts it,
+// and the helper installs the files and starts the new stand-in with the restart switch.
+#include "upgrade_fixture.h"
+
+#include "upgrade/dialogs/vuUpdaterMessages.h"
+#include "upgrade/dialogs/vuUpdaterWizard.h"
+#include "upgrade/updater/vuUpdaterDownload.h"
+#include "vuReplacerLaunch.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cerrno>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace download_test;
+using replacer_test::Exists;
+using replacer_test::ReadFile;
+
+namespace {
+
+std::string NewBuild() {
+    return ReadFile(VU_TEST_FAKE_V2).value_or("");
+}
+
+constexpr const char* kLastModified = "Wed, 21 Oct 2015 07:28:00 GMT";
+
+void ServeFile(UpgradeScenario& s, const std::string& path, const std::string& body,
+               bool withDate = true) {
+    std::vector<std::pair<std::string, std::string>> headers;
+    if (withDate)
+        headers.emplace_back("Last-Modified", kLastModified);
+    s.Server.serve(path, body, "application/octet-stream", headers);
+}
+
+time_t ModificationTime(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
+}
+
+// The fake program's log line for a start with the restart switch, at the test's priority.
+std::string Ran(const std::string& version, const std::string& name) {
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, 0);
+    return version + " " + name + " nice=" + std::to_string(nice) + " [/afterupgrade]";
+}
+
+const std::string kRestarted = Ran("v2", "prog.exe");
+
+} // namespace
+
+TEST(upgrade_download_Cycle, ThreeFilesWithWizardAreInstalledAndTheProgramRestarts) {
+    UpgradeScenario s;
+    replacer_test::WriteFile(s.Dir / "data.dat", "old data", 0640);
+    ServeFile(s, "/files/prog.exe", NewBuild());
+    ServeFile(s, "/files/data.dat", std::string(100000, 'd'));
+    ServeFile(s, "/files/readme.txt", "readme", false);
+    s.Publish({"/files/prog.exe", "/files/data.dat", "/files/readme.txt"});
+    s.Updater->Wizard()->SetEnabled(true);
+    // The user presses OK on the completion page.
+    QTimer ok;
+    bool sawCompletion = false;
+    QObject::connect(&ok, &QTimer::timeout, [&] {
+        TvuUpdaterWizardForm* form = vuUpdaterWizardForm();
+        if (form && form->Completed()) {
+            sawCompletion = true;
+            form->FinishBtnClick();
+        }
+    });
+    ok.start(10);
+
+    ASSERT_TRUE(s.Run());
+    EXPECT_TRUE(sawCompletion);
+    EXPECT_EQ(s.Events.Closed, 1);
+    EXPECT_EQ(s.Events.EndUpgrade, 1);
+    ASSERT_EQ(s.Events.Started.size(), 3u);
+    EXPECT_EQ(s.Events.StartSizes[1], 100000);
+    EXPECT_NE(s.Events.StartTimes[0], 0);
+    EXPECT_EQ(s.Events.StartTimes[2], 0);
+    ASSERT_EQ(s.Events.Done.size(), 3u);
+    EXPECT_EQ(s.Events.Done[1].toStdString(), s.Dir / "data.dat.uTMP");
+    ASSERT_FALSE(s.Events.Totals.empty());
+    EXPECT_TRUE(std::is_sorted(s.Events.Totals.begin(), s.Events.Totals.end()));
+    EXPECT_EQ(s.Events.Totals.back(), 100);
+    // The helper was written privately into the temporary folder.
+    EXPECT_EQ(replacer_test::ModeOf(HelperFolder() + kReplacerFileName), 0700u);
+
+    EXPECT_EQ(s.Log(1), (std::vector<std::string>{kRestarted}));
+    EXPECT_EQ(ReadFile(s.Program()), NewBuild());
+    EXPECT_EQ(ReadFile(s.Dir / "data.dat"), std::string(100000, 'd'));
+    EXPECT_EQ(replacer_test::ModeOf(s.Dir / "data.dat"), 0640u);
+    EXPECT_EQ(ReadFile(s.Dir / "readme.txt"), "readme");
+    EXPECT_TRUE(s.PendingFiles().empty());
+}
+
+TEST(upgrade_download_Cycle, LostFileSkippedOrAbortedByTheAnswer) {
+    for (const bool skip : {true, false}) {
+        SCOPED_TRACE(skip ? "Yes" : "No");
+        UpgradeScenario s;
+        // A leftover of an interrupted upgrade: kept by a skip, deleted by an abort.
+        replacer_test::WriteFile(s.Dir / "old.txt.uTMP", "leftover", 0600);
+        ServeFile(s, "/files/prog.exe", NewBuild());
+        ServeFile(s, "/files/readme.txt", "readme");
+        s.Publish({"/files/prog.exe", "/status/404", "/files/readme.txt"});
+        s.Presenter.Answer = [skip](const ShownBox&) { return skip ? IDYES : IDNO; };
+
+        ASSERT_TRUE(s.Run());
+        ASSERT_EQ(s.Events.Lost.size(), 1u);
+        EXPECT_EQ(s.Events.Lost[0].second, 404);
+        ASSERT_EQ(s.Presenter.Shown.size(), 1u);
+        EXPECT_EQ(s.Presenter.Shown[0].Caption, LoadMessageText(vmError) + " #404");
+        EXPECT_EQ(s.Presenter.Shown[0].Text, FormatMessageText(vmLostFile, {QString("404")}));
+        EXPECT_EQ(s.Presenter.Shown[0].Flags, MB_YESNO | MB_ICONEXCLAMATION);
+        if (skip) {
+            EXPECT_EQ(s.Events.Closed, 1);
+            EXPECT_EQ(s.Events.Aborted, 0);
+            EXPECT_EQ(s.Log(1), (std::vector<std::string>{kRestarted}));
+            EXPECT_EQ(ReadFile(s.Dir / "readme.txt"), "readme");
+            EXPECT_FALSE(Exists(s.Dir / "404"));
+            EXPECT_EQ(ReadFile(s.Dir / "old.txt"), "leftover");
+        } else {
+            EXPECT_EQ(s.Events.Aborted, 1);
+            EXPECT_EQ(s.Events.Closed, 0);
+            EXPECT_EQ(s.Events.EndUpgrade, 0);
+            EXPECT_TRUE(s.PendingFiles().empty());
+            EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
+            EXPECT_EQ(s.Events.Done.size(), 1u);
+        }
+    }
+}
+
+TEST(upgrade_download_Cycle, SizeTestSkipsFilesOfTheSameSizeButNeverTheProgram) {
+    UpgradeScenario s;
+    replacer_test::WriteFile(s.Dir / "same.dat", std::string(500, 'o'), 0644);
+    replacer_test::WriteFile(s.Dir / "other.dat", std::string(10, 'o'), 0644);
+    replacer_test::WriteFile(s.Dir / "PROG.EXE", std::string(700, 'o'), 0644);
+    ServeFile(s, "/files/same.dat", std::string(500, 'n'));
+    ServeFile(s, "/files/other.dat", std::string(20, 'n'));
+    // Named like the running program in another case, with the size of the installed file.
+    ServeFile(s, "/files/PROG.EXE", std::string(700, 'n'));
+    s.Publish({"/files/same.dat", "/files/other.dat", "/files/PROG.EXE"});
+    s.Updater->SetMiscFilesUpgrade(mfuOnlyIfSizeDifferent);
+    s.Updater->OnEndUpgrade = [&](TvuUpdater*, bool& restart) {
+        ++s.Events.EndUpgrade;
+        restart = false;
+    };
+
+    ASSERT_TRUE(s.Run());
+    EXPECT_EQ(s.Events.Started.size(), 3u);
+    EXPECT_EQ(s.PendingFiles(), (std::vector<std::string>{"PROG.EXE.uTMP", "other.dat.uTMP"}));
+
+    // With a single listed file there is no size test.
+    UpgradeScenario single;
+    replacer_test::WriteFile(single.Dir / "same.dat", std::string(500, 'o'), 0644);
+    ServeFile(single, "/files/same.dat", std::string(500, 'n'));
+    single.Publish({"/files/same.dat"});
+    single.Updater->SetMiscFilesUpgrade(mfuOnlyIfSizeDifferent);
+    single.Updater->OnEndUpgrade = [&](TvuUpdater*, bool& restart) {
+        ++single.Events.EndUpgrade;
+        restart = false;
+    };
+    ASSERT_TRUE(single.Run());
+    EXPECT_EQ(single.PendingFiles(), (std::vector<std::string>{"same.dat.uTMP"}));
+}
+
+TEST(upgrade_download_Cycle, FileTimesFollowLastModifiedOnlyWhenTheServerSendsIt) {
+    UpgradeScenario s;
+    ServeFile(s, "/files/dated.txt", "dated");
+    ServeFile(s, "/files/undated.txt", "undated", false);
+    s.Publish({"/files/dated.txt", "/files/undated.txt"});
+    s.Updater->OnEndUpgrade = [&](TvuUpdater*, bool& restart) {
+        ++s.Events.EndUpgrade;
+        restart = false;
+    };
+    const time_t before = time(nullptr);
+
+    ASSERT_TRUE(s.Run());
+    // 21 Oct 2015 07:28:00 UTC.
+    EXPECT_EQ(ModificationTime(s.Dir / "dated.txt.uTMP"), 1445412480);
+    EXPECT_GE(ModificationTime(s.Dir / "undated.txt.uTMP"), before);
+}
+
+TEST(upgrade_download_Cycle, EndUpgradeClearingRestartKeepsTheOldProgram) {
+    UpgradeScenario s;
+    ServeFile(s, "/files/prog.exe", NewBuild());
+    s.Publish({"/files/prog.exe"});
+    s.Updater->OnEndUpgrade = [&](TvuUpdater*, bool& restart) {
+        ++s.Events.EndUpgrade;
+        EXPECT_TRUE(restart);
+        restart = false;
+    };
+
+    ASSERT_TRUE(s.Run());
+    EXPECT_EQ(s.Events.EndUpgrade, 1);
+    EXPECT_EQ(s.Events.Closed, 0);
+    EXPECT_EQ(s.PendingFiles(), (std::vector<std::string>{"prog.exe.uTMP"}));
+    EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
+    EXPECT_FALSE(Exists(s.Dir / "run.log"));
+}
+
+TEST(upgrade_download_Cycle, CompletionPageClosedThroughTheAbortQuestion) {
+    UpgradeScenario s;
+    ServeFile(s, "/files/prog.exe", NewBuild());
+    ServeFile(s, "/files/data.dat", "data");
+    s.Publish({"/files/prog.exe", "/files/data.dat"});
+    s.Updater->Wizard()->SetEnabled(true);
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        TvuUpdaterWizardForm* form = vuUpdaterWizardForm();
+        if (form && form->Completed())
+            form->close(); // the close box: the abort question, answered Yes
+    });
+    closer.start(10);
+
+    ASSERT_TRUE(s.Run());
+    EXPECT_EQ(s.Events.Aborted, 1);
+    EXPECT_EQ(s.Events.EndUpgrade, 0);
+    EXPECT_EQ(s.Events.Closed, 0);
+    EXPECT_TRUE(s.PendingFiles().empty());
+    EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
+    ASSERT_FALSE(s.Presenter.Shown.empty());
+    EXPECT_EQ(s.Presenter.Shown.back().Flags, MB_YESNO | MB_ICONQUESTION);
+}
+
+TEST(upgrade_download_Cycle, SameLastPathElementDownloadsToOneFileTheSecondWins) {
+    UpgradeScenario s;
+    ServeFile(s, "/a/data.dat", "first");
+    ServeFile(s, "/b/data.dat", "second");
+    s.Publish({"/a/data.dat", "/b/data.dat"});
+
+    ASSERT_TRUE(s.Run());
+    EXPECT_EQ(s.Events.Done.size(), 2u);
+    EXPECT_EQ(s.Log(1), (std::vector<std::string>{Ran("v1", "prog.exe")}));
+    EXPECT_EQ(ReadFile(s.Dir / "data.dat"), "second");
+}
+
+TEST(upgrade_download_Cycle, ExternalSetupRunsTheDownloadedSetupFirst) {
+    UpgradeScenario s("Setup Test/My  App");
+    ServeFile(s, "/files/setup.exe", NewBuild());
+    s.Publish({"/files/setup.exe"}, 1);
+
+    ASSERT_TRUE(s.Run());
+    EXPECT_EQ(s.Events.Closed, 1);
+    EXPECT_EQ(s.Log(2), (std::vector<std::string>{Ran("v2", "setup.exe"), Ran("v1", "prog.exe")}));
+    EXPECT_TRUE(WaitUntil([&] { return !Exists(s.Dir / "setup.exe"); }, 30s));
+    EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
+}
+
+TEST(upgrade_download_Faults, ServerDyingMidFileStopsAndKeepsTheOldProgram) {
+    UpgradeScenario s;
+    ServeFile(s, "/files/readme.txt", "readme");
+    s.Publish({"/files/readme.txt", "/short/100000/5000"});
+
+    ASSERT_TRUE(s.Run());
+    EXPECT_EQ(s.Events.ConnLost, 1);
+    EXPECT_EQ(s.Events.Aborted, 0);
+    EXPECT_EQ(s.Events.Closed, 0);
+    // The finished file stays for a later attempt; the broken one is gone.
+    EXPECT_EQ(s.PendingFiles(), (std::vector<std::string>{"readme.txt.uTMP"}));
+    EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
+    EXPECT_EQ(vuUpdaterWizardForm(), nullptr);
+}
+
+TEST(upgrade_download_Faults, HelperThatCannotBeWrittenIsNotStarted) {
+    UpgradeScenario s;
+    ServeFile(s, "/files/prog.exe", NewBuild());
+    s.Publish({"/files/prog.exe"});
+    // Something the helper cannot replace sits at its path.
+    const std::string helper = UpgradeHelperPath().toStdString();
+    ASSERT_EQ(mkdir(helper.c_str(), 0700), 0);
+    replacer_test::WriteFile(helper + "/keep", "keep", 0600);
+
+    ASSERT_TRUE(s.Run());
+    EXPECT_EQ(s.Events.EndUpgrade, 1);
+    EXPECT_EQ(s.Events.Closed, 0);
+    ASSERT_EQ(s.Presenter.Shown.size(), 1u);
+    EXPECT_EQ(s.Presenter.Shown[0].Caption, LoadMessageText(vmError));
+    EXPECT_EQ(s.PendingFiles(), (std::vector<std::string>{"prog.exe.uTMP"}));
+    EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
+    EXPECT_EQ(ReadFile(helper + "/keep"), "keep");
+    unlink((helper + "/keep").c_str());
+    rmdir(helper.c_str());
+}
+
+TEST(upgrade_download_Faults, DownloadThatCannotBeStoredIsALostFile) {
+    UpgradeScenario s;
+    ServeFile(s, "/files/prog.exe", NewBuild());
+    ServeFile(s, "/files/data.dat", "data");
+    s.Publish({"/files/data.dat", "/files/prog.exe"});
+    // A folder where the download should go: the file cannot be created.
+    ASSERT_EQ(mkdir((s.Dir / "prog.exe.uTMP").c_str(), 0755), 0);
+    s.Presenter.Answer = [](const ShownBox&) { return IDNO; };
+
+    ASSERT_TRUE(s.Run());
+    ASSERT_EQ(s.Presenter.Shown.size(), 1u);
+    EXPECT_EQ(s.Presenter.Shown[0].Text, FormatMessageText(vmLostFile, {QString("prog.exe")}));
+    EXPECT_EQ(s.Events.Aborted, 1);
+    EXPECT_EQ(s.Events.Closed, 0);
+    EXPECT_FALSE(Exists(s.Dir / "data.dat.uTMP"));
+    EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
+}
+
+TEST(upgrade_download_Faults, ReadOnlyProgramFolderKeepsTheOldProgram) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permission bits do not bind the superuser";
+    UpgradeScenario s;
+    ServeFile(s, "/files/prog.exe", NewBuild());
+    s.Publish({"/files/prog.exe"});
+    ASSERT_EQ(chmod(s.Dir.path().c_str(), 0555), 0);
+
+    s.Presenter.Answer = [](const ShownBox&) { return IDNO; };
+    ASSERT_TRUE(s.Run());
+    chmod(s.Dir.path().c_str(), 0755);
+    EXPECT_EQ(s.Events.Aborted, 1);
+    EXPECT_TRUE(s.PendingFiles().empty());
+    EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
+}
+
+int main(int argc, char** argv) {
+    // A temporary folder with a blank in its name receives the helper.
+    char pattern[] = "/tmp/vu download XXXXXX";
+    if (!mkdtemp(pattern))
+        return 2;
+    setenv("TMPDIR", pattern, 1);
+    // File times are compared in seconds since the epoch.
+    setenv("TZ", "UTC", 1);
+    tzset();
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    const int rc = RUN_ALL_TESTS();
+    std::error_code ec;
+    std::filesystem::remove_all(pattern, ec);
+    return rc;
+}

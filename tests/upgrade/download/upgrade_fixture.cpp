@@ -1,0 +1,116 @@
+#include "upgrade_fixture.h"
+
+#include "upgrade/updater/vuUpdaterDownload.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+namespace download_test {
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() >= timeout.count())
+            return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
+}
+
+RecordingPresenter::RecordingPresenter() {
+    previous_ = SetUserPresenter(this);
+}
+
+RecordingPresenter::~RecordingPresenter() {
+    SetUserPresenter(previous_);
+}
+
+int RecordingPresenter::MessageBox(const QString& text, const QString& caption, unsigned flags) {
+    Shown.push_back({text, caption, flags});
+    return Answer ? Answer(Shown.back()) : IDYES;
+}
+
+int RecordingPresenter::ExecDialog(QDialog&) {
+    return QDialog::Rejected;
+}
+
+UpgradeScenario::UpgradeScenario(const std::string& folder) : Dir(folder) {
+    replacer_test::CopyFile(VU_TEST_FAKE_V1, Program(), 0755);
+    SetUpgradeProgramPathSource([path = QString::fromStdString(Program())] { return path; });
+    Updater = std::make_unique<TvuUpdater>();
+    TvuUpdater& u = *Updater;
+    u.SetInfoFileURL(QByteArray::fromStdString(Server.url("/info.txt")));
+    u.SetVersionControl(byNumber);
+    u.SetVersionNumber("1.0");
+    u.SetShowMessages(mLostFile | mConnLost);
+    u.Wizard()->SetEnabled(false);
+    u.OnFileStart = [this](TvuUpdater*, const QByteArray& url, qint32 size, TDateTime time, bool&) {
+        Events.Started.push_back(url);
+        Events.StartSizes.push_back(size);
+        Events.StartTimes.push_back(time);
+    };
+    u.OnFileDone = [this](TvuUpdater*, const QByteArray& name) { Events.Done.push_back(name); };
+    u.OnProgress = [this](TvuUpdater*, const QByteArray&, qint32, qint32, qint32, qint32, quint8,
+                          quint8 total, float) { Events.Totals.push_back(total); };
+    u.OnLostFile = [this](TvuUpdater*, const QByteArray& url, qint32 code, bool&) {
+        Events.Lost.emplace_back(url, code);
+    };
+    u.OnEndUpgrade = [this](TvuUpdater*, bool&) { ++Events.EndUpgrade; };
+    u.OnDoOwnCloseAppMethod = [this](TvuUpdater*) { ++Events.Closed; };
+    u.OnAborted = [this](TvuUpdater*) { ++Events.Aborted; };
+    u.OnConnLost = [this](TvuUpdater*) { ++Events.ConnLost; };
+}
+
+UpgradeScenario::~UpgradeScenario() {
+    Updater.reset();
+    SetUpgradeProgramPathSource(nullptr);
+}
+
+void UpgradeScenario::Publish(const std::vector<std::string>& paths, int method) {
+    std::string info = "#version=2.0\r\n#method=" + std::to_string(method) + "\r\n";
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string key = i == 0 ? "url" : "url" + std::to_string(i + 1);
+        info += "#" + key + "=" + Server.url(paths[i]) + "\r\n";
+    }
+    Server.serve("/info.txt", info, "text/plain");
+}
+
+bool UpgradeScenario::Run(std::chrono::milliseconds timeout) {
+    Updater->CheckForUpdate();
+    return WaitUntil(
+        [this] {
+            return Events.Closed > 0 || Events.Aborted > 0 || Events.ConnLost > 0 ||
+                   (Events.EndUpgrade > 0 && !Updater->Busy());
+        },
+        timeout);
+}
+
+std::vector<std::string> UpgradeScenario::Log(std::size_t count) const {
+    return replacer_test::WaitForLogLines(Dir.path(), count, 30s);
+}
+
+std::vector<std::string> UpgradeScenario::PendingFiles() const {
+    std::vector<std::string> names;
+    for (const std::string& name : replacer_test::FolderEntries(Dir.path())) {
+        if (name.size() > 5 && name.compare(name.size() - 5, 5, ".uTMP") == 0)
+            names.push_back(name);
+    }
+    return names;
+}
+
+const std::string& HelperFolder() {
+    static const std::string folder = [] {
+        const QByteArray env = qgetenv("TMPDIR");
+        std::string path = env.toStdString();
+        if (!path.empty() && path.back() != '/')
+            path += '/';
+        return path;
+    }();
+    return folder;
+}
+
+} // namespace download_test

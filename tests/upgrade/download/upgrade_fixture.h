@@ -1,0 +1,88 @@
+// Test support for whole upgrades inside the test process: a local server publishing an
+// upgrade, a program folder with a stand-in program, a presenter that answers the component's
+// questions, and bounded waits that keep the event loop running.
+#pragma once
+
+#include "LocalHTTPServer.h"
+#include "helper_process.h"
+#include "upgrade/dialogs/vuMessageBox.h"
+#include "upgrade/updater/vuUpdater.h"
+
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace download_test {
+
+using namespace std::chrono_literals;
+
+// Runs the event loop until the condition holds or the time is up; returns the condition.
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
+struct ShownBox {
+    QString Text;
+    QString Caption;
+    unsigned Flags = 0;
+};
+
+// Records every message box and answers it with Answer (IDYES by default).
+class RecordingPresenter : public TvuUserPresenter {
+public:
+    RecordingPresenter();
+    ~RecordingPresenter() override;
+    int MessageBox(const QString& text, const QString& caption, unsigned flags) override;
+    int ExecDialog(QDialog& dialog) override;
+
+    std::function<int(const ShownBox&)> Answer;
+    std::vector<ShownBox> Shown;
+
+private:
+    TvuUserPresenter* previous_ = nullptr;
+};
+
+// What the component reported during one upgrade.
+struct Record {
+    std::vector<QByteArray> Started; // OnFileStart addresses
+    std::vector<qint32> StartSizes;  // their announced sizes
+    std::vector<TDateTime> StartTimes;
+    std::vector<QByteArray> Done; // OnFileDone file names
+    std::vector<quint8> Totals;   // TotalPercentsDone of every progress report
+    std::vector<std::pair<QByteArray, qint32>> Lost;
+    int EndUpgrade = 0;
+    int Closed = 0; // OnDoOwnCloseAppMethod
+    int Aborted = 0;
+    int ConnLost = 0;
+};
+
+// A published upgrade: the information file at /info.txt lists the given paths of the server.
+class UpgradeScenario {
+public:
+    // The program folder gets prog.exe, the old stand-in program.
+    explicit UpgradeScenario(const std::string& folder = "Program Files/My App");
+    ~UpgradeScenario();
+
+    vutest::LocalHTTPServer Server;
+    replacer_test::TempFolder Dir;
+    RecordingPresenter Presenter;
+    std::unique_ptr<TvuUpdater> Updater;
+    Record Events;
+
+    std::string Program() const { return Dir / "prog.exe"; }
+    // Publishes version 2.0 with these server paths, method 0 or 1.
+    void Publish(const std::vector<std::string>& paths, int method = 0);
+    // Starts the check and waits until the upgrade has ended one way or another.
+    bool Run(std::chrono::milliseconds timeout = 60s);
+    // The fake program's run.log, waiting for at least count lines.
+    std::vector<std::string> Log(std::size_t count) const;
+    // Names of the "*.uTMP" files in the program folder.
+    std::vector<std::string> PendingFiles() const;
+};
+
+// The folder given to the process as TMPDIR, where the component writes its helper.
+const std::string& HelperFolder();
+
+} // namespace download_test
