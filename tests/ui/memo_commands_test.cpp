@@ -100,8 +100,9 @@ private slots:
 
     void menuItemsAndEnablingRule() {
         QList<QAction*> actions = form->pm1->actions();
-        QCOMPARE(actions.size(), 6);
-        QCOMPARE(actions,
+        // Further entries may follow below the clearing item.
+        QVERIFY(actions.size() >= 6);
+        QCOMPARE(actions.mid(0, 6),
                  QList<QAction*>({form->N1, form->N2, form->N3, form->N6, form->N4, form->N5}));
         QCOMPARE(form->N1->text(), QStringLiteral("保存內容至……"));
         QCOMPARE(form->N3->text(), QStringLiteral("選取全部內容"));
