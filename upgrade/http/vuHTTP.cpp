@@ -47,6 +47,10 @@ struct HTTPTransfer final : TvuCurlRequestListener {
     TvuHTTPProxy Proxy;
     bool CacheAllowed = true;
     bool WantHeaders = false, WantProgress = false, WantAuth = false, WantProxyAuth = false;
+    bool RangeRequested = false;
+
+    // The status of a complete answer: 200, or 206 to a range request.
+    bool WholeAnswer() const { return StatusCode == 200 || (RangeRequested && StatusCode == 206); }
 
     // State.
     qint32 StatusCode = -1;
@@ -322,7 +326,8 @@ void HTTPTransfer::Transfer() {
         QByteArray range = Range.HeaderLine();
         while (range.endsWith('\n') || range.endsWith('\r'))
             range.chop(1);
-        if (!range.isEmpty())
+        RangeRequested = !range.isEmpty();
+        if (RangeRequested)
             options.Headers.append(range);
         options.NoCache = !CacheAllowed;
         options.Proxy = Proxy;
@@ -402,7 +407,7 @@ void HTTPTransfer::Transfer() {
     }
 
     // 15.
-    Success = StatusCode == 200;
+    Success = WholeAnswer();
     if (Success && LengthAnnounced && Data)
         Success = BytesRead == ContentLength;
     // A body that broke off (an error, a stall, a bad chunked encoding) is not a success even
@@ -553,7 +558,7 @@ void TvuCustomHTTP::Completion(TvuCustomThread*) {
             deleteFile = t->DataIsFile;
             DoTransferFailed();
             if (!live()) {
-            } else if (t->StatusCode == 200) {
+            } else if (t->WholeAnswer()) {
                 DoConnectionLost(t->Data.get());
             } else if (t->StatusCode == -1) {
                 DoServerUnreachable();

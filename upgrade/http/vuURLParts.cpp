@@ -58,5 +58,6 @@ bool CrackURL(const QByteArray& url, TvuURLParts& parts) {
     curl_url_set(u.get(), CURLUPART_PASSWORD, nullptr, 0);
     curl_url_set(u.get(), CURLUPART_FRAGMENT, nullptr, 0);
     getPart(u.get(), CURLUPART_URL, 0, parts.BareURL);
+    parts.BareURL.replace(" ", "%20");
     return true;
 }

@@ -100,6 +100,10 @@ LocalHTTPServer::LocalHTTPServer(Scheme scheme) : Kind(scheme) {
     Port = port;
     // The socket listens already; connections made before the loop runs wait in the backlog.
     Listener = std::thread([this] { Server->listen_after_bind(); });
+    // A stop before the accept loop runs would be lost: wait (bounded) until it runs.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!Server->is_running() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 LocalHTTPServer::~LocalHTTPServer() {
@@ -243,6 +247,7 @@ void LocalHTTPServer::handle(const httplib::Request& req, httplib::Response& res
     static const std::regex auth(R"(/auth/(.+))");
     static const std::regex redirect(R"(/redirect/(\d+))");
     static const std::regex stallBody(R"(/stall-body/(\d+))");
+    static const std::regex stallChunked(R"(/stall-chunked/(\d+))");
 
     {
         std::unique_lock<std::mutex> guard(Lock);
@@ -318,6 +323,16 @@ void LocalHTTPServer::handle(const httplib::Request& req, httplib::Response& res
             [this, body, first](size_t offset, size_t, httplib::DataSink& sink) {
                 if (offset < first)
                     return sink.write(body->data() + offset, first - offset);
+                stall();
+                return false;
+            });
+    } else if (std::regex_match(path, m, stallChunked)) {
+        const size_t first = std::stoul(m[1]);
+        auto body = std::make_shared<const std::string>(pattern(first));
+        res.set_chunked_content_provider(
+            "application/octet-stream", [this, body](size_t offset, httplib::DataSink& sink) {
+                if (offset < body->size())
+                    return sink.write(body->data() + offset, body->size() - offset);
                 stall();
                 return false;
             });

@@ -14,6 +14,7 @@
 //   /redirect-to?u=URL  302 to URL (percent-decoded)
 //   /loop               302 to itself, for ever
 //   /stall-body/N       announces 2N bytes, sends the first N of pattern(2N), then waits
+//   /stall-chunked/N    sends N bytes of pattern(N) in chunked encoding, then waits
 //   /stall-headers      accepts the request and waits before answering at all
 //   /headers            echoes the request's header lines as the body (text/plain)
 //   any path given to serve()
