@@ -9,8 +9,10 @@
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterWizard.h"
 #include "upgrade/dialogs/vuWizardProgress.h"
+#include "vuReplacerImage.h"
 #include "vuReplacerLaunch.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -22,263 +24,264 @@ namespace {
 // Suffix of a downloaded file until the helper installs it.
 const QString kPendingSuffix = QStringLiteral(".uTMP");
 
-std::function<QString()> &ProgramPathSource() {
-  static std::function<QString()> source;
-  return source;
+std::function<QString()>& ProgramPathSource() {
+    static std::function<QString()> source;
+    return source;
 }
 
 // The program's folder with a trailing "/".
 QString ProgramFolder() {
-  const QString path = UpgradeProgramPath();
-  return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString path = UpgradeProgramPath();
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-QString FromURL(const QByteArray &url) { return QString::fromLocal8Bit(url); }
+QString FromURL(const QByteArray& url) {
+    return QString::fromLocal8Bit(url);
+}
 
 // Deletes every "*.uTMP" file of the program's folder; failures are ignored.
 void DeletePendingFiles() {
-  const QString folder = ProgramFolder();
-  const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
-  const QStringList names = dir.entryList(
-      QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-      QDir::Name);
-  for (const QString &name : names) {
-    if (name.endsWith(kPendingSuffix, Qt::CaseSensitive))
-      QFile::remove(dir.filePath(name));
-  }
+    const QString folder = ProgramFolder();
+    const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
+    const QStringList names =
+        dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names) {
+        if (name.endsWith(kPendingSuffix, Qt::CaseSensitive))
+            QFile::remove(dir.filePath(name));
+    }
+}
+
+// Copies the helper's image out of the program's resources to path.
+bool WriteHelper(const QString& path) {
+    vuReplacerImageResourcePath(); // registers the embedded image
+    QBuffer image;
+    image.open(QIODevice::WriteOnly);
+    return ResourceToStream(QLatin1String(kReplacerResourceName),
+                            QLatin1String(kReplacerResourceType), &image) &&
+           WriteReplacerHelperImage(path, image.data());
 }
 
 bool IsSuccessStatus(qint32 statusCode) {
-  return statusCode >= 200 && statusCode < 300;
+    return statusCode >= 200 && statusCode < 300;
 }
 
 } // namespace
 
 void SetUpgradeProgramPathSource(std::function<QString()> source) {
-  ProgramPathSource() = std::move(source);
+    ProgramPathSource() = std::move(source);
 }
 
 QString UpgradeProgramPath() {
-  if (const auto &source = ProgramPathSource())
-    return source();
-  return QCoreApplication::applicationFilePath();
+    if (const auto& source = ProgramPathSource())
+        return source();
+    return QCoreApplication::applicationFilePath();
 }
 
 QString UpgradeHelperPath() {
-  static const QString path = GetTempDir() + QLatin1String(kReplacerFileName);
-  return path;
+    static const QString path = GetTempDir() + QLatin1String(kReplacerFileName);
+    return path;
 }
 
 // ---- Life cycle
 // --------------------------------------------------------------------------------
 
-void TvuUpdater::DeleteLeftoverHelper() { QFile::remove(UpgradeHelperPath()); }
+void TvuUpdater::DeleteLeftoverHelper() {
+    QFile::remove(UpgradeHelperPath());
+}
 
 void TvuUpdater::StartUpgrade() {
-  // Leave information-file mode; the files may come from a cache when UseCache
-  // allows it.
-  checkingInfoFile_ = false;
-  SetCacheAllowed(useCache_);
-  fileIndex_ = 0;
-  downloading_ = true;
-  if (!OnTransferFailed)
-    OnTransferFailed = [this](QObject *) { DownloadTransferFailed(); };
-  if (wizard_->Enabled())
-    ShowUpgradeWizard(this);
-  NextFileStep(false);
+    // Leave information-file mode; the files may come from a cache when UseCache
+    // allows it.
+    checkingInfoFile_ = false;
+    SetCacheAllowed(useCache_);
+    fileIndex_ = 0;
+    downloading_ = true;
+    if (!OnTransferFailed)
+        OnTransferFailed = [this](QObject*) { DownloadTransferFailed(); };
+    if (wizard_->Enabled())
+        ShowUpgradeWizard(this);
+    NextFileStep(false);
 }
 
 void TvuUpdater::StopUpgrade() {
-  ++outcomes_;
-  downloading_ = false;
-  SignalEvent(waitEvent_.load());
-  Abort();
-  DestroyUpgradeWizard();
+    ++outcomes_;
+    downloading_ = false;
+    SignalEvent(waitEvent_.load());
+    Abort();
+    DestroyUpgradeWizard();
 }
 
 void TvuUpdater::AbortUpgrade() {
-  aborted_ = true;
-  StopUpgrade();
-  DeletePendingFiles();
-  if (OnAborted)
-    OnAborted(this);
+    aborted_ = true;
+    StopUpgrade();
+    DeletePendingFiles();
+    if (OnAborted)
+        OnAborted(this);
 }
 
 // ---- Files
 // -------------------------------------------------------------------------------------
 
 void TvuUpdater::NextFileStep(bool advance) {
-  if (!downloading_)
-    return;
-  if (advance)
-    ++fileIndex_;
-  if (fileIndex_ >= files_.size()) {
-    downloading_ = false;
-    CompleteUpgrade();
-    return;
-  }
-  const QByteArray &url = files_.at(fileIndex_);
-  if (TvuUpdaterWizardForm *form = vuUpdaterWizardForm())
-    form->ShowFileStart(FromURL(url), fileIndex_ + 1, int(files_.size()));
-  tempPath_ = ProgramFolder() + URLToFileName(FromURL(url)) + kPendingSuffix;
-  fileTime_ = 0;
-  SetURL(url);
-  SetOutputFile(tempPath_);
-  ReleaseData();
-  Read();
+    if (!downloading_)
+        return;
+    if (advance)
+        ++fileIndex_;
+    if (fileIndex_ >= files_.size()) {
+        downloading_ = false;
+        CompleteUpgrade();
+        return;
+    }
+    const QByteArray& url = files_.at(fileIndex_);
+    if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm())
+        form->ShowFileStart(FromURL(url), fileIndex_ + 1, int(files_.size()));
+    tempPath_ = ProgramFolder() + URLToFileName(FromURL(url)) + kPendingSuffix;
+    fileTime_ = 0;
+    SetURL(url);
+    SetOutputFile(tempPath_);
+    ReleaseData();
+    Read();
 }
 
 void TvuUpdater::QueueNextFileStep() {
-  // The transfer is still finishing when its outcome arrives; the next one
-  // starts once it has.
-  QMetaObject::invokeMethod(
-      this, [this] { NextFileStep(true); }, Qt::QueuedConnection);
+    // The transfer is still finishing when its outcome arrives; the next one
+    // starts once it has.
+    QMetaObject::invokeMethod(
+        this, [this] { NextFileStep(true); }, Qt::QueuedConnection);
 }
 
 void TvuUpdater::DownloadHeaderInfo(qint32 statusCode, quint32 contentLength,
-                                    TDateTime lastModified,
-                                    bool &continueTransfer) {
-  if (!downloading_)
-    return;
-  fileTime_ = lastModified;
-  // An error answer is no file: the lost-file step follows.
-  if (!IsSuccessStatus(statusCode))
-    return;
-  if (TvuUpdaterWizardForm *form = vuUpdaterWizardForm())
-    form->ShowFileSize(contentLength);
+                                    TDateTime lastModified, bool& continueTransfer) {
+    if (!downloading_)
+        return;
+    fileTime_ = lastModified;
+    // An error answer is no file: the lost-file step follows.
+    if (!IsSuccessStatus(statusCode))
+        return;
+    if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm())
+        form->ShowFileSize(contentLength);
 
-  // Files that already have the announced size are skipped, never the program
-  // itself.
-  if (miscFilesUpgrade_ == mfuOnlyIfSizeDifferent && contentLength != 0 &&
-      files_.size() > 1) {
-    const QString installed =
-        tempPath_.left(tempPath_.size() - kPendingSuffix.size());
-    const QString programName = QFileInfo(UpgradeProgramPath()).fileName();
-    if (QFileInfo(installed).fileName().compare(programName,
-                                                Qt::CaseInsensitive) != 0 &&
-        QFileInfo::exists(installed))
-      continueTransfer = qint64(contentLength) != FileSize64(installed);
-  }
-  if (OnFileStart)
-    OnFileStart(this, files_.at(fileIndex_), qint32(contentLength), fileTime_,
-                continueTransfer);
+    // Files that already have the announced size are skipped, never the program
+    // itself.
+    if (miscFilesUpgrade_ == mfuOnlyIfSizeDifferent && contentLength != 0 && files_.size() > 1) {
+        const QString installed = tempPath_.left(tempPath_.size() - kPendingSuffix.size());
+        const QString programName = QFileInfo(UpgradeProgramPath()).fileName();
+        if (QFileInfo(installed).fileName().compare(programName, Qt::CaseInsensitive) != 0 &&
+            QFileInfo::exists(installed))
+            continueTransfer = qint64(contentLength) != FileSize64(installed);
+    }
+    if (OnFileStart)
+        OnFileStart(this, files_.at(fileIndex_), qint32(contentLength), fileTime_,
+                    continueTransfer);
 }
 
-void TvuUpdater::DownloadProgress(quint32 contentLength, quint32 bytesRead,
-                                  qint32 elapsedTime, qint32 estimatedTimeLeft,
-                                  quint8 percentsDone, float transferRate) {
-  if (!downloading_)
-    return;
-  const int count = int(files_.size());
-  const quint8 total = WizardTotalPercent(percentsDone, fileIndex_, count);
-  if (OnProgress)
-    OnProgress(this, files_.at(fileIndex_), qint32(contentLength),
-               qint32(bytesRead), elapsedTime, estimatedTimeLeft, percentsDone,
-               total, transferRate);
-  if (TvuUpdaterWizardForm *form = vuUpdaterWizardForm())
-    form->ShowProgress(percentsDone, fileIndex_, count, transferRate,
-                       estimatedTimeLeft);
+void TvuUpdater::DownloadProgress(quint32 contentLength, quint32 bytesRead, qint32 elapsedTime,
+                                  qint32 estimatedTimeLeft, quint8 percentsDone,
+                                  float transferRate) {
+    if (!downloading_)
+        return;
+    const int count = int(files_.size());
+    const quint8 total = WizardTotalPercent(percentsDone, fileIndex_, count);
+    if (OnProgress)
+        OnProgress(this, files_.at(fileIndex_), qint32(contentLength), qint32(bytesRead),
+                   elapsedTime, estimatedTimeLeft, percentsDone, total, transferRate);
+    if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm())
+        form->ShowProgress(percentsDone, fileIndex_, count, transferRate, estimatedTimeLeft);
 }
 
 void TvuUpdater::DownloadDone() {
-  if (!downloading_)
-    return;
-  ++outcomes_;
-  // Linux keeps no creation time: only the last-write time takes the server's
-  // date.
-  if (fileTime_ != 0)
-    SetFileTimes(tempPath_, fileTime_, fileTime_, -1);
-  if (OnFileDone)
-    OnFileDone(this, tempPath_.toLocal8Bit());
-  QueueNextFileStep();
+    if (!downloading_)
+        return;
+    ++outcomes_;
+    // Linux keeps no creation time: only the last-write time takes the server's
+    // date.
+    if (fileTime_ != 0)
+        SetFileTimes(tempPath_, fileTime_, fileTime_, -1);
+    if (OnFileDone)
+        OnFileDone(this, tempPath_.toLocal8Bit());
+    QueueNextFileStep();
 }
 
 void TvuUpdater::DownloadCancelled() {
-  // The header step declined the file: no temporary file was written for it.
-  ++outcomes_;
-  if (downloading_)
-    QueueNextFileStep();
+    // The header step declined the file: no temporary file was written for it.
+    ++outcomes_;
+    if (downloading_)
+        QueueNextFileStep();
 }
 
 void TvuUpdater::DownloadLostFile(qint32 statusCode) {
-  if (!downloading_)
-    return;
-  ++outcomes_;
-  const QByteArray url = files_.at(fileIndex_);
-  bool continueUpgrade = false;
-  if (OnLostFile)
-    OnLostFile(this, url, statusCode, continueUpgrade);
-  if (ShowsMessage(mLostFile)) {
-    const QString text =
-        FormatMessageText(vmLostFile, {URLToFileName(FromURL(url))});
-    const QString caption = LoadMessageText(vmError) + QStringLiteral(" #") +
-                            QString::number(statusCode);
-    continueUpgrade =
-        vuMessageBox(text, caption, MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
-  }
-  if (continueUpgrade)
-    QueueNextFileStep();
-  else
-    AbortUpgrade();
+    if (!downloading_)
+        return;
+    ++outcomes_;
+    const QByteArray url = files_.at(fileIndex_);
+    bool continueUpgrade = false;
+    if (OnLostFile)
+        OnLostFile(this, url, statusCode, continueUpgrade);
+    if (ShowsMessage(mLostFile)) {
+        const QString text = FormatMessageText(vmLostFile, {URLToFileName(FromURL(url))});
+        const QString caption =
+            LoadMessageText(vmError) + QStringLiteral(" #") + QString::number(statusCode);
+        continueUpgrade = vuMessageBox(text, caption, MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+    }
+    if (continueUpgrade)
+        QueueNextFileStep();
+    else
+        AbortUpgrade();
 }
 
 void TvuUpdater::DownloadTransferFailed() {
-  if (!downloading_ || checkingInfoFile_)
-    return;
-  // Every other failure is followed by its own outcome within the same
-  // completion.
-  const int seen = outcomes_;
-  QMetaObject::invokeMethod(
-      this,
-      [this, seen] {
-        if (downloading_ && outcomes_ == seen)
-          DownloadLostFile(StatusCode());
-      },
-      Qt::QueuedConnection);
+    if (!downloading_ || checkingInfoFile_)
+        return;
+    // Every other failure is followed by its own outcome within the same
+    // completion.
+    const int seen = outcomes_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, seen] {
+            if (downloading_ && outcomes_ == seen)
+                DownloadLostFile(StatusCode());
+        },
+        Qt::QueuedConnection);
 }
 
 // ---- Completion and restart
 // --------------------------------------------------------------------
 
 void TvuUpdater::CompleteUpgrade() {
-  if (TvuUpdaterWizardForm *form = vuUpdaterWizardForm()) {
-    form->ShowWizardCompleted();
-    // The wizard's close handler signals the event: OK, the close box, or the
-    // abort question (which cancels the upgrade before the wait returns).
-    WaitWithMessages(waitEvent_, 0, true);
-    if (aborted_)
-      return;
-  }
-  bool restartImmediately = true;
-  if (OnEndUpgrade)
-    OnEndUpgrade(this, restartImmediately);
-  if (restartImmediately)
-    RestartWithHelper();
+    if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm()) {
+        form->ShowWizardCompleted();
+        // The wizard's close handler signals the event: OK, the close box, or the
+        // abort question (which cancels the upgrade before the wait returns).
+        WaitWithMessages(waitEvent_, 0, true);
+        if (aborted_)
+            return;
+    }
+    bool restartImmediately = true;
+    if (OnEndUpgrade)
+        OnEndUpgrade(this, restartImmediately);
+    if (restartImmediately)
+        RestartWithHelper();
 }
 
 void TvuUpdater::RestartWithHelper() {
-  const QString helper = UpgradeHelperPath();
-  const QString parameters =
-      QString::fromLocal8Bit(restartParams_) + (method_ == umUseExternalSetup
-                                                    ? QStringLiteral("1")
-                                                    : QStringLiteral("0"));
-  const QString commandLine =
-      ReplacerCommandLine(helper, UpgradeProgramPath(), parameters);
-  // Only a helper written just now is started; without it the program keeps
-  // running with its old files, and the downloads stay for the next attempt.
-  if (!WriteReplacerHelper(helper) ||
-      !StartReplacer(helper, ReplacerArguments(helper, commandLine))) {
-    QFile::remove(helper);
-    vuMessageBox(QStringLiteral(
-                     "The upgrade could not be finished: the helper program %1 "
-                     "could not be written or started.\r\rThe downloaded files "
-                     "are kept for the next attempt.")
-                     .arg(helper),
-                 LoadMessageText(vmError), MB_OK | MB_ICONERROR);
-    return;
-  }
-  if (OnDoOwnCloseAppMethod)
-    OnDoOwnCloseAppMethod(this);
-  else
-    CloseApplication();
+    const QString helper = UpgradeHelperPath();
+    const QString parameters =
+        QString::fromLocal8Bit(restartParams_) +
+        (method_ == umUseExternalSetup ? QStringLiteral("1") : QStringLiteral("0"));
+    const QString commandLine = ReplacerCommandLine(helper, UpgradeProgramPath(), parameters);
+    // Only a helper written just now is started; without it the program keeps
+    // running with its old files, and the downloads stay for the next attempt.
+    if (!WriteHelper(helper) || !StartReplacer(helper, ReplacerArguments(helper, commandLine))) {
+        QFile::remove(helper);
+        vuMessageBox(QStringLiteral("The upgrade could not be finished: the helper program %1 "
+                                    "could not be written or started.\r\rThe downloaded files "
+                                    "are kept for the next attempt.")
+                         .arg(helper),
+                     LoadMessageText(vmError), MB_OK | MB_ICONERROR);
+        return;
+    }
+    if (OnDoOwnCloseAppMethod)
+        OnDoOwnCloseAppMethod(this);
+    else
+        CloseApplication();
 }

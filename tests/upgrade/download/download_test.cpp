@@ -226,6 +226,34 @@ TEST(upgrade_download_Cycle, CompletionPageClosedThroughTheAbortQuestion) {
     EXPECT_EQ(s.Presenter.Shown.back().Flags, MB_YESNO | MB_ICONQUESTION);
 }
 
+TEST(upgrade_download_Cycle, CancelWhileAFileIsTransferredDeletesEveryDownload) {
+    UpgradeScenario s;
+    ServeFile(s, "/files/readme.txt", "readme");
+    s.Publish({"/files/readme.txt", "/stall-body/50000"});
+    s.Updater->Wizard()->SetEnabled(true);
+    // Once the second file hangs halfway, the user cancels and confirms the abort question.
+    QTimer canceller;
+    bool cancelled = false;
+    QObject::connect(&canceller, &QTimer::timeout, [&] {
+        TvuUpdaterWizardForm* form = vuUpdaterWizardForm();
+        if (!cancelled && form && s.Server.stalledCount() > 0) {
+            cancelled = true;
+            form->CancelBtnClick();
+        }
+    });
+    canceller.start(10);
+
+    ASSERT_TRUE(s.Run());
+    s.Server.releaseStalls();
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(s.Events.Aborted, 1);
+    EXPECT_EQ(s.Events.Closed, 0);
+    EXPECT_EQ(s.Events.Done.size(), 1u);
+    EXPECT_TRUE(s.PendingFiles().empty());
+    EXPECT_EQ(vuUpdaterWizardForm(), nullptr);
+    EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
+}
+
 TEST(upgrade_download_Cycle, SameLastPathElementDownloadsToOneFileTheSecondWins) {
     UpgradeScenario s;
     ServeFile(s, "/a/data.dat", "first");

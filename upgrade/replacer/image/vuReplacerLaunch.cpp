@@ -32,10 +32,12 @@ bool WriteReplacerHelper(const QString& path) {
     QFile resource(vuReplacerImageResourcePath());
     if (!resource.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray image = resource.readAll();
+    return WriteReplacerHelperImage(path, resource.readAll());
+}
+
+bool WriteReplacerHelperImage(const QString& path, const QByteArray& image) {
     if (image.isEmpty())
         return false;
-
     const QByteArray name = QFile::encodeName(path);
     // A helper of an earlier upgrade may still be running; unlinking works all the same.
     if (::unlink(name.constData()) != 0 && errno != ENOENT)

@@ -1,6 +1,7 @@
 // Writing the replacement helper out of the program's resources and starting it.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +12,8 @@ inline constexpr const char* kReplacerFileName = "Daderevi3.exe";
 // removed first and the new file is created exclusively, without following a symbolic link, so a
 // true result means path holds exactly the image just written. On failure nothing is left.
 bool WriteReplacerHelper(const QString& path);
+// The same with an image already read from the resources.
+bool WriteReplacerHelperImage(const QString& path, const QByteArray& image);
 
 // helper path + " " + program path + " +" + parameters, without quotes.
 QString ReplacerCommandLine(const QString& helperPath, const QString& programPath,
