@@ -12,6 +12,7 @@
 #include <chrono>
 #include <mutex>
 #include <stop_token>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -24,6 +25,8 @@ constexpr quint32 MaxPresize = 512u * 1024u * 1024u;
 // The error page of a 401 or 407 answer is kept while the owner is asked for credentials, up to
 // this much.
 constexpr qsizetype MaxHeldBody = 1024 * 1024;
+// Memory streams from this size on are freed on a helper thread.
+constexpr qsizetype LargeMemory = 8 * 1024 * 1024;
 
 } // namespace
 
@@ -121,11 +124,20 @@ struct HTTPTransfer final : TvuCurlRequestListener {
         Owner = nullptr;
     }
     void ReleaseData() {
-        std::lock_guard<std::mutex> guard(DataLock);
-        Released = true;
-        Data.reset(); // closes an output file
-        Memory = nullptr;
-        std::vector<char>().swap(Buffer);
+        std::unique_ptr<QIODevice> data;
+        {
+            std::lock_guard<std::mutex> guard(DataLock);
+            Released = true;
+            data = std::move(Data);
+            if (!DataIsFile && Memory != nullptr && Memory->capacity() >= LargeMemory) {
+                // Giving a large body back to the system takes milliseconds: not on the GUI
+                // thread, whose event loop would stall meanwhile.
+                std::thread([d = std::move(data)]() mutable { d.reset(); }).detach();
+            }
+            Memory = nullptr;
+            std::vector<char>().swap(Buffer);
+        }
+        data.reset(); // closes an output file
     }
 };
 

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QIODevice>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 
@@ -17,10 +18,13 @@ namespace vutest {
 
 // Runs the event loop until `done` holds or `timeoutMs` passed; returns `done()`.
 inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 15000) {
+    // The loop sleeps while idle; a 5 ms timer wakes it to look at the condition.
     QElapsedTimer clock;
     clock.start();
+    QTimer poll;
+    poll.start(5);
     while (!done() && clock.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     return done();
 }
 
