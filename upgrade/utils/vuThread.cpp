@@ -95,7 +95,8 @@ struct ThreadCore : std::enable_shared_from_this<ThreadCore> {
     // The pending synchronized call, guarded by g_lock.
     TvuThreadMethod pending;
     std::exception_ptr syncException;
-    bool syncDone = false;
+    std::atomic<bool> syncDone{false};       // set by the GUI thread when the call has run
+    std::atomic<bool> workerSleeping{false}; // the worker waits on syncCv
     std::condition_variable syncCv;
     std::condition_variable finishedCv;
 
@@ -139,6 +140,7 @@ int g_count = 0;
 ThreadWindow* g_window = nullptr;
 std::deque<std::shared_ptr<ThreadCore>> g_queue;
 std::condition_variable g_guiCv; // wakes a GUI thread blocked in WaitFor
+int g_guiWaiters = 0;            // how many are blocked there
 TvuEventHandle g_releaseEvent{0};
 
 thread_local ThreadCore* t_current = nullptr;
@@ -148,14 +150,9 @@ bool OnGuiThread() {
     return !app || QThread::currentThread() == app->thread();
 }
 
-// Runs one pending call on the GUI thread and hands the outcome back to its worker.
-void RunPending(const std::shared_ptr<ThreadCore>& core) {
-    TvuThreadMethod method;
-    {
-        std::lock_guard lock(g_lock);
-        method = std::move(core->pending);
-        core->pending = nullptr;
-    }
+// Runs one pending call on the GUI thread and hands the outcome back to its worker. The worker
+// watches syncDone; only a worker that went to sleep needs the lock and a notification.
+void RunPending(const std::shared_ptr<ThreadCore>& core, const TvuThreadMethod& method) {
     std::exception_ptr failure;
     if (method && !core->Silenced()) {
         try {
@@ -164,23 +161,28 @@ void RunPending(const std::shared_ptr<ThreadCore>& core) {
             failure = std::current_exception();
         }
     }
-    std::lock_guard lock(g_lock);
-    core->syncException = failure;
-    core->syncDone = true;
-    core->syncCv.notify_all();
+    core->syncException = failure; // read by the worker only after it has seen syncDone
+    core->syncDone.store(true, std::memory_order_seq_cst);
+    if (core->workerSleeping.load(std::memory_order_seq_cst)) {
+        std::lock_guard lock(g_lock);
+        core->syncCv.notify_all();
+    }
 }
 
 void DrainQueue() {
     for (;;) {
         std::shared_ptr<ThreadCore> core;
+        TvuThreadMethod method;
         {
             std::lock_guard lock(g_lock);
             if (g_queue.empty())
                 return;
             core = std::move(g_queue.front());
             g_queue.pop_front();
+            method = std::move(core->pending);
+            core->pending = nullptr;
         }
-        RunPending(core);
+        RunPending(core, method);
     }
 }
 
@@ -259,15 +261,23 @@ void SynchronizeCore(const std::shared_ptr<ThreadCore>& core, const TvuThreadMet
             return;
         core->pending = method;
         core->syncException = nullptr;
-        core->syncDone = false;
+        core->syncDone.store(false, std::memory_order_relaxed);
         const bool post = g_queue.empty();
         g_queue.push_back(core);
         if (post)
             QCoreApplication::postEvent(g_window, new QEvent(kSyncEvent), Qt::HighEventPriority);
-        g_guiCv.notify_all();
-        core->syncCv.wait(lock, [&] { return core->syncDone || core->abandoned.load(); });
-        if (!core->syncDone)
+        if (g_guiWaiters > 0)
+            g_guiCv.notify_all();
+        // No spinning here: on a busy machine a spinning worker can keep the GUI thread it waits
+        // for off the processor.
+        core->workerSleeping.store(true, std::memory_order_seq_cst);
+        core->syncCv.wait(lock, [&] {
+            return core->syncDone.load(std::memory_order_seq_cst) || core->abandoned.load();
+        });
+        core->workerSleeping.store(false);
+        if (!core->syncDone.load())
             return; // abandoned: the call will never run
+        lock.unlock();
         failure = std::exchange(core->syncException, nullptr);
     }
     if (failure && !core->ownerState->handleExceptions.load())
@@ -451,7 +461,9 @@ qint32 TvuEventThread::WaitFor() {
     if (OnGuiThread() && t_current != core_.get()) {
         // Keep running the workers' synchronized calls, or this worker could never finish.
         while (!core_->finished) {
+            ++g_guiWaiters;
             g_guiCv.wait(lock, [&] { return core_->finished || !g_queue.empty(); });
+            --g_guiWaiters;
             if (core_->finished)
                 break;
             lock.unlock();

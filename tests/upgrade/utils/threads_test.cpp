@@ -393,9 +393,9 @@ TEST(UtilsThread, PriorityIsAppliedToTheWorker) {
     std::atomic<int> niceSeen{-100};
     thread.SetPriority(tpLower);
     thread.SetOnExecute([&, gate](TvuCustomThread*) {
-        tid = static_cast<qint64>(syscall(SYS_gettid));
         errno = 0;
         niceSeen = getpriority(PRIO_PROCESS, 0);
+        tid = static_cast<qint64>(syscall(SYS_gettid)); // published last: the test waits on it
         gate->Pass(TvuEventThread::CurrentStopToken());
     });
     EXPECT_EQ(thread.Priority(), tpLower);
