@@ -135,12 +135,13 @@ public:
 const QEvent::Type kSyncEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 // The window lock: guards the count, the window, the queue of pending calls and the cores' fields.
-std::mutex g_lock;
+// Never destroyed: an abandoned worker may still pass through them while the program exits.
+std::mutex& g_lock = *new std::mutex;
 int g_count = 0;
 ThreadWindow* g_window = nullptr;
-std::deque<std::shared_ptr<ThreadCore>> g_queue;
-std::condition_variable g_guiCv; // wakes a GUI thread blocked in WaitFor
-int g_guiWaiters = 0;            // how many are blocked there
+std::deque<std::shared_ptr<ThreadCore>>& g_queue = *new std::deque<std::shared_ptr<ThreadCore>>;
+std::condition_variable& g_guiCv = *new std::condition_variable; // wakes a GUI thread in WaitFor
+int g_guiWaiters = 0;                                            // how many are blocked there
 TvuEventHandle g_releaseEvent{0};
 
 thread_local ThreadCore* t_current = nullptr;
@@ -386,6 +387,11 @@ void ThreadProc(std::shared_ptr<ThreadCore> core) {
 }
 
 } // namespace
+
+bool ThreadWindowExists() {
+    std::lock_guard lock(g_lock);
+    return g_window != nullptr;
+}
 
 // ---- TvuEventThread ----
 

@@ -38,6 +38,10 @@ int ThreadPriorityNice(TThreadPriority priority);
 // The entry with that nice value; tpNormal when none matches.
 TThreadPriority ThreadPriorityFromNice(int nice);
 
+// Whether the hidden object that receives synchronized calls exists: from the first thread object
+// until the last one is gone.
+bool ThreadWindowExists();
+
 class TvuCustomThread;
 using TvuThreadEvent = std::function<void(TvuCustomThread* Sender)>;
 using TvuThreadMethod = std::function<void()>;

@@ -216,8 +216,9 @@ struct WaitEvent {
     std::condition_variable cv; // used when the thread has no event loop
 };
 
-std::mutex g_eventsLock;
-std::unordered_map<std::intptr_t, std::shared_ptr<WaitEvent>> g_events;
+// Never destroyed: SignalEvent may still be called by a worker while the program exits.
+std::mutex& g_eventsLock = *new std::mutex;
+auto& g_events = *new std::unordered_map<std::intptr_t, std::shared_ptr<WaitEvent>>;
 std::intptr_t g_nextEvent = 1;
 
 std::atomic<bool> g_terminating{false};

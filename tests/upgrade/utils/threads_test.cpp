@@ -236,6 +236,22 @@ TEST(UtilsThread, SecondExecuteAbandonsTheFirstRun) {
     EXPECT_EQ(finishes.load(), 1); // the second run's only
 }
 
+TEST(UtilsThread, HiddenWindowLivesWithTheThreadObjects) {
+    // Earlier tests left no thread object behind.
+    EXPECT_FALSE(ThreadWindowExists());
+    auto* a = new TvuCustomThread;
+    EXPECT_TRUE(ThreadWindowExists());
+    auto* b = new TvuCustomThread;
+    delete a;
+    EXPECT_TRUE(ThreadWindowExists());
+    // The application has no main window: freeing the last one waits until the window is gone.
+    QElapsedTimer clock;
+    clock.start();
+    delete b;
+    EXPECT_FALSE(ThreadWindowExists());
+    EXPECT_LT(clock.elapsed(), 10000);
+}
+
 TEST(UtilsThread, DestroyingANeverStartedComponentRunsNothing) {
     Recorder r;
     {
