@@ -489,6 +489,23 @@ TEST_F(Transfer, AbortDuringAStalledReadIsPromptAndFinal) {
     EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "Done"}));
 }
 
+TEST_F(Transfer, AbortFromAProgressHandler) {
+    int progress = 0;
+    http.OnTransferProgress = [&](QObject*, const QByteArray&, quint32, quint32, qint32, qint32,
+                                  quint8, float, QIODevice* data) {
+        ++progress;
+        EXPECT_NE(data, nullptr);
+        if (progress == 3)
+            http.Abort();
+    };
+    http.SetURL(Q(server.url("/bytes/400000")));
+    ASSERT_TRUE(http.Read());
+    ASSERT_TRUE(WaitFor([&] { return !http.Busy() && !http.Transferring(); }));
+    EXPECT_EQ(progress, 3);
+    EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferAborted"}));
+    EXPECT_EQ(http.Data(), nullptr);
+}
+
 TEST_F(Transfer, AbortWhileConnectingAndDestroyWhileTransferring) {
     FullBacklog full;
     ASSERT_GT(full.port, 0);
