@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <mutex>
 
 namespace vutest {
 
@@ -28,10 +29,13 @@ inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 15000) {
     return done();
 }
 
+// OnStatus and OnRedirected run on the worker: what they record is guarded by this lock.
+inline std::mutex WorkerEventLock;
+
 struct RecordedTransfer {
-    QStringList Events; // GUI-thread events in order
-    QList<quint32> Statuses;
-    QByteArrayList Redirects;
+    QStringList Events;       // GUI-thread events in order
+    QList<quint32> Statuses;  // under WorkerEventLock while a transfer runs
+    QByteArrayList Redirects; // under WorkerEventLock while a transfer runs
     QByteArray Body; // Data of OnDone / OnHTTPError / OnConnectionLost, read during the event
     bool DoneWithStream = false;
     quint32 DoneSize = 0;
@@ -79,8 +83,14 @@ inline void Record(TvuCustomHTTP& http, RecordedTransfer& r) {
         ++r.Progress;
         r.Percents << percents;
     };
-    http.OnStatus = [&r](QObject*, quint32 code, const QByteArray&) { r.Statuses << code; };
-    http.OnRedirected = [&r](QObject*, const QByteArray& url) { r.Redirects << url; };
+    http.OnStatus = [&r](QObject*, quint32 code, const QByteArray&) {
+        std::lock_guard<std::mutex> guard(WorkerEventLock);
+        r.Statuses << code;
+    };
+    http.OnRedirected = [&r](QObject*, const QByteArray& url) {
+        std::lock_guard<std::mutex> guard(WorkerEventLock);
+        r.Redirects << url;
+    };
     http.OnTransferFailed = [&r](QObject*) { r.Events << "TransferFailed"; };
     http.OnTransferAborted = [&r](QObject*) { r.Events << "TransferAborted"; };
     http.OnConnectionLost = [&r, readAll](QObject*, const QByteArray&, quint32, quint32 bytes,
@@ -95,6 +105,12 @@ inline void Record(TvuCustomHTTP& http, RecordedTransfer& r) {
         r.ErrorStatus = status;
         r.Body = readAll(data);
     };
+}
+
+// Whether a status was seen (safe while the transfer runs).
+inline bool SawStatus(const RecordedTransfer& r, quint32 code) {
+    std::lock_guard<std::mutex> guard(WorkerEventLock);
+    return r.Statuses.contains(code);
 }
 
 // Starts a transfer and waits for its completion (Busy cleared).

@@ -511,7 +511,7 @@ TEST_F(Transfer, AbortWhileConnectingAndDestroyWhileTransferring) {
     ASSERT_GT(full.port, 0);
     http.SetURL("http://127.0.0.1:" + QByteArray::number(full.port) + "/");
     ASSERT_TRUE(http.Read());
-    ASSERT_TRUE(WaitFor([&] { return r.Statuses.contains(vuStatusConnectingToServer); }));
+    ASSERT_TRUE(WaitFor([&] { return vutest::SawStatus(r, vuStatusConnectingToServer); }));
     QElapsedTimer clock;
     clock.start();
     http.Abort();
