@@ -142,6 +142,7 @@ ThreadWindow* g_window = nullptr;
 std::deque<std::shared_ptr<ThreadCore>>& g_queue = *new std::deque<std::shared_ptr<ThreadCore>>;
 std::condition_variable& g_guiCv = *new std::condition_variable; // wakes a GUI thread in WaitFor
 int g_guiWaiters = 0;                                            // how many are blocked there
+int g_windowUsers = 0; // workers posting to the window outside the lock
 TvuEventHandle g_releaseEvent{0};
 
 thread_local ThreadCore* t_current = nullptr;
@@ -165,7 +166,9 @@ void RunPending(const std::shared_ptr<ThreadCore>& core, const TvuThreadMethod& 
     core->syncException = failure; // read by the worker only after it has seen syncDone
     core->syncDone.store(true, std::memory_order_seq_cst);
     if (core->workerSleeping.load(std::memory_order_seq_cst)) {
-        std::lock_guard lock(g_lock);
+        // Passing through the lock orders this after the worker's last look at syncDone; the
+        // notification itself comes after it, so the woken worker does not block on the lock.
+        { std::lock_guard lock(g_lock); }
         core->syncCv.notify_all();
     }
 }
@@ -196,16 +199,20 @@ bool ThreadWindow::event(QEvent* e) {
 
 void ReleaseWindow() {
     ThreadWindow* window = nullptr;
+    bool gone = false;
     {
         std::lock_guard lock(g_lock);
-        if (g_count == 0 && g_window) {
+        if (g_count == 0 && g_window && g_windowUsers == 0) {
             window = g_window;
             g_window = nullptr;
             g_queue.clear(); // only calls of abandoned runs can be left
         }
+        gone = g_window == nullptr;
     }
     delete window;
-    SignalEvent(g_releaseEvent.load());
+    // A worker still posting to the window releases it when done (see SynchronizeCore).
+    if (gone)
+        SignalEvent(g_releaseEvent.load());
 }
 
 void AddThreadObject() {
@@ -263,14 +270,25 @@ void SynchronizeCore(const std::shared_ptr<ThreadCore>& core, const TvuThreadMet
         core->pending = method;
         core->syncException = nullptr;
         core->syncDone.store(false, std::memory_order_relaxed);
-        const bool post = g_queue.empty();
+        ThreadWindow* window = g_queue.empty() ? g_window : nullptr;
         g_queue.push_back(core);
-        if (post)
-            QCoreApplication::postEvent(g_window, new QEvent(kSyncEvent), Qt::HighEventPriority);
         if (g_guiWaiters > 0)
             g_guiCv.notify_all();
-        // No spinning here: on a busy machine a spinning worker can keep the GUI thread it waits
-        // for off the processor.
+        if (window) {
+            // Posted outside the lock, so that the GUI thread waking up does not run into it;
+            // the window stays alive meanwhile through the users count.
+            ++g_windowUsers;
+            lock.unlock();
+            QCoreApplication::postEvent(window, new QEvent(kSyncEvent));
+            lock.lock();
+            if (--g_windowUsers == 0 && g_count == 0) {
+                if (QCoreApplication* app = QCoreApplication::instance())
+                    QMetaObject::invokeMethod(
+                        app, [] { ReleaseWindow(); }, Qt::QueuedConnection);
+            }
+        }
+        // No spinning: on a busy machine a spinning worker keeps the GUI thread it waits for off
+        // the processor (measured slower here).
         core->workerSleeping.store(true, std::memory_order_seq_cst);
         core->syncCv.wait(lock, [&] {
             return core->syncDone.load(std::memory_order_seq_cst) || core->abandoned.load();
