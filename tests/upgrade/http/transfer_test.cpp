@@ -317,6 +317,31 @@ TEST_F(Transfer, ProxyBypassAndDirectAccess) {
     EXPECT_EQ(proxy.requestCount(), 1u);
 }
 
+TEST_F(Transfer, PreconfiguredAccessUsesTheProxyEnvironment) {
+    LocalHTTPServer proxy;
+    proxy.actAsProxy("a", "b");
+    // Set while no transfer runs; the worker started by Read sees it.
+    const QByteArray address = Q(proxy.origin());
+    qputenv("http_proxy", address);
+    qputenv("no_proxy", "");
+    http.Proxy()->AccessType = atPreconfig;
+    http.SetURL("http://velmora.invalid/bytes/10");
+    const bool fetched = Fetch(http);
+    const int viaProxy = r.ErrorStatus;
+
+    r = RecordedTransfer();
+    http.Proxy()->AccessType = atDirect; // ignores the environment
+    http.SetURL(Q(server.url("/bytes/10")));
+    const bool direct = Fetch(http);
+    qputenv("http_proxy", "");
+    ASSERT_TRUE(fetched);
+    EXPECT_EQ(viaProxy, 407);
+    EXPECT_EQ(proxy.requestCount(), 1u);
+    ASSERT_TRUE(direct);
+    EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "Done"}));
+    EXPECT_EQ(proxy.requestCount(), 1u);
+}
+
 // ---- Request ---------------------------------------------------------------------------------
 
 TEST_F(Transfer, RequestHeadersAndRanges) {
