@@ -7,6 +7,7 @@
 // report back through the base class's events.
 #pragma once
 
+#include "upgrade/dialogs/vuUpdaterDialogHost.h"
 #include "upgrade/http/vuHTTP.h"
 #include "upgrade/updater/vuUpdaterSettings.h"
 #include "upgrade/updater/vuUpdaterTypes.h"
@@ -25,7 +26,7 @@ class QTimer;
 class QIODevice;
 class TvuUpdaterHiddenWindow;
 
-class TvuUpdater : public TvuCustomHTTP {
+class TvuUpdater : public TvuCustomHTTP, public TvuUpdaterDialogHost {
     Q_OBJECT
 public:
     explicit TvuUpdater(QObject* owner = nullptr);
@@ -36,6 +37,7 @@ public:
     void CheckForUpdate();
 
     // Cancels a running upgrade: stops it, deletes the temporary files and raises OnAborted.
+    // (Defined with the download stage.)
     void AbortUpgrade();
 
     // ---- Published settings ---------------------------------------------------------------------
@@ -82,7 +84,7 @@ public:
     TvuNotifyEvent OnNoInfoFile;
     TvuHostUnreachableEvent OnHostUnreachable;
     TvuNotifyEvent OnConnLost;
-    TvuUpdaterPasswordRequestEvent OnPasswordRequest;
+    TvuHTTPPasswordRequestEvent OnPasswordRequest; // Sender is the component
     TvuNotifyEvent OnAborted;
     TvuFileStartEvent OnFileStart;
     TvuFileDoneEvent OnFileDone;
@@ -123,12 +125,22 @@ public:
     // The decision "newer" for the information file's text with the current settings.
     bool IsNewerVersion(const QByteArray& fileVersion, const QByteArray& fileDate) const;
 
+    // ---- What the dialogs ask of the upgrader -----------------------------------------------
+    bool DialogStayOnTop() const override;
+    bool DialogHideFileLocation() const override;
+    QImage DialogSidePicture() const override;
+    std::intptr_t DialogWaitEvent() const override;
+    void DialogAbortUpgrade() override;
+    QString DialogRemoteFileName() const override;
+    QString DialogUsername() const override;
+    void DialogSetCredentials(const QString& username, const QString& password) override;
+
 protected:
-    // ======== download stage (begin)
-    // ================================================================== Members of the download
-    // stage, defined in vuUpdaterDownload.cpp. Until that file exists the build uses the minimal
-    // definitions in vuUpdaterDownloadStub.cpp (the CMakeLists.txt picks vuUpdaterDownload.cpp as
-    // soon as it is present; delete the stub then).
+    // ======== download stage (begin) ========
+    // Members of the download stage, defined in vuUpdaterDownload.cpp together with AbortUpgrade.
+    // Until that file exists the build uses the minimal definitions in vuUpdaterDownloadStub.cpp
+    // (the CMakeLists.txt picks vuUpdaterDownload.cpp as soon as it is present; delete the stub
+    // then).
     //
     // Called by the check after the user agreed (method 0 or 1): downloads PendingFiles().
     void StartUpgrade();
@@ -146,8 +158,24 @@ protected:
     void DownloadLostFile(qint32 statusCode);
     // The wait event of the completion page (see WaitWithMessages / SignalEvent).
     TvuEventHandle waitEvent_{0};
-    // ======== download stage (end)
-    // ====================================================================
+    // Steps of a running upgrade.
+    // The file at the current index (advanced by one first), or completion after the last one.
+    void NextFileStep(bool advance);
+    // The same, from the event loop once the transfer that just ended has finished.
+    void QueueNextFileStep();
+    // The completion page and its wait, OnEndUpgrade, then the restart.
+    void CompleteUpgrade();
+    // Writes and starts the replacement helper, then closes the program.
+    void RestartWithHelper();
+    // A transfer failed; when no other outcome follows (the file could not be stored), the
+    // file counts as lost.
+    void DownloadTransferFailed();
+    int fileIndex_ = 0;        // the current file of PendingFiles()
+    QString tempPath_;         // where the current file is being written
+    TDateTime fileTime_ = 0;   // Last-Modified of the current file, 0 when none
+    bool downloading_ = false; // between StartUpgrade and the end of the last file or a stop
+    int outcomes_ = 0;         // outcomes of listed files so far
+    // ======== download stage (end) ========
 
     // Outcome handlers installed on the transfer's events at construction.
     void HandleHeaderInfo(qint32 statusCode, quint32 contentLength, TDateTime lastModified,

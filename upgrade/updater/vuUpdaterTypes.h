@@ -44,8 +44,6 @@ using TvuBeginUpgradeEvent =
                        TvuUpgradeMethod UpgradeMethod, QByteArrayList& Files, bool& CanUpgrade)>;
 using TvuHostUnreachableEvent =
     std::function<void(TvuUpdater* Sender, const QByteArray& URL, const QByteArray& Hostname)>;
-using TvuUpdaterPasswordRequestEvent =
-    std::function<void(TvuUpdater* Sender, const QByteArray& Realm, bool& TryAgain)>;
 using TvuFileStartEvent =
     std::function<void(TvuUpdater* Sender, const QByteArray& FileURL, qint32 FileSize,
                        TDateTime FileTime, bool& CanUpgrade)>;

@@ -1,0 +1,326 @@
+// The version check against a local server, through real transfers: every outcome with and
+// without its message bit, the newer-version paths, the busy channel and the automatic check.
+#include "UpdaterTestSupport.h"
+
+#include "LocalHTTPServer.h"
+#include "upgrade/dialogs/vuUpdaterMessages.h"
+#include "upgrade/updater/vuUpdater.h"
+
+#include <QApplication>
+#include <QDate>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace vutest;
+
+namespace {
+
+const char kNewer[] = "#date=06/14/2006\r\n#url=@1@\r\n#url2=@2@\r\n#message={Fresh.}\r\n";
+
+class UpdaterCheck : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.running());
+        TvuUpdater::SetTodaySource([] { return QDate(2026, 12, 8); });
+        TvuUpdater::SetOnlineTest([this] { return online; });
+        updater = std::make_unique<TvuUpdater>();
+        updater->SetVersionDate("06/13/2006");
+        log.Attach(*updater);
+    }
+    void TearDown() override {
+        updater.reset();
+        TvuUpdater::SetTodaySource({});
+        TvuUpdater::SetOnlineTest({});
+        SetProcessStarter({});
+    }
+
+    QByteArray Url(const std::string& path) const {
+        return QByteArray::fromStdString(server.url(path));
+    }
+    void Serve(const std::string& path, std::string body) {
+        // @1@, @2@, @3@ stand for the addresses /files/f1, /files/f2, /files/f3.
+        for (const char* n : {"1", "2", "3"}) {
+            const std::string key = std::string("@") + n + "@";
+            for (std::size_t at; (at = body.find(key)) != std::string::npos;)
+                body.replace(at, key.size(), server.url(std::string("/files/f") + n));
+        }
+        server.serve(path, body, "text/plain");
+    }
+    // Starts a check of `url` and waits until its outcome has been handled.
+    void Check(const QByteArray& url) {
+        updater->SetInfoFileURL(url);
+        const std::size_t before = log.Names.size();
+        updater->CheckForUpdate();
+        ASSERT_TRUE(RunUntil([&] { return log.Names.size() > before && !updater->Busy(); }));
+    }
+    // A port on 127.0.0.1 where nothing listens any more.
+    static QByteArray ClosedPortUrl() {
+        // Bind an ephemeral port, then close it again: nothing listens there afterwards.
+        int port = 0;
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+        if (fd >= 0)
+            ::close(fd);
+        return "http://127.0.0.1:" + QByteArray::number(port) + "/kelp.inf";
+    }
+
+    LocalHTTPServer server;
+    RecordingPresenter presenter;
+    EventLog log;
+    std::unique_ptr<TvuUpdater> updater;
+    bool online = true;
+};
+
+} // namespace
+
+TEST_F(UpdaterCheck, MissingInfoFileIsSilentByDefaultAndShownWithItsBit) {
+    Check(Url("/status/404"));
+    EXPECT_EQ(log.Names, std::vector<std::string>{"NoInfoFile"});
+    EXPECT_TRUE(presenter.Boxes.empty());
+
+    updater->SetShowMessages(vuDefaultShowMessages | mNoInfoFile);
+    Check(Url("/status/500"));
+    ASSERT_EQ(presenter.Boxes.size(), 1u);
+    EXPECT_EQ(presenter.Boxes[0].Text, LoadMessageText(vmNoInfoFile));
+    EXPECT_EQ(presenter.Boxes[0].Caption, LoadMessageText(vmCaption));
+    EXPECT_EQ(presenter.Boxes[0].Flags & MB_ICONMASK, MB_ICONERROR);
+    EXPECT_EQ(presenter.Boxes[0].Flags & MB_TYPEMASK, MB_OK);
+}
+
+TEST_F(UpdaterCheck, UnreachableHostReportsAddressAndHostAndShowsOnlyWithItsBit) {
+    const QByteArray url = ClosedPortUrl();
+    Check(url);
+    EXPECT_EQ(log.Names, std::vector<std::string>{"HostUnreachable"});
+    EXPECT_EQ(log.UnreachableURL, url);
+    EXPECT_EQ(log.UnreachableHost, "127.0.0.1");
+    EXPECT_TRUE(presenter.Boxes.empty());
+
+    updater->SetShowMessages(vuDefaultShowMessages | mHostUnreachable);
+    Check(url);
+    ASSERT_EQ(presenter.Boxes.size(), 1u);
+    EXPECT_TRUE(presenter.Boxes[0].Text.contains("http://127.0.0.1"));
+    EXPECT_TRUE(presenter.Boxes[0].Text.startsWith(LoadMessageText(vmHostUnreachable).left(4)));
+    EXPECT_FALSE(presenter.Boxes[0].Text.contains("%s"));
+    EXPECT_EQ(presenter.Boxes[0].Flags & MB_ICONMASK, MB_ICONERROR);
+}
+
+TEST_F(UpdaterCheck, BrokenTransferShowsConnectionLostByDefaultOnly) {
+    Check(Url("/short/100/10"));
+    EXPECT_EQ(log.Names, std::vector<std::string>{"ConnLost"});
+    ASSERT_EQ(presenter.Boxes.size(), 1u);
+    EXPECT_EQ(presenter.Boxes[0].Text, LoadMessageText(vmConnectionLost));
+    EXPECT_EQ(presenter.Boxes[0].Flags & MB_ICONMASK, MB_ICONERROR);
+
+    updater->SetShowMessages(vuDefaultShowMessages & ~mConnLost);
+    Check(Url("/short/100/10"));
+    EXPECT_EQ(log.Count("ConnLost"), 2);
+    EXPECT_EQ(presenter.Boxes.size(), 1u);
+}
+
+TEST_F(UpdaterCheck, NoNewerVersionIsSilentByDefaultAndInformsWithItsBit) {
+    Serve("/same.inf", "#date=06/13/2006\r\n#url=@1@\r\n");
+    Check(Url("/same.inf"));
+    EXPECT_EQ(log.Names, std::vector<std::string>{"NoUpdateAvailable"});
+    EXPECT_TRUE(presenter.Boxes.empty());
+
+    updater->SetShowMessages(vuDefaultShowMessages | mNoUpdateAvailable);
+    Check(Url("/same.inf"));
+    ASSERT_EQ(presenter.Boxes.size(), 1u);
+    EXPECT_EQ(presenter.Boxes[0].Text, LoadMessageText(vmNoNewerVersion));
+    EXPECT_EQ(presenter.Boxes[0].Flags & MB_ICONMASK, MB_ICONINFORMATION);
+}
+
+TEST_F(UpdaterCheck, NewerVersionWithoutFilesIsNoUpdate) {
+    Serve("/nofiles.inf", "#date=06/14/2006\r\n#message={x}\r\n#url1=\r\n");
+    Check(Url("/nofiles.inf"));
+    EXPECT_EQ(log.Names, std::vector<std::string>{"NoUpdateAvailable"});
+    EXPECT_TRUE(presenter.Dialogs.empty());
+}
+
+TEST_F(UpdaterCheck, InfoFileIsFetchedPastAnyCache) {
+    Serve("/same.inf", "#date=06/13/2006\r\n");
+    Check(Url("/same.inf"));
+    const auto requests = server.requestsFor("/same.inf");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_NE(requests[0].header("Pragma").find("no-cache"), std::string::npos);
+}
+
+TEST_F(UpdaterCheck, PasswordRefusedAbortsAndHandlerRetryCarriesCredentials) {
+    // The prompt is answered Cancel: the upgrade is abandoned.
+    updater->SetInfoFileURL(Url("/auth/Updates"));
+    updater->CheckForUpdate();
+    ASSERT_TRUE(RunUntil([&] { return log.Count("Aborted") == 1 && !updater->Busy(); }));
+    EXPECT_EQ(log.Realm, "Updates");
+    EXPECT_EQ(log.Names.front(), "PasswordRequest");
+    EXPECT_EQ(presenter.Dialogs.size(), 1u);
+    EXPECT_EQ(log.Count("NoInfoFile"), 0);
+
+    // A handler that supplies the credentials and asks for a retry: no prompt, the file arrives.
+    updater->OnPasswordRequest = [&](QObject*, const QByteArray& realm, bool& tryAgain) {
+        log.Names.push_back("PasswordRequest");
+        log.Realm = realm;
+        updater->SetHTTPUsername("user");
+        updater->SetHTTPPassword("secret");
+        tryAgain = true;
+    };
+    log.Names.clear();
+    presenter.Dialogs.clear();
+    Check(Url("/auth/Updates"));
+    EXPECT_TRUE(presenter.Dialogs.empty());
+    EXPECT_EQ(log.Count("PasswordRequest"), 1);
+    EXPECT_EQ(log.Count("Aborted"), 0);
+    // The body "granted" is an information file without markers: no update.
+    EXPECT_EQ(log.Names.back(), "NoUpdateAvailable");
+}
+
+TEST_F(UpdaterCheck, PasswordRequestWithoutItsBitAbortsWithoutPrompt) {
+    updater->SetShowMessages(vuDefaultShowMessages & ~mPasswordRequest);
+    updater->SetInfoFileURL(Url("/auth/Updates"));
+    updater->CheckForUpdate();
+    ASSERT_TRUE(RunUntil([&] { return log.Count("Aborted") == 1 && !updater->Busy(); }));
+    EXPECT_TRUE(presenter.Dialogs.empty());
+}
+
+TEST_F(UpdaterCheck, NewerVersionAsksAndLaterDeclines) {
+    Serve("/newer.inf", kNewer);
+    presenter.DialogResult = QDialog::Rejected;
+    Check(Url("/newer.inf"));
+    EXPECT_EQ(log.Names, (std::vector<std::string>{"BeginUpgrade", "LaterUpgrade"}));
+    EXPECT_EQ(log.BeginMessage, "Fresh.");
+    EXPECT_EQ(log.BeginMethod, umSelfUpgrade);
+    EXPECT_EQ(log.BeginFiles, (QByteArrayList{Url("/files/f1"), Url("/files/f2")}));
+    EXPECT_EQ(presenter.Dialogs.size(), 1u);
+    // The pending list stays until the next check.
+    EXPECT_EQ(updater->PendingFiles().size(), 2);
+}
+
+TEST_F(UpdaterCheck, HandlerCanRefuseOrChangeTheUpgradeBeforeTheQuestion) {
+    Serve("/newer.inf", kNewer);
+    updater->OnBeginUpgrade = [&](TvuUpdater*, const QByteArray&, TvuUpgradeMethod, QByteArrayList&,
+                                  bool& canUpgrade) {
+        log.Names.push_back("BeginUpgrade");
+        canUpgrade = false;
+    };
+    Check(Url("/newer.inf"));
+    EXPECT_EQ(log.Names, (std::vector<std::string>{"BeginUpgrade", "LaterUpgrade"}));
+    EXPECT_TRUE(presenter.Dialogs.empty());
+
+    // Without the question bit the upgrade starts at once; the handler's list is the one used.
+    updater->OnBeginUpgrade = [&](TvuUpdater*, const QByteArray&, TvuUpgradeMethod,
+                                  QByteArrayList& files, bool&) { files.removeLast(); };
+    updater->SetShowMessages(vuDefaultShowMessages & ~mAskUpgrade);
+    updater->Wizard()->SetEnabled(false);
+    log.Names.clear();
+    updater->SetInfoFileURL(Url("/newer.inf"));
+    updater->CheckForUpdate();
+    ASSERT_TRUE(RunUntil([&] { return !updater->CheckingInfoFile(); }));
+    EXPECT_EQ(updater->PendingFiles(), QByteArrayList{Url("/files/f1")});
+    EXPECT_EQ(log.Count("LaterUpgrade"), 0);
+    EXPECT_TRUE(presenter.Dialogs.empty());
+    updater->Abort();
+}
+
+TEST_F(UpdaterCheck, RedirectMethodOpensOnlyTheFirstAddress) {
+    Serve("/redirect.inf", std::string(kNewer) + "#url3=@3@\r\n#method=2\r\n");
+    std::vector<QStringList> started;
+    SetProcessStarter([&](const QString& program, const QStringList& args) {
+        started.push_back(QStringList{program} + args);
+        return true;
+    });
+    presenter.DialogResult = QDialog::Accepted;
+    Check(Url("/redirect.inf"));
+    EXPECT_EQ(log.BeginMethod, umRedirectToURL);
+    EXPECT_EQ(log.BeginFiles.size(), 3);
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_TRUE(started[0].contains(QString::fromLatin1(Url("/files/f1"))));
+    EXPECT_FALSE(started[0].join(' ').contains("/files/f2"));
+    // Nothing is downloaded.
+    EXPECT_TRUE(server.requestsFor("/files/f1").empty());
+    EXPECT_FALSE(updater->Busy());
+}
+
+TEST_F(UpdaterCheck, CheckWhileTheChannelIsBusyDoesNothing) {
+    updater->SetInfoFileURL(Url("/stall-headers"));
+    updater->CheckForUpdate();
+    ASSERT_TRUE(server.waitForStalled(1));
+    EXPECT_TRUE(updater->Busy());
+    updater->SetInfoFileURL(Url("/status/404"));
+    updater->CheckForUpdate();
+    updater->CheckForUpdate();
+    server.releaseStalls();
+    ASSERT_TRUE(RunUntil([&] { return !updater->Busy() && !log.Names.empty(); }));
+    EXPECT_EQ(server.requestCount(), 1u);
+    EXPECT_TRUE(server.requestsFor("/status/404").empty());
+}
+
+TEST_F(UpdaterCheck, AutomaticCheckWaitsForTheNetworkAndRetriesUnreachableHosts) {
+    online = false;
+    updater->SetShowMessages(vuAllShowMessages & ~mAskUpgrade);
+    updater->SetAutoCheckDelay(30);
+    updater->SetInfoFileURL(ClosedPortUrl());
+    int onlineQueries = 0;
+    TvuUpdater::SetOnlineTest([&] {
+        ++onlineQueries;
+        return online;
+    });
+    updater->SetAutoCheck(true);
+    EXPECT_TRUE(updater->AutoCheckTimerActive());
+    EXPECT_EQ(updater->AutoCheckTimerInterval(), 30);
+    // Offline: the timer keeps firing and nothing is fetched.
+    ASSERT_TRUE(RunUntil([&] { return onlineQueries >= 3; }));
+    EXPECT_TRUE(log.Names.empty());
+    EXPECT_TRUE(updater->AutoCheckTimerActive());
+
+    // Online but the host cannot be reached: no message, a new attempt after each delay.
+    online = true;
+    ASSERT_TRUE(RunUntil([&] { return log.Count("HostUnreachable") >= 2; }));
+    EXPECT_TRUE(presenter.Boxes.empty());
+    EXPECT_TRUE(updater->AutomaticCheck());
+
+    // Once a check gets through, the timer stops for good, and no box is shown for the
+    // automatic check's "no newer version".
+    Serve("/same.inf", "#date=06/13/2006\r\n");
+    updater->SetInfoFileURL(Url("/same.inf"));
+    ASSERT_TRUE(RunUntil([&] { return log.Count("NoUpdateAvailable") == 1 && !updater->Busy(); }));
+    EXPECT_TRUE(updater->AutomaticCheckDone());
+    EXPECT_FALSE(updater->AutoCheckTimerActive());
+    EXPECT_TRUE(presenter.Boxes.empty());
+
+    // A check by the user afterwards is not automatic and shows its box again.
+    Check(Url("/same.inf"));
+    EXPECT_FALSE(updater->AutomaticCheck());
+    EXPECT_EQ(presenter.Boxes.size(), 1u);
+}
+
+TEST_F(UpdaterCheck, AutoCheckTimerFollowsItsSettings) {
+    updater->SetAutoCheckDelay(0);
+    updater->SetAutoCheck(true);
+    EXPECT_FALSE(updater->AutoCheckTimerActive());
+    updater->SetAutoCheckDelay(500);
+    EXPECT_FALSE(updater->AutoCheckTimerActive()); // read only when the timer is re-evaluated
+    updater->SetAutoCheck(true);
+    EXPECT_TRUE(updater->AutoCheckTimerActive());
+    EXPECT_EQ(updater->AutoCheckTimerInterval(), 500);
+    updater->SetAutoCheck(false);
+    EXPECT_FALSE(updater->AutoCheckTimerActive());
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,431 @@
+#include "upgrade/updater/vuUpdater.h"
+
+#include "concepts/big5.h"
+#include "upgrade/dialogs/vuUpdaterMessages.h"
+#include "upgrade/dialogs/vuUpdaterPassword.h"
+#include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"
+#include "upgrade/updater/vuUpdaterHiddenWindow.h"
+#include "upgrade/updater/vuUpdaterInfoFile.h"
+
+#include <QCoreApplication>
+#include <QIODevice>
+
+namespace {
+
+std::function<bool()>& OnlineTest() {
+    static std::function<bool()> test;
+    return test;
+}
+
+std::function<QByteArray()>& FirstArgumentSource() {
+    static std::function<QByteArray()> source;
+    return source;
+}
+
+std::function<QDate()>& TodaySource() {
+    static std::function<QDate()> source;
+    return source;
+}
+
+bool Online() {
+    return OnlineTest() ? OnlineTest()() : IsOnline();
+}
+
+QDate Today() {
+    return TodaySource() ? TodaySource()() : QDate::currentDate();
+}
+
+QByteArray FirstArgument() {
+    if (FirstArgumentSource())
+        return FirstArgumentSource()();
+    const QStringList args = QCoreApplication::arguments();
+    return args.size() > 1 ? args.at(1).toLocal8Bit() : QByteArray();
+}
+
+QString FromBytes(const QByteArray& bytes) {
+    return velmora::fromBig5(bytes);
+}
+
+QByteArray ToBytes(const QString& text) {
+    if (auto big5 = velmora::toBig5(text))
+        return *big5;
+    return text.toUtf8();
+}
+
+constexpr const char* kMiscFilesNames[] = {"mfuAlwaysDownload", "mfuOnlyIfSizeDifferent"};
+constexpr const char* kVersionControlNames[] = {"byDate", "byNumber"};
+
+template <typename Enum, std::size_t N>
+bool EnumFromName(const char* const (&names)[N], const QByteArray& name, Enum& value) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (name == names[i]) {
+            value = static_cast<Enum>(i);
+            return true;
+        }
+    return false;
+}
+
+} // namespace
+
+// ---- Seams -----------------------------------------------------------------------------------
+
+void TvuUpdater::SetOnlineTest(std::function<bool()> test) {
+    OnlineTest() = std::move(test);
+}
+
+void TvuUpdater::SetFirstArgumentSource(std::function<QByteArray()> source) {
+    FirstArgumentSource() = std::move(source);
+}
+
+void TvuUpdater::SetTodaySource(std::function<QDate()> source) {
+    TodaySource() = std::move(source);
+}
+
+// ---- Life cycle ------------------------------------------------------------------------------
+
+TvuUpdater::TvuUpdater(QObject* owner) : TvuCustomHTTP(owner) {
+    OnHeaderInfo = [this](QObject*, qint32 statusCode, const QByteArray&, const QByteArray&,
+                          const QByteArray&, const QByteArray&, const QByteArray&,
+                          quint32 contentLength, TDateTime, TDateTime lastModified, TDateTime,
+                          bool& continueTransfer) {
+        HandleHeaderInfo(statusCode, contentLength, lastModified, continueTransfer);
+    };
+    OnDone = [this](QObject*, const QByteArray&, quint32, QIODevice* data) { HandleDone(data); };
+    OnCancelled = [this](QObject*) { HandleCancelled(); };
+    OnTransferProgress = [this](QObject*, const QByteArray&, quint32 contentLength,
+                                quint32 bytesRead, qint32 elapsedTime, qint32 estimatedTimeLeft,
+                                quint8 percentsDone, float transferRate, QIODevice*) {
+        HandleProgress(contentLength, bytesRead, elapsedTime, estimatedTimeLeft, percentsDone,
+                       transferRate);
+    };
+    OnConnectionLost = [this](QObject*, const QByteArray&, quint32, quint32, QIODevice*) {
+        HandleConnectionLost();
+    };
+    OnServerUnreachable = [this](QObject*) { HandleServerUnreachable(); };
+    OnHTTPError = [this](QObject*, qint32 statusCode, QIODevice*) { HandleHTTPError(statusCode); };
+    OnAuthorizationRequest = [this](QObject*, const QByteArray& realm, bool& tryAgain) {
+        HandleAuthorizationRequest(realm, tryAgain);
+    };
+    SetHideOutputFile(true);
+    DeleteLeftoverHelper();
+    SetThreadPriority(tpNormal);
+    SetTransferBufferSize(4096);
+    versionDate_ = QByteArray::fromStdString(vu::FormatVersionDate(QDate::currentDate()));
+    infoFile_ = std::make_unique<TvuUpdaterInfo>();
+    wizard_ = std::make_unique<TvuUpdaterWizard>();
+    hiddenWindow_ = new TvuUpdaterHiddenWindow([this] { AutoCheckTimer(); }, this);
+}
+
+TvuUpdater::~TvuUpdater() {
+    SetAutoCheck(false);
+    delete hiddenWindow_;
+    hiddenWindow_ = nullptr;
+}
+
+void TvuUpdater::Loaded() {
+    TvuCustomHTTP::Loaded();
+    if (OnAfterRestart && FirstArgument() == restartParams_)
+        OnAfterRestart(this);
+}
+
+// ---- Settings --------------------------------------------------------------------------------
+
+void TvuUpdater::SetAutoCheck(bool value) {
+    autoCheck_ = value;
+    ReevaluateTimer();
+}
+
+void TvuUpdater::SetRestartParams(const QByteArray& value) {
+    restartParams_ = value.isEmpty() ? QByteArray(" ") : value;
+}
+
+void TvuUpdater::SetVersionDateAutoSet(bool value) {
+    // Switching it on sets VersionDate only while the window is being designed; a running program
+    // keeps the stored date.
+    versionDateAutoSet_ = value;
+}
+
+bool TvuUpdater::AutoCheckTimerActive() const {
+    return hiddenWindow_ && hiddenWindow_->TimerActive();
+}
+
+int TvuUpdater::AutoCheckTimerInterval() const {
+    return hiddenWindow_ ? hiddenWindow_->TimerInterval() : 0;
+}
+
+void TvuUpdater::WriteProperties(TvuSettingsWriter& writer) const {
+    TvuCustomHTTP::WriteProperties(writer);
+    if (autoCheck_)
+        writer.WriteBool("AutoCheck", true);
+    if (autoCheckDelay_ != 10000)
+        writer.WriteInteger("AutoCheckDelay", autoCheckDelay_);
+    infoFile_->WriteProperties(writer, "InfoFile");
+    if (infoFileURL_ != "http://")
+        writer.WriteString("InfoFileURL", infoFileURL_);
+    if (restartParams_ != "/afterupgrade")
+        writer.WriteString("RestartParams", restartParams_);
+    if (miscFilesUpgrade_ != mfuAlwaysDownload)
+        writer.WriteIdent("MiscFilesUpgrade", kMiscFilesNames[miscFilesUpgrade_]);
+    if (versionControl_ != byDate)
+        writer.WriteIdent("VersionControl", kVersionControlNames[versionControl_]);
+    // The default is the date of creation, which changes from day to day: always stored.
+    writer.WriteString("VersionDate", versionDate_);
+    if (!versionDateAutoSet_)
+        writer.WriteBool("VersionDateAutoSet", false);
+    if (!versionNumber_.isEmpty())
+        writer.WriteString("VersionNumber", versionNumber_);
+    if (showMessages_ != vuDefaultShowMessages)
+        writer.WriteInteger("ShowMessages", showMessages_);
+    if (!useCache_)
+        writer.WriteBool("UseCache", false);
+    wizard_->WriteProperties(writer, "Wizard");
+}
+
+bool TvuUpdater::ReadProperty(const QByteArray& name, const TvuStoredValue& value) {
+    QByteArray text;
+    qint64 number = 0;
+    bool flag = false;
+    if (name.startsWith("InfoFile."))
+        return infoFile_->ReadProperty(name.mid(9), value);
+    if (name.startsWith("Wizard."))
+        return wizard_->ReadProperty(name.mid(7), value);
+    if (name == "AutoCheck") {
+        if (!value.ToBool(flag))
+            return false;
+        SetAutoCheck(flag);
+        return true;
+    }
+    if (name == "AutoCheckDelay") {
+        qint32 delay = 0;
+        if (!value.ToInt32(delay))
+            return false;
+        autoCheckDelay_ = delay;
+        return true;
+    }
+    if (name == "InfoFileURL" && value.ToString(text)) {
+        infoFileURL_ = text;
+        return true;
+    }
+    if (name == "RestartParams" && value.ToString(text)) {
+        SetRestartParams(text);
+        return true;
+    }
+    if (name == "MiscFilesUpgrade" && value.ToIdent(text))
+        return EnumFromName(kMiscFilesNames, text, miscFilesUpgrade_);
+    if (name == "VersionControl" && value.ToIdent(text))
+        return EnumFromName(kVersionControlNames, text, versionControl_);
+    if (name == "VersionDate" && value.ToString(text)) {
+        versionDate_ = text;
+        return true;
+    }
+    if (name == "VersionDateAutoSet")
+        return value.ToBool(versionDateAutoSet_);
+    if (name == "VersionNumber" && value.ToString(text)) {
+        versionNumber_ = text;
+        return true;
+    }
+    if (name == "ShowMessages") {
+        if (!value.ToInteger(number) || number < 0 || number > vuAllShowMessages)
+            return false;
+        showMessages_ = static_cast<TvuUpdaterShowMessages>(number);
+        return true;
+    }
+    if (name == "UseCache")
+        return value.ToBool(useCache_);
+    if (name == "AutoCheck" || name == "InfoFileURL" || name == "RestartParams" ||
+        name == "MiscFilesUpgrade" || name == "VersionControl" || name == "VersionDate" ||
+        name == "VersionNumber")
+        return false; // one of ours, but the value does not fit
+    return TvuCustomHTTP::ReadProperty(name, value);
+}
+
+// ---- The check -------------------------------------------------------------------------------
+
+void TvuUpdater::CheckForUpdate() {
+    aborted_ = false;
+    automaticCheck_ = false;
+    if (Busy())
+        return;
+    // Information-file mode: always fetched from the server, never from or into a cache.
+    checkingInfoFile_ = true;
+    SetCacheAllowed(false);
+    SetURL(infoFileURL_);
+    SetOutputFile(QString());
+    Read();
+}
+
+bool TvuUpdater::IsNewerVersion(const QByteArray& fileVersion, const QByteArray& fileDate) const {
+    if (versionControl_ == byNumber)
+        return CompareVersions(fileVersion, versionNumber_) > 0;
+    const QDate today = Today();
+    return vu::ReadInfoDate(versionDate_.toStdString(), today) <
+           vu::ReadInfoDate(fileDate.toStdString(), today);
+}
+
+void TvuUpdater::InfoFileDone(const QByteArray& text) {
+    const vu::TvuInfoFileReader reader(text.toStdString());
+    files_.clear();
+    for (const std::string& url : reader.Files())
+        files_.append(QByteArray::fromStdString(url));
+
+    const bool newer = IsNewerVersion(QByteArray::fromStdString(reader.Version()),
+                                      QByteArray::fromStdString(reader.Date()));
+    if (newer && !files_.isEmpty()) {
+        canUpgrade_ = true;
+        const QByteArray message = QByteArray::fromStdString(reader.Message());
+        method_ = static_cast<TvuUpgradeMethod>(reader.Method());
+        if (OnBeginUpgrade)
+            OnBeginUpgrade(this, message, method_, files_, canUpgrade_);
+        if (!canUpgrade_ || (ShowsMessage(mAskUpgrade) && !AskUpgrade(FromBytes(message)))) {
+            if (OnLaterUpgrade)
+                OnLaterUpgrade(this);
+        } else if (method_ == umRedirectToURL) {
+            // The handler may have emptied the list: then there is nothing to open.
+            if (!files_.isEmpty())
+                OpenURL(QString::fromLocal8Bit(files_.first()), true);
+        } else {
+            StartUpgrade();
+        }
+    } else {
+        if (OnNoUpdateAvailable)
+            OnNoUpdateAvailable(this);
+        if (!automaticCheck_ && ShowsMessage(mNoUpdateAvailable))
+            ShowMessageByIndex(vmNoNewerVersion, MB_OK | MB_ICONINFORMATION);
+    }
+    SignalEvent(waitEvent_.load());
+}
+
+// ---- Transfer outcomes -----------------------------------------------------------------------
+
+void TvuUpdater::HandleHeaderInfo(qint32 statusCode, quint32 contentLength, TDateTime lastModified,
+                                  bool& continueTransfer) {
+    if (checkingInfoFile_)
+        return;
+    DownloadHeaderInfo(statusCode, contentLength, lastModified, continueTransfer);
+}
+
+void TvuUpdater::HandleDone(QIODevice* data) {
+    if (!checkingInfoFile_) {
+        DownloadDone();
+        return;
+    }
+    QByteArray text;
+    if (data) {
+        data->seek(0);
+        text = data->readAll();
+    }
+    InfoFileDone(text);
+}
+
+void TvuUpdater::HandleCancelled() {
+    if (!checkingInfoFile_)
+        DownloadCancelled();
+}
+
+void TvuUpdater::HandleProgress(quint32 contentLength, quint32 bytesRead, qint32 elapsedTime,
+                                qint32 estimatedTimeLeft, quint8 percentsDone, float transferRate) {
+    if (!checkingInfoFile_)
+        DownloadProgress(contentLength, bytesRead, elapsedTime, estimatedTimeLeft, percentsDone,
+                         transferRate);
+}
+
+void TvuUpdater::HandleConnectionLost() {
+    if (OnConnLost)
+        OnConnLost(this);
+    if (ShowsMessage(mConnLost))
+        ShowMessageByIndex(vmConnectionLost, MB_OK | MB_ICONERROR);
+    StopUpgrade();
+}
+
+void TvuUpdater::HandleServerUnreachable() {
+    const QByteArray url = URL();
+    const QByteArray host = URLHostName();
+    if (OnHostUnreachable)
+        OnHostUnreachable(this, url, host);
+    if (!automaticCheck_ && ShowsMessage(mHostUnreachable))
+        ShowMessageText(
+            FormatMessageText(vmHostUnreachable, {QString("'http://%1'").arg(FromBytes(host))}),
+            MB_OK | MB_ICONERROR);
+    if (automaticCheck_) {
+        // Try again after another delay, as often as needed.
+        automaticCheckDone_ = false;
+        ReevaluateTimer();
+    }
+    StopUpgrade();
+}
+
+void TvuUpdater::HandleHTTPError(qint32 statusCode) {
+    if (!checkingInfoFile_) {
+        DownloadLostFile(statusCode);
+        return;
+    }
+    if (OnNoInfoFile)
+        OnNoInfoFile(this);
+    if (ShowsMessage(mNoInfoFile))
+        ShowMessageByIndex(vmNoInfoFile, MB_OK | MB_ICONERROR);
+    SignalEvent(waitEvent_.load());
+}
+
+void TvuUpdater::HandleAuthorizationRequest(const QByteArray& realm, bool& tryAgain) {
+    tryAgain = false;
+    if (OnPasswordRequest)
+        OnPasswordRequest(this, realm, tryAgain);
+    if (!tryAgain && ShowsMessage(mPasswordRequest))
+        tryAgain = AskPassword(this);
+    if (!tryAgain)
+        AbortUpgrade();
+}
+
+// ---- Automatic check -------------------------------------------------------------------------
+
+void TvuUpdater::ReevaluateTimer() {
+    if (!hiddenWindow_)
+        return;
+    hiddenWindow_->KillTimer();
+    if (autoCheck_ && !automaticCheckDone_ && autoCheckDelay_ > 0)
+        hiddenWindow_->SetTimer(autoCheckDelay_);
+}
+
+void TvuUpdater::AutoCheckTimer() {
+    if (!Online() || !autoCheck_)
+        return;
+    automaticCheckDone_ = true;
+    ReevaluateTimer();
+    CheckForUpdate();
+    automaticCheck_ = true;
+}
+
+// ---- Dialog host -----------------------------------------------------------------------------
+
+bool TvuUpdater::DialogStayOnTop() const {
+    return wizard_->StayOnTop();
+}
+
+bool TvuUpdater::DialogHideFileLocation() const {
+    return wizard_->HideFileLocation();
+}
+
+QImage TvuUpdater::DialogSidePicture() const {
+    return wizard_->Pic118x218();
+}
+
+std::intptr_t TvuUpdater::DialogWaitEvent() const {
+    return waitEvent_.load();
+}
+
+void TvuUpdater::DialogAbortUpgrade() {
+    AbortUpgrade();
+}
+
+QString TvuUpdater::DialogRemoteFileName() const {
+    return URLToFileName(FromBytes(URL()));
+}
+
+QString TvuUpdater::DialogUsername() const {
+    return FromBytes(HTTPUsername());
+}
+
+void TvuUpdater::DialogSetCredentials(const QString& username, const QString& password) {
+    SetHTTPUsername(ToBytes(username));
+    SetHTTPPassword(ToBytes(password));
+}
