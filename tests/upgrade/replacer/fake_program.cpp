@@ -37,10 +37,10 @@ int main(int argc, char** argv) {
     close(log);
 
     if (const char* hold = std::getenv("FAKE_HOLD")) {
-        const std::string spec(hold);
-        const std::string::size_type colon = spec.find(':');
-        if (colon != std::string::npos && spec.substr(0, colon) == name) {
-            const int fifo = open(spec.substr(colon + 1).c_str(), O_RDONLY);
+        const std::string setting(hold);
+        const std::string::size_type colon = setting.find(':');
+        if (colon != std::string::npos && setting.substr(0, colon) == name) {
+            const int fifo = open(setting.substr(colon + 1).c_str(), O_RDONLY);
             char buf[64];
             while (fifo >= 0 && read(fifo, buf, sizeof buf) > 0) {
             }
