@@ -10,6 +10,7 @@
 #include <QFile>
 
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <stop_token>
 #include <thread>
@@ -75,7 +76,10 @@ struct HTTPTransfer final : TvuCurlRequestListener {
     QByteArray* Memory = nullptr; // the bytes of a memory stream
     bool DataIsFile = false;
     bool Released = false;
-    std::vector<char> Buffer;
+
+    // The transfer buffer: worker-owned, a chunk being collected.
+    std::vector<char> Chunk;
+    size_t Pending = 0;
 
     std::mutex RequestLock;
     std::shared_ptr<TvuCurlRequest> Request;
@@ -113,6 +117,8 @@ struct HTTPTransfer final : TvuCurlRequestListener {
     bool AfterHeaders();
     bool CreateOutput();
     bool Store(const char* data, size_t size);
+    bool Flush();
+    bool Emit(const char* data, size_t size);
     void Abort() {
         Stop.store(true);
         std::lock_guard<std::mutex> guard(RequestLock);
@@ -135,7 +141,6 @@ struct HTTPTransfer final : TvuCurlRequestListener {
                 std::thread([d = std::move(data)]() mutable { d.reset(); }).detach();
             }
             Memory = nullptr;
-            std::vector<char>().swap(Buffer);
         }
         data.reset(); // closes an output file
     }
@@ -219,30 +224,59 @@ bool HTTPTransfer::CreateOutput() {
     return true;
 }
 
+// Collects the body in chunks of TransferBufferSize bytes, as a read of that size returns them:
+// every full chunk (and the last, shorter one, through Flush) is stored and reported. Whole
+// chunks of the incoming data are stored from where they are; only remainders are copied.
 bool HTTPTransfer::Store(const char* data, size_t size) {
     const size_t chunk = static_cast<size_t>(BufferSize);
     while (size > 0) {
-        const size_t n = std::min(size, chunk);
-        {
-            std::lock_guard<std::mutex> guard(DataLock);
-            if (Released || Stop.load() || !Data)
+        if (Pending == 0 && size >= chunk) {
+            if (!Emit(data, chunk))
                 return false;
-            if (Data->write(data, static_cast<qint64>(n)) != static_cast<qint64>(n)) {
-                WriteFailed = true;
-                return false;
-            }
+            data += chunk;
+            size -= chunk;
+            continue;
         }
-        BytesRead += static_cast<quint32>(n);
+        if (Chunk.size() != chunk)
+            Chunk.resize(chunk);
+        const size_t n = std::min(size, chunk - Pending);
+        std::memcpy(Chunk.data() + Pending, data, n);
+        Pending += n;
         data += n;
         size -= n;
-        if (WantProgress) {
-            const auto ms =
-                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
-            Stats = ComputeTransferStatistics(ContentLength, BytesRead, static_cast<quint32>(ms));
-            Sync([this](TvuCustomHTTP& o) { o.DoTransferProgress(Data.get()); });
-            if (Stop.load())
+        if (Pending == chunk) {
+            Pending = 0;
+            if (!Emit(Chunk.data(), chunk))
                 return false;
         }
+    }
+    return true;
+}
+
+bool HTTPTransfer::Flush() {
+    const size_t n = Pending;
+    Pending = 0;
+    return n == 0 || Emit(Chunk.data(), n);
+}
+
+bool HTTPTransfer::Emit(const char* data, size_t n) {
+    {
+        std::lock_guard<std::mutex> guard(DataLock);
+        if (Released || Stop.load() || !Data)
+            return false;
+        if (Data->write(data, static_cast<qint64>(n)) != static_cast<qint64>(n)) {
+            WriteFailed = true;
+            return false;
+        }
+    }
+    BytesRead += static_cast<quint32>(n);
+    if (WantProgress) {
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
+        Stats = ComputeTransferStatistics(ContentLength, BytesRead, static_cast<quint32>(ms));
+        Sync([this](TvuCustomHTTP& o) { o.DoTransferProgress(Data.get()); });
+        if (Stop.load())
+            return false;
     }
     return true;
 }
@@ -266,6 +300,7 @@ void HTTPTransfer::Run() {
         request = std::move(Request);
     }
     request.reset();
+    std::vector<char>().swap(Chunk);
 }
 
 void HTTPTransfer::Transfer() {
@@ -300,15 +335,12 @@ void HTTPTransfer::Transfer() {
             return;
         // 14.
         BytesRead = 0;
-        {
-            std::lock_guard<std::mutex> guard(DataLock);
-            Buffer.resize(static_cast<size_t>(BufferSize));
-        }
+        std::vector<char> readBuffer(static_cast<size_t>(BufferSize));
         while (opened && !Stop.load()) {
-            const qint64 n = local.read(Buffer.data(), BufferSize);
+            const qint64 n = local.read(readBuffer.data(), BufferSize);
             if (n <= 0)
                 break;
-            if (!Store(Buffer.data(), static_cast<size_t>(n)))
+            if (!Store(readBuffer.data(), static_cast<size_t>(n)))
                 break;
         }
         if (Stop.load())
@@ -415,6 +447,16 @@ void HTTPTransfer::Transfer() {
                 Success = false;
                 return;
             }
+        }
+    }
+
+    // The last, shorter chunk.
+    if (!Flush()) {
+        if (Stop.load())
+            return;
+        if (WriteFailed) {
+            Success = false;
+            return;
         }
     }
 

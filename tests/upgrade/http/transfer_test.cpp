@@ -547,7 +547,7 @@ TEST_F(Transfer, AbortWhileConnectingAndDestroyWhileTransferring) {
     {
         TvuCustomHTTP doomed;
         vutest::Record(doomed, other);
-        doomed.SetURL(Q(server.url("/stall-body/1000")));
+        doomed.SetURL(Q(server.url("/stall-body/20000")));
         ASSERT_TRUE(doomed.Read());
         ASSERT_TRUE(WaitFor([&] { return other.Progress > 0; }));
     }
