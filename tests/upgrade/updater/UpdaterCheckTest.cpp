@@ -305,6 +305,29 @@ TEST_F(UpdaterCheck, AutomaticCheckWaitsForTheNetworkAndRetriesUnreachableHosts)
     EXPECT_EQ(presenter.Boxes.size(), 1u);
 }
 
+TEST_F(UpdaterCheck, AutomaticFlagLastsThroughTheDownloadThatFollows) {
+    // The automatic check finds a newer version whose file lies on a host that is gone: the lost
+    // host during the download shows no message and re-arms the timer.
+    server.serve("/auto.inf",
+                 "#date=06/14/2006\r\n#url=" + ClosedPortUrl().toStdString() +
+                     "\r\n#message={m}\r\n",
+                 "text/plain");
+    updater->SetShowMessages(vuAllShowMessages);
+    updater->Wizard()->SetEnabled(false);
+    presenter.DialogResult = QDialog::Accepted; // "Yes" to the upgrade question
+    updater->SetInfoFileURL(Url("/auto.inf"));
+    updater->SetAutoCheckDelay(100);
+    updater->SetAutoCheck(true);
+    ASSERT_TRUE(RunUntil([&] { return log.Count("HostUnreachable") == 1 && !updater->Busy(); }));
+    EXPECT_EQ(log.Names, (std::vector<std::string>{"BeginUpgrade", "HostUnreachable"}));
+    EXPECT_EQ(presenter.Dialogs.size(), 1u); // the question, and no message box after it
+    EXPECT_TRUE(presenter.Boxes.empty());
+    EXPECT_TRUE(updater->AutomaticCheck());
+    EXPECT_FALSE(updater->AutomaticCheckDone());
+    EXPECT_TRUE(updater->AutoCheckTimerActive());
+    updater->SetAutoCheck(false);
+}
+
 TEST_F(UpdaterCheck, AutoCheckTimerFollowsItsSettings) {
     updater->SetAutoCheckDelay(0);
     updater->SetAutoCheck(true);
