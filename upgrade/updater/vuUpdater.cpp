@@ -117,6 +117,7 @@ TvuUpdater::TvuUpdater(QObject* owner) : TvuCustomHTTP(owner) {
 }
 
 TvuUpdater::~TvuUpdater() {
+    BeginDestroy();
     SetAutoCheck(false);
     delete hiddenWindow_;
     hiddenWindow_ = nullptr;

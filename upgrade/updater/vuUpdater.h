@@ -138,9 +138,6 @@ public:
 protected:
     // ======== download stage (begin) ========
     // Members of the download stage, defined in vuUpdaterDownload.cpp together with AbortUpgrade.
-    // Until that file exists the build uses the minimal definitions in vuUpdaterDownloadStub.cpp
-    // (the CMakeLists.txt picks vuUpdaterDownload.cpp as soon as it is present; delete the stub
-    // then).
     //
     // Called by the check after the user agreed (method 0 or 1): downloads PendingFiles().
     void StartUpgrade();

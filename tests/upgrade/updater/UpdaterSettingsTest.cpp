@@ -5,11 +5,14 @@
 #include "upgrade/dialogs/vuUpdaterLanguage.h"
 #include "upgrade/updater/vuUpdater.h"
 #include "upgrade/updater/vuUpdater1Settings.h"
+#include "upgrade/updater/vuUpdaterHiddenWindow.h"
 
 #include <QApplication>
 #include <QDate>
 
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 using namespace vutest;
 
@@ -202,6 +205,25 @@ TEST(UpdaterLanguage, SetterSelectsBlocksAndAutoDetectsAgain) {
     qputenv("LC_ALL", "C");
     u.Wizard()->SetLanguage(wlEnglish);
     EXPECT_EQ(MessageBase, 41000);
+    qunsetenv("LC_ALL");
+}
+
+TEST(UpdaterHiddenWindow, TimerKeepsFiringAndAnErrorInItsHandlerIsShownNotFatal) {
+    RecordingPresenter presenter;
+    int fired = 0;
+    TvuUpdaterHiddenWindow window([&] {
+        if (++fired == 1)
+            throw std::runtime_error("timer trouble");
+    });
+    window.SetTimer(5);
+    EXPECT_TRUE(window.TimerActive());
+    ASSERT_TRUE(RunUntil([&] { return fired >= 3; }));
+    ASSERT_EQ(presenter.Boxes.size(), 1u);
+    EXPECT_EQ(presenter.Boxes[0].Text, "timer trouble");
+    EXPECT_EQ(presenter.Boxes[0].Flags & MB_ICONMASK, MB_ICONSTOP);
+    window.KillTimer();
+    EXPECT_FALSE(window.TimerActive());
+    EXPECT_TRUE(window.QueryEndSession());
 }
 
 class UpdaterDecision : public testing::Test {
