@@ -283,7 +283,7 @@ void TvuUpdater::InfoFileDone(const QByteArray& text) {
         } else if (method_ == umRedirectToURL) {
             // The handler may have emptied the list: then there is nothing to open.
             if (!files_.isEmpty())
-                OpenURL(QString::fromLocal8Bit(files_.first()), true);
+                OpenURL(FromBytes(files_.first()), true);
         } else {
             StartUpgrade();
         }
