@@ -252,6 +252,21 @@ TEST_F(UpdaterCheck, RedirectMethodOpensOnlyTheFirstAddress) {
     EXPECT_FALSE(updater->Busy());
 }
 
+TEST_F(UpdaterCheck, RedirectWithTheListEmptiedByTheHandlerOpensNothing) {
+    Serve("/redirect.inf", std::string(kNewer) + "#method=2\r\n");
+    int starts = 0;
+    SetProcessStarter([&](const QString&, const QStringList&) { return ++starts, true; });
+    updater->OnBeginUpgrade = [](TvuUpdater*, const QByteArray&, TvuUpgradeMethod,
+                                 QByteArrayList& files, bool&) { files.clear(); };
+    updater->SetShowMessages(vuDefaultShowMessages & ~mAskUpgrade);
+    updater->OnLaterUpgrade = [&](TvuUpdater*) { log.Names.push_back("LaterUpgrade"); };
+    updater->SetInfoFileURL(Url("/redirect.inf"));
+    updater->CheckForUpdate();
+    ASSERT_TRUE(RunUntil([&] { return server.requestCount() == 1 && !updater->Busy(); }));
+    EXPECT_EQ(starts, 0);
+    EXPECT_TRUE(updater->PendingFiles().isEmpty());
+}
+
 TEST_F(UpdaterCheck, CheckWhileTheChannelIsBusyDoesNothing) {
     updater->SetInfoFileURL(Url("/stall-headers"));
     updater->CheckForUpdate();
