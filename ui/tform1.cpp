@@ -17,6 +17,9 @@
 #include "ui/result_memo.h"
 #include "ui/site_info.h"
 #include "ui/ui_fonts.h"
+#include "upgrade/updater/vuUpdater.h"
+#include "upgrade/updater/vuUpdater1Settings.h"
+#include "upgrade/utils/vuComponent.h"
 
 #include <QAction>
 #include <QFrame>
@@ -107,7 +110,13 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), panelWidth_(ConceptPanelWidth
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The component waits, with events still being handled, for its worker machinery to be
+    // released; that must happen while the window is still whole, not from inside the base
+    // destructor where the controls are already half torn down.
+    delete vuUpdater1;
+    vuUpdater1 = nullptr;
+}
 
 void TForm1::buildControls() {
     // Status bar with its two panels.
@@ -224,6 +233,14 @@ void TForm1::buildControls() {
     N6 = pm1->addAction(QStringLiteral("選取全部內容到剪貼板上 "));
     N4 = pm1->addSeparator();
     N5 = pm1->addAction(QIcon(QPixmap::fromImage(il1[1])), QStringLiteral("清除全部內容"));
+    N7 = pm1->addSeparator();
+    N8 = pm1->addAction(QStringLiteral("檢查升級..."));
+
+    // The upgrade component. Loading its stored settings ends with Loaded, which removes a
+    // replacement helper left over from an earlier upgrade.
+    vuUpdater1 = new TvuUpdater(this);
+    vuUpdater1->setObjectName(QStringLiteral("vuUpdater1"));
+    LoadComponentSettings(*vuUpdater1, vuUpdater1Settings());
 
     lbl1 = new LinkLabel(grp7);
     lbl1->setText(QStringLiteral("更多信息,請前往") + QString::fromUtf8(ReferenceSiteAddress) +
@@ -269,6 +286,7 @@ void TForm1::connectHandlers() {
     connect(N3, &QAction::triggered, this, guarded([this] { N3Click(); }));
     connect(N6, &QAction::triggered, this, guarded([this] { N6Click(); }));
     connect(N5, &QAction::triggered, this, guarded([this] { N5Click(); }));
+    connect(N8, &QAction::triggered, this, guarded([this] { N8Click(); }));
     connect(lbl1, &LinkLabel::mouseMoved, this, guarded([this] { lbl1MouseMove(); }));
     connect(lbl1, &LinkLabel::mouseLeft, this, guarded([this] { lbl1MouseLeave(); }));
     connect(lbl1, &LinkLabel::clicked, this, guarded([this] { lbl1Click(); }));
@@ -414,6 +432,12 @@ void TForm1::N5Click() {
     // The question belongs to the application rather than to the window.
     if (dialogs().showMessage(nullptr, request) == QMessageBox::Yes)
         mmo2->clear();
+}
+
+void TForm1::N8Click() {
+    // The check runs in the background and reports through the component's own dialogs; it does
+    // nothing while a transfer of the component is already running.
+    vuUpdater1->CheckForUpdate();
 }
 
 void TForm1::pm1Popup() {

@@ -19,6 +19,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTextEdit;
+class TvuUpdater;
 
 namespace velmora {
 
@@ -67,10 +68,14 @@ public:
     QAction* N4;
     QAction* N5;
     QAction* N6;
+    QAction* N7;
+    QAction* N8;
     // The menu's images: 0 saving, 1 clearing.
     std::array<QImage, 2> il1;
     LinkLabel* lbl1;
     SaveDialogState dlgSave1;
+    // The upgrade component, configured from its stored settings; owned by the window.
+    TvuUpdater* vuUpdater1;
 
     // Handlers.
     void FormCreate();
@@ -89,6 +94,7 @@ public:
     void lbl1MouseMove();
     void lbl1Click();
     void N1Click();
+    void N8Click();
 
     // The two panels of the status bar (0: reference page, 1: credit line).
     QLabel* statusPanel(int index) const;

@@ -1,0 +1,112 @@
+// The upgrade entry at the foot of the result memo's popup menu and the window's own upgrade
+// component with its stored settings.
+#include "scripted_dialogs.h"
+
+#include "ui/tform1.h"
+#include "upgrade/dialogs/vuMessageBox.h"
+#include "upgrade/updater/vuUpdater.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QMenu>
+#include <QTest>
+
+using velmora::TForm1;
+
+namespace {
+
+// Records every box and dialog of the upgrade component and answers none of them.
+class RecordingPresenter : public TvuUserPresenter {
+public:
+    RecordingPresenter() { previous_ = SetUserPresenter(this); }
+    ~RecordingPresenter() override { SetUserPresenter(previous_); }
+
+    QStringList shown;
+
+    int MessageBox(const QString& text, const QString& caption, unsigned) override {
+        shown << caption + QLatin1Char('|') + text;
+        return 0;
+    }
+    int ExecDialog(QDialog& dialog) override {
+        shown << dialog.windowTitle();
+        return QDialog::Rejected;
+    }
+
+private:
+    TvuUserPresenter* previous_ = nullptr;
+};
+
+} // namespace
+
+class UpgradeMenuTest : public QObject {
+    Q_OBJECT
+private slots:
+    void entryFollowsClearingItemAndIsAlwaysEnabled();
+    void storedSettingsOfTheWindowsComponent();
+    void checkWithStoredSettingsShowsNothingAndSecondClickStartsNothing();
+};
+
+void UpgradeMenuTest::entryFollowsClearingItemAndIsAlwaysEnabled() {
+    ScriptedDialogs dialogs;
+    TForm1 form;
+    const QList<QAction*> items = form.pm1->actions();
+    QCOMPARE(items.size(), 8);
+    QCOMPARE(items.at(5), form.N5);
+    QCOMPARE(items.at(6), form.N7);
+    QCOMPARE(items.at(7), form.N8);
+    QVERIFY(form.N7->isSeparator());
+    QCOMPARE(form.N8->text(), QStringLiteral("檢查升級..."));
+    QVERIFY(form.N8->shortcut().isEmpty());
+    QVERIFY(form.N8->icon().isNull());
+
+    // Empty memo: the memo's own commands go grey, the upgrade entry stays available.
+    form.pm1Popup();
+    QVERIFY(!form.N1->isEnabled());
+    QVERIFY(form.N8->isEnabled());
+    form.N8->setEnabled(false);
+    form.pm1Popup();
+    QVERIFY2(!form.N8->isEnabled(), "the popup handler must leave the upgrade entry alone");
+}
+
+void UpgradeMenuTest::storedSettingsOfTheWindowsComponent() {
+    ScriptedDialogs dialogs;
+    TForm1 form;
+    QVERIFY(form.vuUpdater1);
+    QCOMPARE(form.vuUpdater1->parent(), &form);
+    QCOMPARE(form.vuUpdater1->InfoFileURL(), QByteArray("http://"));
+    QCOMPARE(form.vuUpdater1->VersionDate(), QByteArray("06/13/2006"));
+    QVERIFY(form.vuUpdater1->VersionDateAutoSet());
+    QCOMPARE(form.vuUpdater1->RestartParams(), QByteArray("/afterupgrade"));
+    QCOMPARE(form.vuUpdater1->InfoFile()->Files().size(), 1);
+    QVERIFY(form.vuUpdater1->InfoFile()->Files().first().endsWith("/kelp.inf"));
+    QVERIFY(!form.vuUpdater1->Busy());
+}
+
+void UpgradeMenuTest::checkWithStoredSettingsShowsNothingAndSecondClickStartsNothing() {
+    ScriptedDialogs dialogs;
+    RecordingPresenter presenter;
+    TForm1 form;
+    // Every way a check can end; exactly one of them must be raised for the two clicks.
+    QStringList outcomes;
+    TvuUpdater* updater = form.vuUpdater1;
+    updater->OnNoInfoFile = [&](QObject*) { outcomes << "no information file"; };
+    updater->OnHostUnreachable = [&](TvuUpdater*, const QByteArray&, const QByteArray&) {
+        outcomes << "host unreachable";
+    };
+    updater->OnConnLost = [&](QObject*) { outcomes << "connection lost"; };
+    updater->OnNoUpdateAvailable = [&](QObject*) { outcomes << "no update"; };
+    updater->OnAborted = [&](QObject*) { outcomes << "aborted"; };
+
+    form.N8->trigger();
+    QVERIFY(form.vuUpdater1->Busy());
+    form.N8->trigger(); // while the first check runs
+    QTRY_VERIFY_WITH_TIMEOUT(!form.vuUpdater1->Busy(), 20000);
+    QTest::qWait(0);
+
+    QCOMPARE(outcomes.size(), 1);
+    QCOMPARE(presenter.shown, QStringList());
+    QCOMPARE(dialogs.messages.size(), 0);
+}
+
+QTEST_MAIN(UpgradeMenuTest)
+#include "upgrade_menu_test.moc"
