@@ -117,6 +117,7 @@ struct HTTPTransfer final : TvuCurlRequestListener {
     bool AfterHeaders();
     bool CreateOutput();
     bool Store(const char* data, size_t size);
+    bool StoreQuietly(const char* data, size_t size);
     bool Flush();
     bool Emit(const char* data, size_t size);
     void Abort() {
@@ -229,6 +230,8 @@ bool HTTPTransfer::CreateOutput() {
 // chunks of the incoming data are stored from where they are; only remainders are copied.
 bool HTTPTransfer::Store(const char* data, size_t size) {
     const size_t chunk = static_cast<size_t>(BufferSize);
+    if (!WantProgress)
+        return StoreQuietly(data, size);
     while (size > 0) {
         if (Pending == 0 && size >= chunk) {
             if (!Emit(data, chunk))
@@ -251,6 +254,35 @@ bool HTTPTransfer::Store(const char* data, size_t size) {
         }
     }
     return true;
+}
+
+// Without a progress handler nobody waits for a chunk: the whole piece is stored in its chunks
+// under one lock, a memory stream's straight into its (pre-sized) bytes.
+bool HTTPTransfer::StoreQuietly(const char* data, size_t size) {
+    const size_t chunk = static_cast<size_t>(BufferSize);
+    std::lock_guard<std::mutex> guard(DataLock);
+    if (Released || Stop.load() || !Data)
+        return false;
+    const bool memory = !DataIsFile && Memory != nullptr;
+    if (memory && Data->pos() != Memory->size())
+        Data->seek(Memory->size());
+    bool ok = true;
+    while (size > 0) {
+        const size_t n = std::min(size, chunk);
+        if (memory) {
+            Memory->append(data, static_cast<qsizetype>(n));
+        } else if (Data->write(data, static_cast<qint64>(n)) != static_cast<qint64>(n)) {
+            WriteFailed = true;
+            ok = false;
+            break;
+        }
+        BytesRead += static_cast<quint32>(n);
+        data += n;
+        size -= n;
+    }
+    if (memory)
+        Data->seek(Memory->size());
+    return ok;
 }
 
 bool HTTPTransfer::Flush() {

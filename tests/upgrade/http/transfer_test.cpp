@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -82,6 +85,60 @@ TEST_F(Transfer, NoContentLengthCountsAnyBodyAsSuccess) {
         for (quint8 p : r.Percents)
             EXPECT_EQ(p, 0);
     }
+}
+
+// Without a progress handler the body is stored in larger pieces: the stream must still hold
+// every byte in order, start at its beginning for the completion, and count what was read.
+TEST_F(Transfer, BodiesWithoutAProgressHandler) {
+    http.OnTransferProgress = nullptr;
+    qint64 donePos = -1;
+    qint64 doneSize = -1;
+    auto record = http.OnDone;
+    http.OnDone = [&](QObject* sender, const QByteArray& type, quint32 size, QIODevice* data) {
+        donePos = data != nullptr ? data->pos() : -1;
+        doneSize = data != nullptr ? data->size() : -1;
+        record(sender, type, size, data);
+    };
+    for (const char* path : {"/bytes/300001", "/chunked/70000", "/unsized/5000"}) {
+        for (int buffer : {1000, 4096, 65536}) {
+            r = RecordedTransfer();
+            donePos = doneSize = -1;
+            const size_t size = std::stoul(std::string(std::strrchr(path, '/') + 1));
+            http.SetTransferBufferSize(buffer);
+            http.SetURL(Q(server.url(path)));
+            ASSERT_TRUE(Fetch(http)) << path << ' ' << buffer;
+            EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "Done"})) << path << ' ' << buffer;
+            EXPECT_EQ(r.Progress, 0);
+            EXPECT_EQ(r.DoneSize, size) << path << ' ' << buffer;
+            EXPECT_EQ(donePos, 0) << path << ' ' << buffer;
+            EXPECT_EQ(doneSize, static_cast<qint64>(size)) << path << ' ' << buffer;
+            EXPECT_EQ(r.Body, Pattern(size)) << path << ' ' << buffer;
+        }
+    }
+}
+
+TEST_F(Transfer, ShortBodyWithoutAProgressHandler) {
+    http.OnTransferProgress = nullptr;
+    http.SetTransferBufferSize(1000);
+    http.SetURL(Q(server.url("/short/20000/7000")));
+    ASSERT_TRUE(Fetch(http));
+    EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferFailed", "ConnectionLost"}));
+    EXPECT_EQ(r.LostBytes, 7000u);
+    EXPECT_EQ(r.Body, Pattern(20000).left(7000));
+}
+
+TEST_F(Transfer, OutputFileWithoutAProgressHandler) {
+    http.OnTransferProgress = nullptr;
+    http.SetTransferBufferSize(3000);
+    const QString file = Path("quiet.bin");
+    http.SetOutputFile(file);
+    http.SetURL(Q(server.url("/bytes/250000")));
+    ASSERT_TRUE(Fetch(http));
+    EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "Done"}));
+    EXPECT_EQ(r.DoneSize, 250000u);
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), Pattern(250000));
 }
 
 TEST_F(Transfer, ShortBodyIsConnectionLost) {
