@@ -20,6 +20,7 @@
 #include "upgrade/updater/vuUpdater.h"
 #include "upgrade/updater/vuUpdater1Settings.h"
 #include "upgrade/utils/vuComponent.h"
+#include "upgrade/utils/vuUtils.h"
 
 #include <QAction>
 #include <QFrame>
@@ -93,6 +94,9 @@ void fillDiagram(QTextEdit* memo) {
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent), panelWidth_(ConceptPanelWidth) {
     setObjectName(QStringLiteral("Form1"));
+    // The upgrade component closes this window to restart the program, and its worker threads
+    // only wait for their hidden window at exit, once no main window is left.
+    SetApplicationMainWindow(this);
     setWindowTitle(QStringLiteral("Velmora 20060612"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -110,13 +114,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), panelWidth_(ConceptPanelWidth
     FormCreate();
 }
 
-TForm1::~TForm1() {
-    // The component waits, with events still being handled, for its worker machinery to be
-    // released; that must happen while the window is still whole, not from inside the base
-    // destructor where the controls are already half torn down.
-    delete vuUpdater1;
-    vuUpdater1 = nullptr;
-}
+TForm1::~TForm1() = default;
 
 void TForm1::buildControls() {
     // Status bar with its two panels.

@@ -508,9 +508,19 @@ bool ResourceToStream(const QString& resourceName, const QString& resourceType, 
     return stream->isWritable() && stream->write(data) == data.size();
 }
 
+namespace {
+QPointer<QWidget> g_mainWindow;
+} // namespace
+
+void SetApplicationMainWindow(QWidget* window) {
+    g_mainWindow = window;
+}
+
 QWidget* ApplicationMainWindow() {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return nullptr;
+    if (g_mainWindow)
+        return g_mainWindow.data();
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (qobject_cast<QMainWindow*>(widget))
             return widget;

@@ -105,9 +105,13 @@ bool ResourceToStream(const QString& resourceName, const QString& resourceType, 
 
 // Closes the application's main window when there is one, then asks the application to quit.
 void CloseApplication();
-// The main window: the first top-level QMainWindow that still exists; null when there is none.
+// The main window: the one named by SetApplicationMainWindow while it exists, otherwise the first
+// top-level QMainWindow; null when there is none. A named window counts until its QObject part is
+// gone, so it is still the main window while its children are being destroyed.
 class QWidget;
 QWidget* ApplicationMainWindow();
+// Names the application's main window (any top-level widget); nullptr forgets it.
+void SetApplicationMainWindow(QWidget* window);
 // True once CloseApplication has run or the application is shutting down.
 bool ApplicationTerminating();
 

@@ -9,6 +9,30 @@
 
 #include <gtest/gtest.h>
 
+// Records the main window as seen while it is destroyed.
+class Probe : public QObject {
+public:
+    using QObject::QObject;
+    ~Probe() override { *seen = ApplicationMainWindow(); }
+    QWidget** seen = nullptr;
+};
+
+TEST(UtilsApplication, NamedWindowIsTheMainWindowUntilItIsGone) {
+    auto* window = new QWidget; // any widget may be named, not only a QMainWindow
+    EXPECT_EQ(ApplicationMainWindow(), nullptr);
+    SetApplicationMainWindow(window);
+    EXPECT_EQ(ApplicationMainWindow(), window);
+
+    // Its children are destroyed while it still counts as the main window, so that a component
+    // among them does not take the program for one that is ending.
+    QWidget* seenWhileDestroying = nullptr;
+    auto* probe = new Probe(window);
+    probe->seen = &seenWhileDestroying;
+    delete window;
+    EXPECT_EQ(seenWhileDestroying, window);
+    EXPECT_EQ(ApplicationMainWindow(), nullptr);
+}
+
 TEST(UtilsApplication, CloseApplicationClosesTheMainWindowAndQuits) {
     EXPECT_EQ(ApplicationMainWindow(), nullptr);
     QWidget loose; // a top-level widget that is not a main window
