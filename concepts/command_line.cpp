@@ -2,6 +2,7 @@
 
 #include "concepts/big5.h"
 #include "concepts/concept_table.h"
+#include "concepts/program_version.h"
 #include "concepts/report.h"
 
 #include <QByteArray>
@@ -24,7 +25,7 @@ constexpr int kExitBadInput = 2;
 constexpr const char* kHelp =
     "Usage: velmora --report CHARACTER CODE [--big5]\n"
     "       velmora --report - [--big5]\n"
-    "       velmora --help\n"
+    "       velmora --help | --version\n"
     "\n"
     "Without these options velmora opens its window.\n"
     "\n"
@@ -43,6 +44,8 @@ constexpr const char* kHelp =
     "      May stand before or after the other arguments.\n"
     "  --help, -h\n"
     "      Show this text.\n"
+    "  --version, -v\n"
+    "      Print the program's name and version.\n"
     "\n"
     "Input is read as UTF-8. A code that is not eight binary digits, a character with no\n"
     "Big5 form, more than one character or a malformed input line ends the run with a\n"
@@ -144,7 +147,7 @@ int runBatch(Writer& out) {
 // The options of this mode; anything else (Qt's own options, the restart marker after an
 // upgrade) belongs to the window.
 bool isOurOption(const char* arg) {
-    for (const char* option : {"--report", "--big5", "--help", "-h"})
+    for (const char* option : {"--report", "--big5", "--help", "-h", "--version", "-v"})
         if (std::strcmp(arg, option) == 0)
             return true;
     return false;
@@ -163,17 +166,24 @@ int runCommandLine(int argc, char** argv) {
     Writer out;
     QStringList args;
     bool help = false;
+    bool version = false;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromUtf8(argv[i]);
         if (arg == QLatin1String("--big5"))
             out.big5 = true;
         else if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
             help = true;
+        else if (arg == QLatin1String("--version") || arg == QLatin1String("-v"))
+            version = true;
         else
             args.append(arg);
     }
     if (help) {
         std::fputs(kHelp, stdout);
+        return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
+    }
+    if (version) {
+        std::fputs((versionLine() + QLatin1Char('\n')).toUtf8().constData(), stdout);
         return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
     }
     if (args.isEmpty() || args.first() != QLatin1String("--report")) {

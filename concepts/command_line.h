@@ -9,6 +9,7 @@
 //   --big5                            (anywhere) write Big5 with CR LF line ends instead of UTF-8
 //                                     with LF
 //   velmora --help                    describes all of this
+//   velmora --version                 the program's name and version
 //
 // Input is UTF-8. A code that is not eight binary digits, a character with no Big5 form or
 // more than one character, or a malformed line ends with a message on standard error and exit
@@ -16,8 +17,8 @@
 namespace velmora {
 
 // True when the arguments ask for command-line mode rather than the window: any of "--report",
-// "--big5", "--help" or "-h" among them. Other arguments (Qt's own options, the restart marker
-// after an upgrade) leave the window to start.
+// "--big5", "--help", "-h", "--version" or "-v" among them. Other arguments (Qt's own options, the
+// restart marker after an upgrade) leave the window to start.
 bool wantsCommandLine(int argc, char** argv);
 
 // Runs command-line mode and returns the process exit status.

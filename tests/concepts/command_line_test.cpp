@@ -2,6 +2,7 @@
 #include "concepts/big5.h"
 #include "concepts/command_line.h"
 #include "concepts/concept_table.h"
+#include "concepts/program_version.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -177,6 +178,20 @@ TEST(CommandLine, HelpDescribesTheOptions) {
         EXPECT_TRUE(r.out.contains(word)) << word;
 }
 
+TEST(CommandLine, VersionPrintsTheBuildsVersionAndSucceeds) {
+    // The version is the one the build declares, in the program and in every place it shows.
+    EXPECT_EQ(velmora::programVersion(), QStringLiteral(VELMORA_PROJECT_VERSION));
+    EXPECT_EQ(velmora::captionDate().size(), 8);
+    for (const char* option : {"--version", "-v"}) {
+        const Outcome r = run({QString::fromLatin1(option)});
+        EXPECT_EQ(r.exitCode, 0) << option;
+        EXPECT_EQ(r.out, QByteArray("Velmora " VELMORA_PROJECT_VERSION "\n")) << option;
+        EXPECT_TRUE(r.err.isEmpty()) << option;
+    }
+    const Outcome help = run({QStringLiteral("--help")});
+    EXPECT_TRUE(help.out.contains("--version, -v"));
+}
+
 TEST(CommandLine, OnlyItsOwnOptionsKeepTheWindowFromStarting) {
     auto wants = [](std::vector<std::string> args) {
         args.insert(args.begin(), "velmora");
@@ -193,4 +208,6 @@ TEST(CommandLine, OnlyItsOwnOptionsKeepTheWindowFromStarting) {
     EXPECT_TRUE(wants({"x", "--big5"}));
     EXPECT_TRUE(wants({"--help"}));
     EXPECT_TRUE(wants({"-h"}));
+    EXPECT_TRUE(wants({"--version"}));
+    EXPECT_TRUE(wants({"-v"}));
 }
