@@ -17,6 +17,7 @@ constexpr quint16 LANG_CHINESE = 0x04;
 constexpr quint16 LANG_ENGLISH = 0x09;
 constexpr quint16 LANG_PORTUGUESE = 0x16;
 
+constexpr quint16 SUBLANG_NEUTRAL = 0x00;
 constexpr quint16 SUBLANG_DEFAULT = 0x01;
 constexpr quint16 SUBLANG_PORTUGUESE_BRAZILIAN = 0x01;
 constexpr quint16 SUBLANG_PORTUGUESE = 0x02;
@@ -28,39 +29,40 @@ constexpr quint16 SUBLANG_CHINESE_MACAU = 0x05;
 
 struct LanguageRow {
     const char* name;
-    quint16 primary; // used for detection
+    quint16 primary;    // used for detection
+    const char* locale; // name of Qt's translations
 };
 
 // Indexed by TvuUpdaterLanguage; row 0 is wlAuto.
 constexpr LanguageRow kLanguages[] = {
-    {"", 0},
-    {"English", 0x09},
-    {"Russian", 0x19},
-    {"German", 0x07},
-    {"French", 0x0C},
-    {"Spanish", 0x0A},
-    {"Portuguese", 0x16},
-    {"PortugueseBrazilian", 0x16},
-    {"Italian", 0x10},
-    {"Dutch", 0x13},
-    {"Danish", 0x06},
-    {"Swedish", 0x1D},
-    {"Finnish", 0x0B},
-    {"Estonian", 0x25},
-    {"Ukrainian", 0x22},
-    {"Polish", 0x15},
-    {"Czech", 0x05},
-    {"Hungarian", 0x0E},
-    {"Romanian", 0x18},
-    {"Catalan", 0x03},
-    {"Basque", 0x2D},
-    {"Afrikaans", 0x36},
-    {"ChineseTraditional", 0x04},
-    {"ChineseSimplified", 0x04},
-    {"Indonesian", 0x21},
-    {"Malay", 0x3E},
-    {"Icelandic", 0x0F},
-    {"Turkish", 0x1F},
+    {"", 0, ""},
+    {"English", 0x09, "en"},
+    {"Russian", 0x19, "ru"},
+    {"German", 0x07, "de"},
+    {"French", 0x0C, "fr"},
+    {"Spanish", 0x0A, "es"},
+    {"Portuguese", 0x16, "pt_PT"},
+    {"PortugueseBrazilian", 0x16, "pt_BR"},
+    {"Italian", 0x10, "it"},
+    {"Dutch", 0x13, "nl"},
+    {"Danish", 0x06, "da"},
+    {"Swedish", 0x1D, "sv"},
+    {"Finnish", 0x0B, "fi"},
+    {"Estonian", 0x25, "et"},
+    {"Ukrainian", 0x22, "uk"},
+    {"Polish", 0x15, "pl"},
+    {"Czech", 0x05, "cs"},
+    {"Hungarian", 0x0E, "hu"},
+    {"Romanian", 0x18, "ro"},
+    {"Catalan", 0x03, "ca"},
+    {"Basque", 0x2D, "eu"},
+    {"Afrikaans", 0x36, "af"},
+    {"ChineseTraditional", 0x04, "zh_TW"},
+    {"ChineseSimplified", 0x04, "zh_CN"},
+    {"Indonesian", 0x21, "id"},
+    {"Malay", 0x3E, "ms"},
+    {"Icelandic", 0x0F, "is"},
+    {"Turkish", 0x1F, "tr"},
 };
 static_assert(std::size(kLanguages) == vuLanguageCount + 1);
 
@@ -104,8 +106,10 @@ quint16 ChineseSublanguage(const QString& territory, const QString& script) {
         return SUBLANG_CHINESE_MACAU;
     if (script == u"hant")
         return SUBLANG_CHINESE_TRADITIONAL;
-    // "zh" alone or "zh_Hans": the mainland, as Qt's likely-subtag rules have it.
-    return SUBLANG_CHINESE_SIMPLIFIED;
+    if (script == u"hans")
+        return SUBLANG_CHINESE_SIMPLIFIED;
+    // "zh" alone: the neutral sublanguage, which takes the Traditional block.
+    return SUBLANG_NEUTRAL;
 }
 
 } // namespace
@@ -152,9 +156,10 @@ TvuLangId LangIdFromLocaleName(const QString& localeName) {
     if (primary == LANG_CHINESE)
         return {primary, ChineseSublanguage(territory, script)};
     if (primary == LANG_PORTUGUESE) {
-        // "pt" alone is Brazilian, as Qt's likely-subtag rules have it.
-        const bool brazil = territory.isEmpty() || territory == u"BR";
-        return {primary, brazil ? SUBLANG_PORTUGUESE_BRAZILIAN : SUBLANG_PORTUGUESE};
+        // "pt" alone is neutral, which takes the European block.
+        if (territory.isEmpty())
+            return {primary, SUBLANG_NEUTRAL};
+        return {primary, territory == u"BR" ? SUBLANG_PORTUGUESE_BRAZILIAN : SUBLANG_PORTUGUESE};
     }
     return {primary, SUBLANG_DEFAULT};
 }
@@ -168,8 +173,21 @@ QString SystemLocaleName() {
     return QLocale::system().name();
 }
 
+QStringList PreferredLocaleNames() {
+    const QString locale = SystemLocaleName();
+    // As gettext does, the list is ignored in the plain "C" locale (not in "C.UTF-8"), whose
+    // output must not depend on it.
+    const char* list = std::getenv("LANGUAGE");
+    if (list != nullptr && *list != '\0' && locale != u"C" && locale != u"POSIX") {
+        const QStringList entries = QString::fromLocal8Bit(list).split(u':', Qt::SkipEmptyParts);
+        if (!entries.isEmpty())
+            return entries;
+    }
+    return {locale};
+}
+
 TvuLangId SystemDefaultLangId() {
-    return LangIdFromLocaleName(SystemLocaleName());
+    return LangIdFromLocaleName(PreferredLocaleNames().constFirst());
 }
 
 TvuUpdaterLanguage LanguageFromLangId(TvuLangId id) {
@@ -189,10 +207,27 @@ TvuUpdaterLanguage LanguageFromLangId(TvuLangId id) {
     return wlEnglish;
 }
 
+TvuUpdaterLanguage SystemLanguage() {
+    // Languages without a block are passed over for the next one the user named; English is
+    // the last resort, as for a program that has no catalogue in any of them.
+    for (const QString& name : PreferredLocaleNames()) {
+        const TvuLangId id = LangIdFromLocaleName(name);
+        if (id.Primary == LANG_ENGLISH || LanguageFromLangId(id) != wlEnglish)
+            return LanguageFromLangId(id);
+    }
+    return wlEnglish;
+}
+
 TvuUpdaterLanguage DetectLanguage() {
-    const TvuUpdaterLanguage language = LanguageFromLangId(SystemDefaultLangId());
+    const TvuUpdaterLanguage language = SystemLanguage();
     MessageBase = MessageBlockStart(language);
     return language;
+}
+
+QString QtLocaleName(TvuUpdaterLanguage language) {
+    if (!IsValidLanguage(language))
+        return {};
+    return QString::fromLatin1(kLanguages[language].locale);
 }
 
 void ApplyUpdaterLanguage(TvuUpdaterLanguage& current, TvuUpdaterLanguage value) {

@@ -3,6 +3,7 @@
 // message block.
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // The value is the number of the message block; wlAuto means "detect from the system".
@@ -64,20 +65,35 @@ struct TvuLangId {
 };
 
 // Maps a POSIX locale name ("zh_TW.UTF-8", "pt_BR", "de_DE@euro", "C") onto the Windows
-// language identifier of that language and country. Unknown languages give primary 0.
+// language identifier of that language and country. Unknown languages give primary 0. A
+// language without a country ("zh", "pt") gives the neutral sublanguage 0.
 TvuLangId LangIdFromLocaleName(const QString& localeName);
 
-// The system's default language: the locale of LC_ALL, else LC_MESSAGES, else LANG (the first
-// one set and not empty), else Qt's system locale.
+// The locale of LC_ALL, else LC_MESSAGES, else LANG (the first one set and not empty), else
+// Qt's system locale.
 QString SystemLocaleName();
+
+// The user's languages, most wanted first: the entries of LANGUAGE (a colon-separated list, as
+// for gettext) when it is set and the locale is not "C" or "POSIX", else the locale alone.
+QStringList PreferredLocaleNames();
+
+// The language of the first entry of PreferredLocaleNames().
 TvuLangId SystemDefaultLangId();
 
 // The message language for a Windows language identifier (never wlAuto).
 TvuUpdaterLanguage LanguageFromLangId(TvuLangId id);
 
+// The message language of the user: the first preferred language that has a message block,
+// English when none has. Sets nothing.
+TvuUpdaterLanguage SystemLanguage();
+
 // Picks the language from the system's default language, sets MessageBase to its block and
 // returns it.
 TvuUpdaterLanguage DetectLanguage();
+
+// The locale name under which Qt's own translations of `language` are filed ("de", "zh_TW",
+// "pt_PT"); empty for wlAuto and invalid values.
+QString QtLocaleName(TvuUpdaterLanguage language);
 
 // The rule of the upgrader's Language setting: nothing happens when `value` equals `current`
 // (or is not a valid language); otherwise `current` := value, then wlAuto detects the system's

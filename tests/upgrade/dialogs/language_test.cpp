@@ -11,13 +11,16 @@
 
 namespace {
 
-// Sets the three locale variables for one test and puts the old values back afterwards.
+// Sets the locale variables and the language list for one test and puts the old values back
+// afterwards.
 class LocaleEnvironment {
 public:
-    LocaleEnvironment(const char* lcAll, const char* lcMessages, const char* lang) {
+    LocaleEnvironment(const char* lcAll, const char* lcMessages, const char* lang,
+                      const char* language = nullptr) {
         Set("LC_ALL", lcAll);
         Set("LC_MESSAGES", lcMessages);
         Set("LANG", lang);
+        Set("LANGUAGE", language);
     }
     ~LocaleEnvironment() {
         for (const Saved& s : FSaved) {
@@ -63,6 +66,9 @@ TEST(Language, LocaleNamesGiveWindowsIdentifiers) {
     EXPECT_EQ(LangIdFromLocaleName("C").Primary, 0x09);
     EXPECT_EQ(LangIdFromLocaleName("POSIX").Primary, 0x09);
     EXPECT_EQ(LangIdFromLocaleName("xx_YY").Primary, 0);
+    // A language without a country is neutral.
+    EXPECT_EQ(LangIdFromLocaleName("zh").Value(), 0x0004);
+    EXPECT_EQ(LangIdFromLocaleName("pt.UTF-8").Value(), 0x0016);
     EXPECT_EQ(TvuLangId::FromValue(0x0804).Sublanguage, 2);
     EXPECT_EQ(TvuLangId::FromValue(0x0804).Primary, 4);
 }
@@ -73,6 +79,10 @@ TEST(Language, SystemLanguagesPickTheirBlocks) {
     EXPECT_EQ(ForLocale("zh_MO"), wlChineseTraditional);
     EXPECT_EQ(ForLocale("zh_Hant"), wlChineseTraditional);
     EXPECT_EQ(ForLocale("zh_CN.UTF-8"), wlChineseSimplified);
+    EXPECT_EQ(ForLocale("zh_Hans"), wlChineseSimplified);
+    // Plain "zh" and "pt" take the blocks of the neutral sublanguage.
+    EXPECT_EQ(ForLocale("zh"), wlChineseTraditional);
+    EXPECT_EQ(ForLocale("pt"), wlPortuguese);
     EXPECT_EQ(ForLocale("zh_SG.GBK"), wlChineseSimplified);
     EXPECT_EQ(ForLocale("pt_BR.UTF-8"), wlPortugueseBrazilian);
     EXPECT_EQ(ForLocale("pt_PT.UTF-8"), wlPortuguese);
@@ -114,6 +124,55 @@ TEST(Language, DetectionReadsTheLocaleVariablesInOrder) {
         EXPECT_EQ(LoadMessageText(vmCaption), QStringLiteral("Application update wizard"));
     }
     MessageBase = saved;
+}
+
+TEST(Language, LanguageListComesBeforeTheLocale) {
+    const quint16 saved = MessageBase;
+    struct Case {
+        const char* lcAll;
+        const char* lang;
+        const char* language;
+        TvuUpdaterLanguage expected;
+    };
+    const Case cases[] = {
+        {nullptr, "en_US.UTF-8", "de:fr", wlGerman},
+        {"de_DE.UTF-8", "en_US.UTF-8", "fr", wlFrench}, // before LC_ALL too
+        {nullptr, "en_US.UTF-8", "ja:fr_CA", wlFrench}, // no block for Japanese: the next one
+        {nullptr, "de_DE.UTF-8", "ja", wlEnglish},      // none with a block: English
+        {nullptr, "de_DE.UTF-8", "en:de", wlEnglish},   // English named first
+        {nullptr, "de_DE.UTF-8", "", wlGerman},         // empty list: the locale
+        {nullptr, "de_DE.UTF-8", ":::", wlGerman},      // a list of nothing: the locale
+        {nullptr, "en_US.UTF-8", "zh", wlChineseTraditional},
+        {nullptr, "en_US.UTF-8", "zh_CN:zh", wlChineseSimplified},
+        {nullptr, "en_US.UTF-8", "pt", wlPortuguese},
+        {nullptr, "en_US.UTF-8", "pt_BR:pt", wlPortugueseBrazilian},
+        // The plain C locale ignores the list, C.UTF-8 does not.
+        {"C", "de_DE.UTF-8", "de", wlEnglish},
+        {nullptr, "POSIX", "de", wlEnglish},
+        {nullptr, "C.UTF-8", "de", wlGerman},
+    };
+    for (const Case& c : cases) {
+        LocaleEnvironment env(c.lcAll, nullptr, c.lang, c.language);
+        EXPECT_EQ(DetectLanguage(), c.expected) << "LC_ALL=" << (c.lcAll ? c.lcAll : "")
+                                                << " LANG=" << c.lang << " LANGUAGE=" << c.language;
+        EXPECT_EQ(MessageBase, MessageBlockStart(c.expected));
+    }
+    MessageBase = saved;
+}
+
+TEST(Language, QtLocaleNamesOfTheBlocks) {
+    EXPECT_EQ(QtLocaleName(wlChineseTraditional), QStringLiteral("zh_TW"));
+    EXPECT_EQ(QtLocaleName(wlChineseSimplified), QStringLiteral("zh_CN"));
+    EXPECT_EQ(QtLocaleName(wlPortuguese), QStringLiteral("pt_PT"));
+    EXPECT_EQ(QtLocaleName(wlPortugueseBrazilian), QStringLiteral("pt_BR"));
+    EXPECT_EQ(QtLocaleName(wlBasque), QStringLiteral("eu"));
+    EXPECT_TRUE(QtLocaleName(wlAuto).isEmpty());
+    // Every block's name maps back onto the same block.
+    for (int l = vuFirstLanguage; l <= vuLastLanguage; ++l) {
+        const auto language = TvuUpdaterLanguage(l);
+        EXPECT_EQ(LanguageFromLangId(LangIdFromLocaleName(QtLocaleName(language))), language)
+            << LanguageName(language).toStdString();
+    }
 }
 
 TEST(Language, SetterRule) {
