@@ -2,6 +2,7 @@
 
 #include "concepts/big5.h"
 #include "concepts/concept_table.h"
+#include "concepts/program_version.h"
 #include "concepts/report.h"
 #include "ui/artwork.h"
 #include "ui/big5_input_validator.h"
@@ -97,7 +98,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), panelWidth_(ConceptPanelWidth
     // The upgrade component closes this window to restart the program, and its worker threads
     // only wait for their hidden window at exit, once no main window is left.
     SetApplicationMainWindow(this);
-    setWindowTitle(QStringLiteral("Velmora 20060612"));
+    setWindowTitle(QStringLiteral("Velmora ") + captionDate());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -256,7 +257,34 @@ void TForm1::buildControls() {
     setTabOrder(lst1, lst5);
     setTabOrder(lst5, mmo2);
     setTabOrder(mmo2, edt2);
+    setTabOrder(edt2, lbl1);
     lst4->setFocus();
+    nameControls();
+}
+
+void TForm1::nameControls() {
+    // Names and descriptions for screen readers; the lists are named after their levels.
+    ConceptListBox* const lists[NavigatorLevels] = {lst1, lst2, lst3, lst4, lst5};
+    for (int level = 1; level <= NavigatorLevels; ++level) {
+        ConceptListBox* list = lists[level - 1];
+        list->setAccessibleName(fromBig5(levelCaption(level)));
+        list->setAccessibleDescription(
+            level < NavigatorLevels
+                ? QStringLiteral("概念分類第%1層，選取後列出第%2層").arg(level).arg(level + 1)
+                : QStringLiteral("概念分類第%1層，選取後顯示結果並請您確認").arg(level));
+    }
+    mmo1->setAccessibleName(grp5->title());
+    mmo1->setAccessibleDescription(QStringLiteral("概念分類的五個層次圖"));
+    mmo2->setAccessibleName(QStringLiteral("分類結果"));
+    mmo2->setAccessibleDescription(
+        QStringLiteral("已確認的分類結果；點擊鼠標右鍵可保存、複製或清除全部內容"));
+    edt2->setAccessibleName(QStringLiteral("要定義的字"));
+    edt2->setAccessibleDescription(QStringLiteral("輸入一個漢字，而後從右側選取概念分類"));
+    lbl1->setAccessibleName(lbl1->text().trimmed());
+    lbl1->setAccessibleDescription(
+        QStringLiteral("在瀏覽器中開啟參考網站；按 Enter 或空白鍵亦可開啟"));
+    stat1->setAccessibleName(QStringLiteral("狀態列"));
+    pm1->setAccessibleName(QStringLiteral("分類結果的選單"));
 }
 
 void TForm1::connectHandlers() {

@@ -111,6 +111,7 @@ protected:
 
 private:
     void buildControls();
+    void nameControls();
     void connectHandlers();
     void arrange();
     void centreOnScreen();

@@ -49,6 +49,23 @@ void typeText(QWidget* widget, const QString& text) {
     }
 }
 
+// Pixels of the widget as drawn that are within a small distance of `colour`: the text's
+// strokes, since the label's background is grey.
+int textPixels(QWidget* widget, const QColor& colour) {
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                    std::abs(c.blue() - colour.blue()) <
+                60)
+                ++count;
+        }
+    }
+    return count;
+}
+
 // An object whose event handling fails.
 class FailingReceiver : public QObject {
 public:
@@ -334,17 +351,40 @@ private slots:
     void linkLabel() {
         const QColor windowText = form->lbl1->palette().color(QPalette::WindowText);
         QCOMPARE(windowText, form->palette().color(QPalette::WindowText));
+        // Before the first hover the text is drawn in the window-text colour.
+        QVERIFY(textPixels(form->lbl1, windowText) > 0);
+        QCOMPARE(textPixels(form->lbl1, QColor(255, 0, 0)), 0);
         QTest::mouseMove(form->lbl1, QPoint(5, 5));
         sendMouse(form->lbl1, QEvent::MouseMove, QPoint(6, 5), Qt::NoButton);
         QCOMPARE(form->lbl1->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QVERIFY(textPixels(form->lbl1, QColor(255, 0, 0)) > 0);
         QEvent leave(QEvent::Leave);
         QCoreApplication::sendEvent(form->lbl1, &leave);
         QCOMPARE(form->lbl1->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+        QCOMPARE(textPixels(form->lbl1, QColor(255, 0, 0)), 0);
+        QVERIFY(textPixels(form->lbl1, QColor(0, 0, 0)) > 0);
         QCOMPARE(form->lbl1->cursor().shape(), Qt::PointingHandCursor);
         QTest::mouseClick(form->lbl1, Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(dialogs->started.size(), 1);
         QCOMPARE(dialogs->started.first().first, QStringLiteral("xdg-open"));
         QCOMPARE(dialogs->started.first().second,
+                 QStringList{QString::fromUtf8(velmora::ReferenceSiteAddress)});
+    }
+
+    void linkLabelByKeyboard() {
+        form->activateWindow();
+        form->edt2->setFocus();
+        QTest::keyClick(form->edt2, Qt::Key_Tab);
+        QVERIFY(form->lbl1->hasFocus());
+        QTest::keyClick(form->lbl1, Qt::Key_Return);
+        QTest::keyClick(form->lbl1, Qt::Key_Space);
+        QTest::keyClick(form->lbl1, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(dialogs->started.size(), 3);
+        // Other keys and modified ones do not open the site.
+        QTest::keyClick(form->lbl1, Qt::Key_A);
+        QTest::keyClick(form->lbl1, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(dialogs->started.size(), 3);
+        QCOMPARE(dialogs->started.last().second,
                  QStringList{QString::fromUtf8(velmora::ReferenceSiteAddress)});
     }
 

@@ -12,6 +12,7 @@
 #include "ui/result_memo.h"
 #include "ui/velmora_application.h"
 
+#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -163,7 +164,7 @@ private slots:
         form->lst4->setFocus();
         QList<QWidget*> order;
         QWidget* current = form->lst4;
-        for (int i = 0; i < 7; ++i) {
+        for (int i = 0; i < 8; ++i) {
             order << current;
             current = current->nextInFocusChain();
             while (!(current->focusPolicy() & Qt::TabFocus) || !current->isEnabled() ||
@@ -171,9 +172,35 @@ private slots:
                 current = current->nextInFocusChain();
         }
         const QList<QWidget*> expected{form->lst4, form->lst3, form->lst2, form->lst1,
-                                       form->lst5, form->mmo2, form->edt2};
+                                       form->lst5, form->mmo2, form->edt2, form->lbl1};
         QCOMPARE(order, expected);
         QCOMPARE(current, static_cast<QWidget*>(form->lst4));
+    }
+
+    void everyControlHasAnAccessibleNameAndDescription() {
+        // What a screen reader is told about each control the keyboard can reach.
+        int reachable = 0;
+        for (QWidget* widget : form->findChildren<QWidget*>()) {
+            if (!(widget->focusPolicy() & Qt::TabFocus) || !widget->isVisibleTo(form.get()) ||
+                !widget->isEnabled())
+                continue;
+            ++reachable;
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+            QVERIFY(accessible);
+            const QByteArray what = widget->metaObject()->className();
+            QVERIFY2(!accessible->text(QAccessible::Name).trimmed().isEmpty(), what);
+            QVERIFY2(!accessible->text(QAccessible::Description).trimmed().isEmpty(), what);
+        }
+        QCOMPARE(reachable, 8);
+        QVERIFY(!form->mmo1->accessibleName().isEmpty());
+        velmora::ConceptListBox* lists[] = {form->lst1, form->lst2, form->lst3, form->lst4,
+                                            form->lst5};
+        const QStringList levels{QStringLiteral("立場"), QStringLiteral("現象"),
+                                 QStringLiteral("認知"), QStringLiteral("四別"),
+                                 QStringLiteral("八象")};
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(QAccessible::queryAccessibleInterface(lists[i])->text(QAccessible::Name),
+                     levels.at(i));
     }
 
     void levelOneFillsLevelTwo() {
