@@ -15,10 +15,12 @@ QImage transparentImage(int size) {
 
 } // namespace
 
-QImage windowIconImage() {
-    QImage image = transparentImage(32);
+QImage windowIconImage(int size) {
+    QImage image = transparentImage(size);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    // Drawn on a 32 x 32 grid.
+    p.scale(size / 32.0, size / 32.0);
     // Stand and foot.
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(70, 110, 150));

@@ -5,8 +5,9 @@
 // The program's own pictures, drawn in code: the window icon and the two menu images.
 namespace velmora {
 
-// 32 x 32: a light-blue monitor with a small orange crescent at its lower right.
-QImage windowIconImage();
+// The window icon, 32 x 32 unless another size is asked for (the drawing scales): a light-blue
+// monitor with a small orange crescent at its lower right.
+QImage windowIconImage(int size = 32);
 
 // 16 x 16, transparent background: a small grey drive (saving).
 QImage driveImage();

@@ -3,6 +3,7 @@
 #include "ui/artwork.h"
 #include "ui/error_box.h"
 #include "ui/ui_fonts.h"
+#include "upgrade/dialogs/vuQtTranslations.h"
 
 #include <QIcon>
 #include <QPixmap>
@@ -11,10 +12,13 @@ namespace velmora {
 
 VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Velmora"));
-    setDesktopFileName(QStringLiteral("velmora"));
+    // The desktop entry's name, which Wayland compositors match the window to.
+    setDesktopFileName(QString::fromLatin1(VELMORA_APP_ID));
     setWindowIcon(QIcon(QPixmap::fromImage(windowIconImage())));
     // Message boxes and dialogs use the window's font, so Chinese texts show everywhere.
     setFont(windowFont());
+    // Standard buttons and dialogs in the user's language, the one the upgrade messages use.
+    InstallQtTranslations(SystemLanguage());
 }
 
 bool VelmoraApplication::notify(QObject* receiver, QEvent* event) {

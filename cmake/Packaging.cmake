@@ -1,0 +1,31 @@
+# What is installed besides the program and its desktop files, and the Debian package
+# (`cpack -G DEB` in the build folder).
+
+configure_file(${PROJECT_SOURCE_DIR}/docs/velmora.1.in ${PROJECT_BINARY_DIR}/velmora.1 @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/velmora.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+set(VELMORA_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/velmora)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${VELMORA_DOC_DIR})
+# Debian's place for the licence of a package.
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${VELMORA_DOC_DIR} RENAME copyright)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME velmora)
+set(CPACK_PACKAGE_VENDOR "The Velmora developers")
+set(CPACK_PACKAGE_CONTACT "The Velmora developers <developers@velmora.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "classify Chinese characters by concept")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Type one Chinese character and walk a five-level concept taxonomy in five cascading
+lists to get its concept code, Cangjie input code and the concept's description. Reports
+collect in a memo that can be saved as a Big5 text file. A command line prints the same
+reports without a window.")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://velmora.example")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION education)
+# The shared libraries' packages come from dpkg-shlibdeps; Qt's platform plugins, the browser
+# hand-off and a font with the program's characters are needed at run time besides.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils, fonts-arphic-uming | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n")
+include(CPack)

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Installs the build into a folder of its own and checks what a distribution would ship: the
+# desktop entry and metadata validate, every icon size is there, the man page formats cleanly,
+# the licence is there and the program is stripped and answers --version. With "deb" it also
+# builds the Debian package and checks its file list and dependencies.
+set -euo pipefail
+build="$1"
+id="$2"
+version="$3"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+prefix="$work/usr"
+cmake --install "$build" --prefix "$prefix" --strip >"$work/install.log" ||
+    fail "install failed: $(cat "$work/install.log")"
+
+expected=(
+    bin/velmora
+    share/applications/$id.desktop
+    share/metainfo/$id.metainfo.xml
+    share/icons/hicolor/scalable/apps/$id.svg
+    share/man/man1/velmora.1
+    share/doc/velmora/LICENSE
+    share/doc/velmora/copyright
+)
+for size in 16 24 32 48 64 128 256 512; do
+    expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
+done
+for file in "${expected[@]}"; do
+    [[ -s "$prefix/$file" ]] || fail "not installed: $file"
+done
+# No test programs, benchmarks or static libraries.
+stray="$(cd "$prefix" && find . -type f \( -name '*test*' -o -name '*bench*' -o -name '*.a' \))"
+[[ -z "$stray" ]] || fail "installed by mistake: $stray"
+
+for size in 16 24 32 48 64 128 256 512; do
+    file "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -q "$size x $size" ||
+        fail "icon of $size px has the wrong size"
+done
+file "$prefix/bin/velmora" | grep -q ', stripped' || fail "program not stripped"
+[[ "$("$prefix/bin/velmora" --version)" == "Velmora $version" ]] || fail "--version"
+
+desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop entry"
+appstreamcli validate --no-net --explain "$prefix/share/metainfo/$id.metainfo.xml" ||
+    fail "metainfo"
+grep -q "<release version=\"$version\"" "$prefix/share/metainfo/$id.metainfo.xml" ||
+    fail "metainfo release is not $version"
+grep -q "SPDX-License-Identifier: MIT" "$prefix/share/metainfo/$id.metainfo.xml" ||
+    fail "no SPDX line"
+warnings="$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/velmora.1" 2>&1)"
+[[ -z "$warnings" ]] || fail "man page: $warnings"
+grep -q "Velmora $version" "$prefix/share/man/man1/velmora.1" || fail "man page version"
+
+if [[ "${4:-}" == "deb" ]]; then
+    (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log") ||
+        fail "cpack: $(cat "$work/cpack.log")"
+    deb="$(ls "$work"/deb/velmora_"$version"_*.deb)"
+    contents="$(dpkg-deb -c "$deb")"
+    for file in "${expected[@]}"; do
+        grep -q "\./usr/$file\$" <<<"$contents" || fail "not in the package: $file"
+    done
+    depends="$(dpkg-deb -f "$deb" Depends)"
+    echo "Depends: $depends"
+    for dep in libqt6widgets6 libcurl4 qt6-qpa-plugins xdg-utils; do
+        grep -q "$dep" <<<"$depends" || fail "package does not depend on $dep"
+    done
+    [[ "$(dpkg-deb -f "$deb" Version)" == "$version" ]] || fail "package version"
+fi
+echo "install tree: all checks passed"
