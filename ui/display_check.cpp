@@ -43,6 +43,13 @@ std::optional<QString> missingDisplayMessage(const EnvironmentReader& environmen
         "The command line needs no display, for example: ./run --help\n");
 }
 
+std::optional<QByteArray> sessionPlatform(const EnvironmentReader& environment) {
+    if (isSet(environment, "QT_QPA_PLATFORM") || isSet(environment, "DISPLAY") ||
+        !isSet(environment, "WAYLAND_DISPLAY"))
+        return std::nullopt;
+    return QByteArray("wayland");
+}
+
 std::optional<QString> missingDisplayMessage() {
     return missingDisplayMessage([](const char* name) { return std::getenv(name); });
 }

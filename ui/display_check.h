@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -19,5 +20,10 @@ std::optional<QString> missingDisplayMessage(const EnvironmentReader& environmen
 
 // The same for the process's own environment.
 std::optional<QString> missingDisplayMessage();
+
+// The platform to ask Qt for when the choice is not Qt's own to make well: "wayland" when only a
+// Wayland display is there (Qt would try X11 first and abort), no value otherwise, in particular
+// when QT_QPA_PLATFORM is set.
+std::optional<QByteArray> sessionPlatform(const EnvironmentReader& environment);
 
 } // namespace velmora

@@ -5,6 +5,7 @@
 #include "ui/velmora_application.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace velmora {
 
@@ -13,6 +14,9 @@ int runWindow(int argc, char** argv) {
         std::fputs(message->toLocal8Bit().constData(), stderr);
         return 1;
     }
+    if (const std::optional<QByteArray> platform =
+            sessionPlatform([](const char* name) { return std::getenv(name); }))
+        qputenv("QT_QPA_PLATFORM", *platform);
     VelmoraApplication app(argc, argv);
     TForm1 Form1;
     Form1.show();

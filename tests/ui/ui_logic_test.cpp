@@ -74,6 +74,19 @@ private slots:
             environmentOf({{"QT_QPA_PLATFORM", "wayland"}, {"DISPLAY", ":1"}})));
     }
 
+    void waylandAloneIsAskedForByName() {
+        using velmora::sessionPlatform;
+        QCOMPARE(sessionPlatform(environmentOf({{"WAYLAND_DISPLAY", "wayland-0"}})),
+                 std::optional<QByteArray>("wayland"));
+        // With an X server too, or an explicit choice, Qt decides as usual.
+        QVERIFY(
+            !sessionPlatform(environmentOf({{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}})));
+        QVERIFY(!sessionPlatform(
+            environmentOf({{"WAYLAND_DISPLAY", "wayland-0"}, {"QT_QPA_PLATFORM", "xcb"}})));
+        QVERIFY(!sessionPlatform(environmentOf({{"DISPLAY", ":0"}})));
+        QVERIFY(!sessionPlatform(environmentOf({})));
+    }
+
     void memoLinesAndAppending() {
         QCOMPARE(memoLines(""), QStringList());
         QCOMPARE(memoLines("\n"), QStringList{""});
