@@ -39,8 +39,8 @@ std::optional<QString> missingDisplayMessage(const EnvironmentReader& environmen
     return QStringLiteral(
         "velmora: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not set).\n"
         "Start it from a graphical session, or under a virtual X server:\n"
-        "    xvfb-run ./run\n"
-        "The command line needs no display, for example: ./run --help\n");
+        "    xvfb-run velmora        (in its source tree: xvfb-run ./run)\n"
+        "The command line needs no display, for example: velmora --help\n");
 }
 
 std::optional<QByteArray> sessionPlatform(const EnvironmentReader& environment) {
