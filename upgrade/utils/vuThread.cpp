@@ -139,7 +139,13 @@ const QEvent::Type kSyncEvent = static_cast<QEvent::Type>(QEvent::registerEventT
 std::mutex& g_lock = *new std::mutex;
 int g_count = 0;
 ThreadWindow* g_window = nullptr;
-std::deque<std::shared_ptr<ThreadCore>>& g_queue = *new std::deque<std::shared_ptr<ThreadCore>>;
+// A queued call: a synchronized one (its method waits in the core's pending slot and its worker
+// waits for it) or a posted one (carried here; its worker goes on).
+struct QueuedCall {
+    std::shared_ptr<ThreadCore> core;
+    TvuThreadMethod posted;
+};
+std::deque<QueuedCall>& g_queue = *new std::deque<QueuedCall>;
 std::condition_variable& g_guiCv = *new std::condition_variable; // wakes a GUI thread in WaitFor
 int g_guiWaiters = 0;                                            // how many are blocked there
 int g_windowUsers = 0; // workers posting to the window outside the lock
@@ -175,18 +181,29 @@ void RunPending(const std::shared_ptr<ThreadCore>& core, const TvuThreadMethod& 
 
 void DrainQueue() {
     for (;;) {
-        std::shared_ptr<ThreadCore> core;
-        TvuThreadMethod method;
+        QueuedCall call;
+        bool synchronized = false;
         {
             std::lock_guard lock(g_lock);
             if (g_queue.empty())
                 return;
-            core = std::move(g_queue.front());
+            call = std::move(g_queue.front());
             g_queue.pop_front();
-            method = std::move(core->pending);
-            core->pending = nullptr;
+            synchronized = !call.posted;
+            if (synchronized) {
+                call.posted = std::move(call.core->pending);
+                call.core->pending = nullptr;
+            }
         }
-        RunPending(core, method);
+        if (synchronized) {
+            RunPending(call.core, call.posted);
+        } else if (!call.core->Silenced()) {
+            // A posted call has nobody to carry its failure to: what it throws ends with it.
+            try {
+                call.posted();
+            } catch (...) {
+            }
+        }
     }
 }
 
@@ -252,6 +269,37 @@ void RemoveThreadObject() {
         WaitWithMessages(g_releaseEvent, 10000, false);
 }
 
+// Appends a call to the queue (under g_lock, held by `lock`) and wakes the GUI thread for it.
+void Enqueue(std::unique_lock<std::mutex>& lock, QueuedCall call) {
+    ThreadWindow* window = g_queue.empty() ? g_window : nullptr;
+    g_queue.push_back(std::move(call));
+    if (g_guiWaiters > 0)
+        g_guiCv.notify_all();
+    if (window) {
+        // Posted outside the lock, so that the GUI thread waking up does not run into it; the
+        // window stays alive meanwhile through the users count.
+        ++g_windowUsers;
+        lock.unlock();
+        QCoreApplication::postEvent(window, new QEvent(kSyncEvent));
+        lock.lock();
+        if (--g_windowUsers == 0 && g_count == 0) {
+            if (QCoreApplication* app = QCoreApplication::instance())
+                QMetaObject::invokeMethod(
+                    app, [] { ReleaseWindow(); }, Qt::QueuedConnection);
+        }
+    }
+}
+
+// Queues `method` for the GUI thread after the run's earlier calls, without waiting for it.
+void PostCore(const std::shared_ptr<ThreadCore>& core, TvuThreadMethod method) {
+    if (!method || core->Silenced())
+        return;
+    std::unique_lock lock(g_lock);
+    if (!g_window)
+        return;
+    Enqueue(lock, QueuedCall{core, std::move(method)});
+}
+
 // Runs `method` on the GUI thread for the run of `core` and waits for it.
 void SynchronizeCore(const std::shared_ptr<ThreadCore>& core, const TvuThreadMethod& method) {
     if (!method || core->Silenced())
@@ -270,23 +318,7 @@ void SynchronizeCore(const std::shared_ptr<ThreadCore>& core, const TvuThreadMet
         core->pending = method;
         core->syncException = nullptr;
         core->syncDone.store(false, std::memory_order_relaxed);
-        ThreadWindow* window = g_queue.empty() ? g_window : nullptr;
-        g_queue.push_back(core);
-        if (g_guiWaiters > 0)
-            g_guiCv.notify_all();
-        if (window) {
-            // Posted outside the lock, so that the GUI thread waking up does not run into it;
-            // the window stays alive meanwhile through the users count.
-            ++g_windowUsers;
-            lock.unlock();
-            QCoreApplication::postEvent(window, new QEvent(kSyncEvent));
-            lock.lock();
-            if (--g_windowUsers == 0 && g_count == 0) {
-                if (QCoreApplication* app = QCoreApplication::instance())
-                    QMetaObject::invokeMethod(
-                        app, [] { ReleaseWindow(); }, Qt::QueuedConnection);
-            }
-        }
+        Enqueue(lock, QueuedCall{core, nullptr});
         // No spinning: on a busy machine a spinning worker keeps the GUI thread it waits for off
         // the processor (measured slower here).
         core->workerSleeping.store(true, std::memory_order_seq_cst);
@@ -512,6 +544,11 @@ void TvuEventThread::Synchronize(const TvuThreadMethod& method) {
 void TvuEventThread::SynchronizeCurrent(const TvuThreadMethod& method) {
     if (t_current)
         SynchronizeCore(t_current->shared_from_this(), method);
+}
+
+void TvuEventThread::PostCurrent(TvuThreadMethod method) {
+    if (t_current)
+        PostCore(t_current->shared_from_this(), std::move(method));
 }
 
 TThreadPriority TvuEventThread::Priority() const {

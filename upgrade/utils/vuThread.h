@@ -114,6 +114,10 @@ public:
     // On a worker: Synchronize for the run it executes, without touching the component or the
     // thread object (which may be gone once the run is abandoned). Nothing on other threads.
     static void SynchronizeCurrent(const TvuThreadMethod& method);
+    // On a worker: queues `method` to run on the GUI thread after the run's earlier synchronized
+    // and posted calls and before its later ones (OnFinish included), and returns at once. Not
+    // run once the run is abandoned; what it throws is dropped. Nothing on other threads.
+    static void PostCurrent(TvuThreadMethod method);
 
 private:
     friend class TvuCustomThread;
