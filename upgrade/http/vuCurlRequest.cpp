@@ -100,7 +100,20 @@ struct CurlRequestState {
             Listener->Status(code, info);
     }
 
+    // Bytes received since the minimum-speed window began.
+    quint64 WindowBytes = 0;
+    Clock::time_point WindowStart;
+
     void touch() { LastActivity = Clock::now(); }
+    void received(size_t n) { WindowBytes += n; }
+    // Starts the minimum-speed window afresh (on connecting, and after the listener held the
+    // transfer, which is no fault of the server's).
+    void restartWindow() {
+        WindowBytes = 0;
+        WindowStart = Clock::now();
+    }
+    // Milliseconds until the next limit falls due, or -1 when one has been crossed.
+    long long checkLimits(Clock::time_point now);
 
     bool lastHeader(const QByteArray& name, QByteArray& value) const {
         for (qsizetype i = 1; i < HeaderLines.size(); ++i) {
@@ -160,6 +173,7 @@ struct CurlRequestState {
             return false;
         }
         touch(); // time spent in the listener does not count as a stall
+        restartWindow();
         return true;
     }
 
@@ -181,6 +195,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     if (s->AbortFlag.load(std::memory_order_relaxed))
         return 0;
     s->touch();
+    s->received(n);
     QByteArray line(data, static_cast<qsizetype>(n));
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
@@ -222,6 +237,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     if (s->AbortFlag.load(std::memory_order_relaxed))
         return CURL_WRITEFUNC_ERROR;
     s->touch();
+    s->received(n);
     if (!s->deliverHeaders())
         return CURL_WRITEFUNC_ERROR;
     if (s->RedirectHop)
@@ -285,6 +301,7 @@ int onPrereq(void* user, char*, char*, int, int) {
     s->SocketOpenedSinceRequest = false;
     s->Connected = true;
     s->touch();
+    s->restartWindow();
     s->status(vuStatusSendingRequest);
     return CURL_PREREQFUNC_OK;
 }
@@ -309,6 +326,33 @@ void CurlRequestState::applyHop() {
     }
 }
 
+long long CurlRequestState::checkLimits(Clock::time_point now) {
+    using std::chrono::duration_cast;
+    using std::chrono::milliseconds;
+    long long due = 1000;
+    if (Options.StallTimeout != 0) {
+        const long long idle = duration_cast<milliseconds>(now - LastActivity).count();
+        if (idle >= static_cast<long long>(Options.StallTimeout))
+            return -1;
+        due = std::min<long long>(due, Options.StallTimeout - idle);
+    }
+    if (Options.MinimumSpeed != 0 && Options.MinimumSpeedTime != 0) {
+        const long long span = duration_cast<milliseconds>(now - WindowStart).count();
+        if (span >= static_cast<long long>(Options.MinimumSpeedTime)) {
+            // The average over the whole window, compared without rounding.
+            if (WindowBytes * 1000 <
+                static_cast<quint64>(Options.MinimumSpeed) * static_cast<quint64>(span))
+                return -1;
+            // Fast enough: judge the next window from here.
+            restartWindow();
+            due = std::min<long long>(due, Options.MinimumSpeedTime);
+        } else {
+            due = std::min<long long>(due, Options.MinimumSpeedTime - span);
+        }
+    }
+    return due;
+}
+
 CURLcode CurlRequestState::runMulti() {
     {
         std::lock_guard<std::mutex> guard(MultiLock);
@@ -331,19 +375,15 @@ CURLcode CurlRequestState::runMulti() {
             break;
         }
         int waitMs = 1000;
-        if (Options.StallTimeout != 0 && Connected) {
-            const auto idle =
-                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - LastActivity)
-                    .count();
-            if (idle >= static_cast<long long>(Options.StallTimeout)) {
+        if (Connected) {
+            const long long due = checkLimits(Clock::now());
+            if (due < 0) {
                 TimedOut = true;
                 result = CURLE_OPERATION_TIMEDOUT;
                 brokeOff = true;
                 break;
             }
-            waitMs = static_cast<int>(
-                std::min<long long>(waitMs, static_cast<long long>(Options.StallTimeout) - idle));
-            waitMs = std::max(waitMs, 1);
+            waitMs = static_cast<int>(std::clamp<long long>(due, 1, waitMs));
         }
         curl_multi_poll(Multi, nullptr, 0, waitMs, nullptr);
     }

@@ -35,6 +35,10 @@ struct TvuCurlRequestOptions {
     TvuHTTPProxy Proxy;
     quint32 ConnectTimeout = 0; // milliseconds for resolving, connecting and the TLS handshake
     quint32 StallTimeout = 0;   // milliseconds without a byte moving once connected
+    // Once connected, fewer than MinimumSpeed bytes a second on average over any
+    // MinimumSpeedTime milliseconds count as a stall; 0 = no minimum.
+    quint32 MinimumSpeed = 0;
+    quint32 MinimumSpeedTime = 0;
     QByteArray CAFile; // trusted certificates (PEM) instead of the system's; empty = system
     int MaxRedirects = 20;
 };
@@ -91,7 +95,8 @@ public:
     QByteArray RawHeaders() const;
     // The address the last response came from (after redirects).
     QByteArray EffectiveURL() const;
-    // Whether the last Send ended because no byte moved for the stall time-out.
+    // Whether the last Send ended because no byte moved for the stall time-out, or too few for
+    // the minimum speed.
     bool TimedOut() const;
 
     // Any thread.
