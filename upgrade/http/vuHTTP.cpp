@@ -2,15 +2,21 @@
 
 #include "upgrade/http/vuCurlRequest.h"
 #include "upgrade/http/vuHTTPStatus.h"
+#include "upgrade/http/vuResumeRecord.h"
 #include "upgrade/http/vuTransferStatistics.h"
 #include "upgrade/http/vuURLParts.h"
 #include "upgrade/utils/vuUtils.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QTimer>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <stop_token>
 #include <thread>
@@ -28,12 +34,20 @@ constexpr quint32 MaxPresize = 512u * 1024u * 1024u;
 constexpr qsizetype MaxHeldBody = 1024 * 1024;
 // Memory streams from this size on are freed on a helper thread.
 constexpr qsizetype LargeMemory = 8 * 1024 * 1024;
+// Progress events reach the GUI thread in batches: a new batch is handed over at most this often,
+// unless the queue is full and the GUI thread has taken the last batch already.
+constexpr auto HandOverInterval = std::chrono::milliseconds(16);
+// The GUI thread delivers queued events for at most this long at a time, then lets its event
+// loop run (the rest follows with the next hand-over).
+constexpr auto DeliveryBudget = std::chrono::milliseconds(8);
+// The most events waiting for the GUI thread; a worker that gets this far ahead waits.
+constexpr size_t MaxQueuedEvents = 16384;
 
 } // namespace
 
 namespace vu_detail {
 
-struct HTTPTransfer final : TvuCurlRequestListener {
+struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this<HTTPTransfer> {
     // The component, while the transfer belongs to it. The worker raises its worker-thread
     // events under OwnerLock; the GUI thread clears Owner under it when it lets the transfer go.
     TvuCustomHTTP* Owner = nullptr;
@@ -47,14 +61,31 @@ struct HTTPTransfer final : TvuCurlRequestListener {
     bool HideOutputFile = false;
     TvuHTTPRange Range;
     TvuHTTPTimeouts Timeouts;
+    TvuTransferLimits Limits;
     qint32 BufferSize = 4096;
     TvuHTTPProxy Proxy;
     bool CacheAllowed = true;
     bool WantHeaders = false, WantProgress = false, WantAuth = false, WantProxyAuth = false;
     bool RangeRequested = false;
+    bool ResumeOutput = false;
 
-    // The status of a complete answer: 200, or 206 to a range request.
-    bool WholeAnswer() const { return StatusCode == 200 || (RangeRequested && StatusCode == 206); }
+    // Resuming a broken download: the bytes of the partial file asked to be skipped, the
+    // validator they were received with, whether the answer continues them (206), whether the
+    // request must be sent again without them (416, or a 206 that does not fit), and whether
+    // a record for the next attempt stands beside the output file.
+    quint64 ResumeFrom = 0;
+    QByteArray ResumeValidator;
+    QByteArray NewValidator;
+    bool Resumed = false;
+    bool StartOver = false;
+    bool RecordKept = false;
+
+    // The status of a complete answer: 200, or 206 to a range request or a resumed download.
+    bool WholeAnswer() const {
+        return StatusCode == 200 || ((RangeRequested || Resumed) && StatusCode == 206);
+    }
+    // Whether a broken download keeps its partial file for the next attempt.
+    bool KeepsPartial() const { return RecordKept && WholeAnswer() && BytesRead > 0; }
 
     // State.
     qint32 StatusCode = -1;
@@ -68,10 +99,28 @@ struct HTTPTransfer final : TvuCurlRequestListener {
     quint32 BytesRead = 0;
     TvuTransferStatistics Stats;
     Clock::time_point Start;
+    // Set when the worker is done with the transfer (its fields are then the GUI thread's).
+    std::atomic<bool> Finished{false};
+
+    // Progress events on their way to the GUI thread, in order (guarded by QueueLock).
+    struct ProgressEvent {
+        quint32 BytesRead = 0;
+        TvuTransferStatistics Stats;
+    };
+    std::mutex QueueLock;
+    std::condition_variable QueueChanged;
+    std::deque<ProgressEvent> Queue;
+    bool DeliveryPosted = false;    // a delivery is posted or scheduled
+    Clock::time_point LastHandOver; // GUI thread
+    // GUI thread: the event being (or last) delivered; what the component shows while the
+    // worker runs ahead.
+    ProgressEvent Shown;
 
     // Data and the transfer buffer, guarded by DataLock (the worker writes, the GUI thread may
-    // release them at any time through Abort).
-    std::mutex DataLock;
+    // release them at any time through Abort). The GUI thread holds it while it delivers
+    // progress events, so that their handlers may read Data; recursive, so that such a handler
+    // may abort.
+    std::recursive_mutex DataLock;
     std::unique_ptr<QIODevice> Data;
     QByteArray* Memory = nullptr; // the bytes of a memory stream
     bool DataIsFile = false;
@@ -88,6 +137,8 @@ struct HTTPTransfer final : TvuCurlRequestListener {
     QByteArray Held;
     bool OutputFailed = false;
     bool WriteFailed = false;
+    bool TooLarge = false; // the body exceeded Limits.MaxBodySize
+    bool Aborted = false;  // GUI thread: the owner aborted it
 
     void Run();
     void Transfer();
@@ -115,13 +166,24 @@ struct HTTPTransfer final : TvuCurlRequestListener {
     bool Body(const char* data, size_t size) override;
 
     bool AfterHeaders();
+    bool ContinuesPartial();
+    void PrepareResume();
     bool CreateOutput();
     bool Store(const char* data, size_t size);
     bool StoreQuietly(const char* data, size_t size);
     bool Flush();
     bool Emit(const char* data, size_t size);
+    bool WithinLimit(quint64 more);
+    bool QueueProgress();
+    void DeliverProgress(bool final);
+    void ScheduleDelivery(Clock::duration delay);
+    void FlushProgress();
     void Abort() {
         Stop.store(true);
+        {
+            std::lock_guard<std::mutex> guard(QueueLock);
+            QueueChanged.notify_all();
+        }
         std::lock_guard<std::mutex> guard(RequestLock);
         if (Request)
             Request->Abort();
@@ -130,10 +192,13 @@ struct HTTPTransfer final : TvuCurlRequestListener {
         std::lock_guard<std::mutex> guard(OwnerLock);
         Owner = nullptr;
     }
-    void ReleaseData() {
+    // Returns whether the data was an output file.
+    bool ReleaseData() {
         std::unique_ptr<QIODevice> data;
+        bool file = false;
         {
-            std::lock_guard<std::mutex> guard(DataLock);
+            std::lock_guard<std::recursive_mutex> guard(DataLock);
+            file = DataIsFile && Data != nullptr;
             Released = true;
             data = std::move(Data);
             if (!DataIsFile && Memory != nullptr && Memory->capacity() >= LargeMemory) {
@@ -144,6 +209,7 @@ struct HTTPTransfer final : TvuCurlRequestListener {
             Memory = nullptr;
         }
         data.reset(); // closes an output file
+        return file;
     }
 };
 
@@ -172,6 +238,12 @@ bool HTTPTransfer::AfterHeaders() {
             LengthAnnounced = true;
         }
     }
+    if (ResumeFrom > 0 && !ContinuesPartial())
+        return false;
+    if (ResumeOutput)
+        NewValidator = TvuResumeRecord::ValidatorOf(
+            Request->Query("ETag", value) ? value : QByteArray(),
+            Request->Query("Last-Modified", value) ? value : QByteArray());
     if (WantHeaders) {
         RawHeaders = Request->RawHeaders();
         auto text = [&](const char* name) {
@@ -192,13 +264,83 @@ bool HTTPTransfer::AfterHeaders() {
     }
     if (Stop.load() || !Continue)
         return false;
+    // A body announced beyond the limit is not read at all.
+    if (LengthAnnounced && !WithinLimit(ContentLength))
+        return false;
     return CreateOutput();
 }
 
+// The answer to a request for the rest of a partial file: 206 with the range asked for goes on
+// from there, and the transfer counts the whole file (ContentLength, BytesRead); 416 or a range
+// that does not fit means starting over; anything else (200: the file changed) replaces the file.
+bool HTTPTransfer::ContinuesPartial() {
+    if (StatusCode == 206) {
+        QByteArray range;
+        Request->Query("Content-Range", range);
+        // "bytes FIRST-LAST/TOTAL", TOTAL possibly "*".
+        const QByteArray spec = range.trimmed();
+        const qsizetype dash = spec.indexOf('-');
+        const qsizetype slash = spec.indexOf('/');
+        bool okFirst = false, okLast = false, okTotal = false;
+        const quint64 first =
+            spec.startsWith("bytes ") && dash > 6 ? spec.mid(6, dash - 6).toULongLong(&okFirst) : 0;
+        const quint64 last =
+            slash > dash ? spec.mid(dash + 1, slash - dash - 1).toULongLong(&okLast) : 0;
+        const quint64 total = slash > 0 ? spec.mid(slash + 1).toULongLong(&okTotal) : 0;
+        if (!okFirst || !okLast || first != ResumeFrom || last < first ||
+            (okTotal && total != last + 1) || last + 1 > 0xFFFFFFFFull) {
+            StartOver = true;
+            return false;
+        }
+        Resumed = true;
+        ContentLength = static_cast<quint32>(last + 1);
+        LengthAnnounced = true;
+        BytesRead = static_cast<quint32>(ResumeFrom);
+        return true;
+    }
+    if (StatusCode == 416) {
+        StartOver = true;
+        return false;
+    }
+    ResumeFrom = 0;
+    return true;
+}
+
+// Before the first request: a partial file of the same address with its validator is continued;
+// any other record is stale.
+void HTTPTransfer::PrepareResume() {
+    ResumeFrom = 0;
+    if (!ResumeOutput || OutputFile.isEmpty() || RangeRequested)
+        return;
+    TvuResumeRecord record;
+    const qint64 size = QFileInfo(OutputFile).size();
+    if (TvuResumeRecord::Read(OutputFile, record) && record.URL == URL && size > 0 &&
+        size < 0xFFFFFFFFll) {
+        ResumeFrom = static_cast<quint64>(size);
+        ResumeValidator = record.Validator;
+    } else {
+        TvuResumeRecord::Remove(OutputFile);
+    }
+}
+
 bool HTTPTransfer::CreateOutput() {
-    std::lock_guard<std::mutex> guard(DataLock);
+    std::lock_guard<std::recursive_mutex> guard(DataLock);
     if (Released || Stop.load())
         return false;
+    if (!OutputFile.isEmpty() && Resumed) {
+        auto file = std::make_unique<QFile>(OutputFile);
+        if (file->open(QIODevice::WriteOnly | QIODevice::Append) &&
+            file->size() >= static_cast<qint64>(ResumeFrom) &&
+            file->resize(static_cast<qint64>(ResumeFrom)) &&
+            file->seek(static_cast<qint64>(ResumeFrom))) {
+            Data = std::move(file);
+            DataIsFile = true;
+            RecordKept = true; // the record that led here still holds
+            return true;
+        }
+        StartOver = true; // the partial file is not what it was
+        return false;
+    }
     if (!OutputFile.isEmpty()) {
         QFile::remove(OutputFile);
         auto file = std::make_unique<QFile>(OutputFile);
@@ -208,6 +350,12 @@ bool HTTPTransfer::CreateOutput() {
         if (file->open(QIODevice::WriteOnly | QIODevice::Truncate, mode)) {
             Data = std::move(file);
             DataIsFile = true;
+            // What the next attempt needs to go on from where this one breaks.
+            RecordKept = ResumeOutput && StatusCode == 200 && !RangeRequested &&
+                         !NewValidator.isEmpty() &&
+                         TvuResumeRecord{URL, NewValidator}.Write(OutputFile);
+            if (!RecordKept)
+                TvuResumeRecord::Remove(OutputFile);
             return true;
         }
         if (LengthAnnounced) {
@@ -229,6 +377,8 @@ bool HTTPTransfer::CreateOutput() {
 // every full chunk (and the last, shorter one, through Flush) is stored and reported. Whole
 // chunks of the incoming data are stored from where they are; only remainders are copied.
 bool HTTPTransfer::Store(const char* data, size_t size) {
+    if (!WithinLimit(size))
+        return false;
     const size_t chunk = static_cast<size_t>(BufferSize);
     if (!WantProgress)
         return StoreQuietly(data, size);
@@ -260,7 +410,7 @@ bool HTTPTransfer::Store(const char* data, size_t size) {
 // under one lock, a memory stream's straight into its (pre-sized) bytes.
 bool HTTPTransfer::StoreQuietly(const char* data, size_t size) {
     const size_t chunk = static_cast<size_t>(BufferSize);
-    std::lock_guard<std::mutex> guard(DataLock);
+    std::lock_guard<std::recursive_mutex> guard(DataLock);
     if (Released || Stop.load() || !Data)
         return false;
     const bool memory = !DataIsFile && Memory != nullptr;
@@ -293,7 +443,7 @@ bool HTTPTransfer::Flush() {
 
 bool HTTPTransfer::Emit(const char* data, size_t n) {
     {
-        std::lock_guard<std::mutex> guard(DataLock);
+        std::lock_guard<std::recursive_mutex> guard(DataLock);
         if (Released || Stop.load() || !Data)
             return false;
         if (Data->write(data, static_cast<qint64>(n)) != static_cast<qint64>(n)) {
@@ -306,11 +456,93 @@ bool HTTPTransfer::Emit(const char* data, size_t n) {
         const auto ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
         Stats = ComputeTransferStatistics(ContentLength, BytesRead, static_cast<quint32>(ms));
-        Sync([this](TvuCustomHTTP& o) { o.DoTransferProgress(Data.get()); });
-        if (Stop.load())
-            return false;
+        return QueueProgress();
     }
     return true;
+}
+
+// Whether `more` body bytes still fit under the size limit (counting what has been received).
+bool HTTPTransfer::WithinLimit(quint64 more) {
+    if (Limits.MaxBodySize == 0 || BytesRead + Pending + more <= Limits.MaxBodySize)
+        return true;
+    TooLarge = true;
+    return false;
+}
+
+// Queues the event of the chunk just stored and asks the GUI thread for a delivery unless one is
+// on its way; waits only while the GUI thread is MaxQueuedEvents behind.
+bool HTTPTransfer::QueueProgress() {
+    std::unique_lock<std::mutex> lock(QueueLock);
+    Queue.push_back({BytesRead, Stats});
+    if (!DeliveryPosted) {
+        DeliveryPosted = true;
+        lock.unlock();
+        TvuEventThread::PostCurrent([self = shared_from_this()] { self->DeliverProgress(false); });
+        lock.lock();
+    }
+    if (Queue.size() >= MaxQueuedEvents)
+        QueueChanged.wait(lock, [this] { return Queue.size() < MaxQueuedEvents || Stop.load(); });
+    return !Stop.load();
+}
+
+// GUI thread: raises the queued progress events in order, at most once per HandOverInterval
+// (unless `final`: the worker waits for it) and for at most DeliveryBudget at a time. What is left
+// is delivered one interval later. A handler that aborts ends the delivery at its event.
+void HTTPTransfer::DeliverProgress(bool final) {
+    const auto now = Clock::now();
+    if (!final && now - LastHandOver < HandOverInterval) {
+        ScheduleDelivery(HandOverInterval - (now - LastHandOver));
+        return;
+    }
+    LastHandOver = now;
+    const auto deadline = now + DeliveryBudget;
+    {
+        std::lock_guard<std::recursive_mutex> data(DataLock);
+        while (Owner != nullptr && !Stop.load()) {
+            {
+                std::lock_guard<std::mutex> lock(QueueLock);
+                if (Queue.empty())
+                    break;
+                Shown = Queue.front();
+                Queue.pop_front();
+                if (Queue.size() == MaxQueuedEvents - 1)
+                    QueueChanged.notify_all();
+            }
+            Owner->DoTransferProgress(Data.get());
+            if (Clock::now() >= deadline)
+                break;
+        }
+    }
+    std::unique_lock<std::mutex> lock(QueueLock);
+    if (Owner == nullptr || Stop.load())
+        Queue.clear();
+    QueueChanged.notify_all();
+    if (Queue.empty() || final) {
+        DeliveryPosted = !Queue.empty();
+        return;
+    }
+    // The worker ran ahead: the rest follows, also if no further chunk comes to ask for it.
+    lock.unlock();
+    ScheduleDelivery(HandOverInterval);
+}
+
+void HTTPTransfer::ScheduleDelivery(Clock::duration delay) {
+    const int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(delay).count());
+    QTimer::singleShot(std::max(ms, 1), QCoreApplication::instance(),
+                       [self = shared_from_this()] { self->DeliverProgress(false); });
+}
+
+// Worker: delivers what is still queued before the transfer's outcome.
+void HTTPTransfer::FlushProgress() {
+    auto pending = [this] {
+        std::lock_guard<std::mutex> lock(QueueLock);
+        return !Queue.empty();
+    };
+    while (pending() && !Stop.load()) {
+        TvuEventThread::SynchronizeCurrent([this] { DeliverProgress(true); });
+        if (TvuEventThread::CurrentStopToken().stop_requested())
+            break;
+    }
 }
 
 bool HTTPTransfer::Body(const char* data, size_t size) {
@@ -324,7 +556,15 @@ bool HTTPTransfer::Body(const char* data, size_t size) {
 }
 
 void HTTPTransfer::Run() {
-    Transfer();
+    try {
+        Transfer();
+    } catch (...) {
+        FlushProgress();
+        Finished.store(true);
+        throw;
+    }
+    FlushProgress();
+    Finished.store(true);
     // The handles are closed here, on the worker, so that their last notifications come from it.
     std::shared_ptr<TvuCurlRequest> request;
     {
@@ -377,11 +617,18 @@ void HTTPTransfer::Transfer() {
         }
         if (Stop.load())
             return;
-        if (WriteFailed)
+        if (WriteFailed || TooLarge) {
+            Success = false;
             return;
+        }
     } else {
         if (url.Scheme != "http" && url.Scheme != "https")
             return;
+        QByteArray range = Range.HeaderLine();
+        while (range.endsWith('\n') || range.endsWith('\r'))
+            range.chop(1);
+        RangeRequested = !range.isEmpty();
+        PrepareResume();
         // 4. to 8.
         auto request = std::make_shared<TvuCurlRequest>();
         {
@@ -399,17 +646,23 @@ void HTTPTransfer::Transfer() {
         options.Accept = Accept;
         for (const QByteArray& line : Extra)
             options.Headers.append(line);
-        QByteArray range = Range.HeaderLine();
-        while (range.endsWith('\n') || range.endsWith('\r'))
-            range.chop(1);
-        RangeRequested = !range.isEmpty();
         if (RangeRequested)
             options.Headers.append(range);
+        if (ResumeFrom > 0) {
+            // The rest of the partial file, if it is still the same file; the whole otherwise.
+            options.Headers.append("Range: bytes=" + QByteArray::number(ResumeFrom) + "-");
+            options.Headers.append("If-Range: " + ResumeValidator);
+        }
         options.NoCache = !CacheAllowed;
         options.Proxy = Proxy;
-        options.ConnectTimeout = Timeouts.ConnectTimeout;
-        options.StallTimeout =
-            Timeouts.ReceiveTimeout != 0 ? Timeouts.ReceiveTimeout : Timeouts.SendTimeout;
+        // Stored time-outs of 0 leave the component's own limits in force, never none at all.
+        options.ConnectTimeout =
+            Timeouts.ConnectTimeout != 0 ? Timeouts.ConnectTimeout : Limits.ConnectLimit;
+        options.StallTimeout = Timeouts.ReceiveTimeout != 0 ? Timeouts.ReceiveTimeout
+                               : Timeouts.SendTimeout != 0  ? Timeouts.SendTimeout
+                                                            : Limits.StallLimit;
+        options.MinimumSpeed = Limits.MinimumSpeed;
+        options.MinimumSpeedTime = Limits.MinimumSpeedTime;
         options.CAFile = CAFile;
         if (!request->Open(options, this))
             return;
@@ -472,10 +725,19 @@ void HTTPTransfer::Transfer() {
             Held.clear();
             break;
         }
+        if (StartOver && !Stop.load()) {
+            // The server cannot continue the partial file: without its record, the transfer
+            // starts over and asks for the whole file.
+            TvuResumeRecord::Remove(OutputFile);
+            StartOver = false;
+            Resumed = false;
+            BytesRead = 0;
+            return Transfer();
+        }
         if (outcome == TvuCurlRequest::Outcome::Stopped) {
             if (!Continue || OutputFailed || Stop.load())
                 return; // cancelled, or no output could be made (Success stays set)
-            if (WriteFailed) {
+            if (WriteFailed || TooLarge) {
                 Success = false;
                 return;
             }
@@ -554,6 +816,8 @@ bool TvuCustomHTTP::Read() {
     t->HideOutputFile = hideOutputFile_;
     t->Range = range_;
     t->Timeouts = timeouts_;
+    t->Limits = limits_;
+    t->ResumeOutput = resumeOutput_;
     t->BufferSize = transferBufferSize_;
     t->Proxy = proxy_;
     t->CacheAllowed = cacheAllowed_;
@@ -581,7 +845,9 @@ void TvuCustomHTTP::Abort() {
     auto t = transfer_;
     if (t)
         t->Abort();
-    if (Transferring()) {
+    const bool running = Transferring();
+    if (running) {
+        // The worker is abandoned, not waited for: it stops at its next step by itself.
         worker_->Terminate(true);
         if (t)
             t->Detach();
@@ -590,7 +856,16 @@ void TvuCustomHTTP::Abort() {
     } else if (t) {
         t->Detach();
     }
-    ReleaseData();
+    const bool hadFile = t && t->ReleaseData();
+    busy_ = false;
+    if (running && t) {
+        // An aborted transfer is no success, and leaves no partial output file behind.
+        t->Aborted = true;
+        if (hadFile) {
+            QFile::remove(t->OutputFile);
+            TvuResumeRecord::Remove(t->OutputFile);
+        }
+    }
 }
 
 void TvuCustomHTTP::ReleaseData() {
@@ -641,9 +916,14 @@ void TvuCustomHTTP::Completion(TvuCustomThread*) {
                 DoDone(t->Data.get());
             }
         } else {
-            deleteFile = t->DataIsFile;
+            // A broken download with a record beside it stays for the next attempt to go on.
+            deleteFile = t->DataIsFile && !t->KeepsPartial();
             DoTransferFailed();
             if (!live()) {
+            } else if (t->TooLarge) {
+                // Not what was asked for: an error of the answer, with nothing of its body.
+                t->ReleaseData();
+                DoHTTPError(nullptr);
             } else if (t->WholeAnswer()) {
                 DoConnectionLost(t->Data.get());
             } else if (t->StatusCode == -1) {
@@ -659,8 +939,12 @@ void TvuCustomHTTP::Completion(TvuCustomThread*) {
     t->Detach();
     if (transfer_ == t)
         busy_ = false;
-    if (deleteFile)
+    if (deleteFile) {
         QFile::remove(outputFile);
+        TvuResumeRecord::Remove(outputFile);
+    } else if (t->Success && t->DataIsFile) {
+        TvuResumeRecord::Remove(outputFile); // complete: nothing to go on from
+    }
     // 4.
     if (cancelled)
         DoCancelled();
@@ -673,7 +957,8 @@ qint32 TvuCustomHTTP::StatusCode() const {
     return transfer_ ? transfer_->StatusCode : -1;
 }
 bool TvuCustomHTTP::Success() const {
-    return transfer_ && transfer_->Success;
+    // Only a transfer the worker has finished can be a success; an aborted one never is.
+    return transfer_ && transfer_->Finished.load() && transfer_->Success && !transfer_->Aborted;
 }
 QByteArray TvuCustomHTTP::RawHeaders() const {
     return transfer_ ? transfer_->RawHeaders : "";
@@ -702,20 +987,28 @@ TDateTime TvuCustomHTTP::Expires() const {
 quint32 TvuCustomHTTP::ContentLength() const {
     return transfer_ ? transfer_->ContentLength : 0;
 }
+// While the worker runs ahead, the progress figures are those of the last event delivered.
 quint32 TvuCustomHTTP::BytesRead() const {
-    return transfer_ ? transfer_->BytesRead : 0;
+    if (!transfer_)
+        return 0;
+    return transfer_->Finished.load() ? transfer_->BytesRead : transfer_->Shown.BytesRead;
 }
 quint8 TvuCustomHTTP::PercentsDone() const {
-    return transfer_ ? transfer_->Stats.PercentsDone : 0;
+    return ShownStatistics().PercentsDone;
 }
 qint32 TvuCustomHTTP::ElapsedTime() const {
-    return transfer_ ? transfer_->Stats.ElapsedTime : 0;
+    return ShownStatistics().ElapsedTime;
 }
 qint32 TvuCustomHTTP::EstimatedTimeLeft() const {
-    return transfer_ ? transfer_->Stats.EstimatedTimeLeft : 0;
+    return ShownStatistics().EstimatedTimeLeft;
 }
 float TvuCustomHTTP::TransferRate() const {
-    return transfer_ ? transfer_->Stats.TransferRate : 0;
+    return ShownStatistics().TransferRate;
+}
+TvuTransferStatistics TvuCustomHTTP::ShownStatistics() const {
+    if (!transfer_)
+        return {};
+    return transfer_->Finished.load() ? transfer_->Stats : transfer_->Shown.Stats;
 }
 QIODevice* TvuCustomHTTP::Data() const {
     return transfer_ ? transfer_->Data.get() : nullptr;
@@ -746,8 +1039,9 @@ void TvuCustomHTTP::DoCancelled() {
 void TvuCustomHTTP::DoTransferProgress(QIODevice* data) {
     if (OnTransferProgress) {
         auto& t = *transfer_;
-        OnTransferProgress(this, t.ContentType, t.ContentLength, t.BytesRead, t.Stats.ElapsedTime,
-                           t.Stats.EstimatedTimeLeft, t.Stats.PercentsDone, t.Stats.TransferRate,
+        const auto& e = t.Shown;
+        OnTransferProgress(this, t.ContentType, t.ContentLength, e.BytesRead, e.Stats.ElapsedTime,
+                           e.Stats.EstimatedTimeLeft, e.Stats.PercentsDone, e.Stats.TransferRate,
                            data);
     }
 }

@@ -12,10 +12,13 @@
 // transfer at once (OnTransferAborted, then ReleaseData); nothing of that transfer is raised after.
 //
 // While a transfer runs: OnHeaderInfo (once the headers are in, before any body byte is stored),
-// OnTransferProgress (after every chunk of at most TransferBufferSize bytes),
 // OnAuthorizationRequest (status 401) and OnProxyAuthenticationRequest (status 407) run on the GUI
-// thread while the worker waits. OnStatus and OnRedirected run on the worker thread: their handlers
-// must not touch windows.
+// thread while the worker waits. OnTransferProgress comes once for every chunk of at most
+// TransferBufferSize bytes, in order, on the GUI thread; the worker does not wait for it but goes
+// on receiving, and the events reach the GUI thread in batches (at most one hand-over per 16 ms,
+// the last before the outcome), so Data may already hold more than an event's BytesRead. A
+// handler that aborts stops the transfer at its event. OnStatus and OnRedirected run on the
+// worker thread: their handlers must not touch windows.
 //
 // Streams passed in Data belong to the component: read them during the event only.
 //
@@ -27,6 +30,8 @@
 // those events.
 #pragma once
 
+#include "upgrade/http/vuTransferLimits.h"
+#include "upgrade/http/vuTransferStatistics.h"
 #include "upgrade/utils/vuDateTime.h"
 #include "upgrade/utils/vuHTTPSettings.h"
 #include "upgrade/utils/vuThread.h"
@@ -87,10 +92,19 @@ public:
     // and writable by its owner only.
     bool HideOutputFile() const { return hideOutputFile_; }
     void SetHideOutputFile(bool value) { hideOutputFile_ = value; }
+    // When set, a download into OutputFile that breaks off keeps its partial file, with the
+    // server's validator in OutputFile + ".resume"; the next transfer of the same URL into it asks
+    // for the rest (Range, If-Range) and appends on 206, starting over on 200 or 416. A resumed
+    // transfer counts the whole file: ContentLength is the file's length and BytesRead starts at
+    // the bytes already there. Not with a Range of the owner's.
+    bool ResumeOutput() const { return resumeOutput_; }
+    void SetResumeOutput(bool value) { resumeOutput_ = value; }
     QByteArray URL() const { return url_; }
     void SetURL(const QByteArray& value) { url_ = value; }
     TvuHTTPRange* Range() { return &range_; }
     TvuHTTPTimeouts* Timeouts() { return &timeouts_; }
+    // Limits every transfer keeps (vuTransferLimits.h), also when the time-outs are 0.
+    TvuTransferLimits& Limits() { return limits_; }
     TvuBufferSize TransferBufferSize() const { return transferBufferSize_; }
     void SetTransferBufferSize(TvuBufferSize value) { transferBufferSize_ = value; }
     TvuHTTPProxy* Proxy() { return &proxy_; }
@@ -107,8 +121,9 @@ public:
     // ---- Operations -----------------------------------------------------------------------------
     // False when Busy; otherwise sets Busy, starts the transfer on the worker and returns true.
     bool Read();
-    // Stops a running transfer: OnTransferAborted (unless the component is being destroyed),
-    // then ReleaseData. Also releases the data of a finished transfer.
+    // Stops a running transfer at once, whatever has been received: OnTransferAborted (unless
+    // the component is being destroyed), then ReleaseData; a partial output file is deleted and
+    // Success reads false. Also releases the data of a finished transfer.
     void Abort();
     // Frees the transfer buffer and Data (closing an output file) and clears Busy.
     void ReleaseData();
@@ -181,15 +196,18 @@ private:
     friend struct vu_detail::HTTPTransfer;
     void FailureReport(TvuCustomThread* sender); // GUI: an exception on the worker
     void Completion(TvuCustomThread* sender);    // GUI: the end of a run
+    TvuTransferStatistics ShownStatistics() const;
 
     QByteArrayList extraHeaders_;
     QByteArray acceptTypes_ = "text/html, */*";
     QByteArray userAgent_;
     QString outputFile_;
     bool hideOutputFile_ = false;
+    bool resumeOutput_ = false;
     QByteArray url_;
     TvuHTTPRange range_;
     TvuHTTPTimeouts timeouts_;
+    TvuTransferLimits limits_;
     TvuBufferSize transferBufferSize_ = 4096;
     TvuHTTPProxy proxy_;
     bool cacheAllowed_ = true;

@@ -1,0 +1,45 @@
+#include "upgrade/http/vuResumeRecord.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+QString TvuResumeRecord::PathFor(const QString& outputFile) {
+    return outputFile + QStringLiteral(".resume");
+}
+
+bool TvuResumeRecord::Read(const QString& outputFile, TvuResumeRecord& record) {
+    QFile file(PathFor(outputFile));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // Two lines: the address and the validator. Anything else is not a record of ours.
+    const QByteArray text = file.read(8192);
+    const QList<QByteArray> lines = text.split('\n');
+    if (lines.size() != 3 || !lines[2].isEmpty() || lines[0].isEmpty() || lines[1].isEmpty())
+        return false;
+    record.URL = lines[0];
+    record.Validator = lines[1];
+    return true;
+}
+
+bool TvuResumeRecord::Write(const QString& outputFile) const {
+    if (URL.contains('\n') || Validator.contains('\n') || URL.isEmpty() || Validator.isEmpty())
+        return false;
+    QSaveFile file(PathFor(outputFile));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray text = URL + '\n' + Validator + '\n';
+    if (file.write(text) != text.size())
+        return false;
+    return file.commit();
+}
+
+void TvuResumeRecord::Remove(const QString& outputFile) {
+    QFile::remove(PathFor(outputFile));
+}
+
+QByteArray TvuResumeRecord::ValidatorOf(const QByteArray& etag, const QByteArray& lastModified) {
+    const QByteArray tag = etag.trimmed();
+    if (tag.size() >= 2 && tag.startsWith('"') && tag.endsWith('"'))
+        return tag;
+    return lastModified.trimmed();
+}
