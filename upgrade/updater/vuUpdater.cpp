@@ -54,6 +54,8 @@ QByteArray ToBytes(const QString& text) {
 
 constexpr const char* kMiscFilesNames[] = {"mfuAlwaysDownload", "mfuOnlyIfSizeDifferent"};
 constexpr const char* kVersionControlNames[] = {"byDate", "byNumber"};
+// The largest information file accepted; anything longer counts as no information file.
+constexpr quint64 kMaxInfoFileSize = 1024 * 1024;
 
 template <typename Enum, std::size_t N>
 bool EnumFromName(const char* const (&names)[N], const QByteArray& name, Enum& value) {
@@ -250,6 +252,9 @@ void TvuUpdater::CheckForUpdate() {
     // Information-file mode: always fetched from the server, never from or into a cache.
     checkingInfoFile_ = true;
     SetCacheAllowed(false);
+    // An information file is small: a larger answer is not one.
+    Limits().MaxBodySize = kMaxInfoFileSize;
+    SetResumeOutput(false);
     SetURL(infoFileURL_);
     SetOutputFile(QString());
     Read();

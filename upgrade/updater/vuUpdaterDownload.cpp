@@ -94,6 +94,9 @@ void TvuUpdater::StartUpgrade() {
     // allows it.
     checkingInfoFile_ = false;
     SetCacheAllowed(useCache_);
+    Limits().MaxBodySize = 0;
+    // A file whose download broke off is continued where it stopped by the next attempt.
+    SetResumeOutput(true);
     fileIndex_ = 0;
     downloading_ = true;
     if (!OnTransferFailed)

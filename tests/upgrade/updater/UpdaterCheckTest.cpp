@@ -130,6 +130,21 @@ TEST_F(UpdaterCheck, BrokenTransferShowsConnectionLostByDefaultOnly) {
     EXPECT_EQ(presenter.Boxes.size(), 1u);
 }
 
+TEST_F(UpdaterCheck, InformationFileOverOneMebibyteIsNoInformationFile) {
+    // Without a length the body is received up to the limit and given up; an announced length
+    // over it is refused at once.
+    Check(Url("/chunked/3000000"));
+    Check(Url("/bytes/1048577"));
+    EXPECT_EQ(log.Names, (std::vector<std::string>{"NoInfoFile", "NoInfoFile"}));
+
+    // A file of exactly 1 MiB is still read.
+    std::string file = "#date=06/12/2006\r\n";
+    file.resize(1024 * 1024, ' ');
+    Serve("/full.inf", file);
+    Check(Url("/full.inf"));
+    EXPECT_EQ(log.Names.back(), "NoUpdateAvailable");
+}
+
 TEST_F(UpdaterCheck, NoNewerVersionIsSilentByDefaultAndInformsWithItsBit) {
     Serve("/same.inf", "#date=06/13/2006\r\n#url=@1@\r\n");
     Check(Url("/same.inf"));
