@@ -1,18 +1,18 @@
 // Throughput benchmark of the HTTP transfer component on loopback (run by hand, not a test).
 //
-// Serves a 256 MiB body from a local server and measures, in one run: `curl -s -o /dev/null` of
-// it; the component into a memory stream and into an output file, without and with a progress
-// handler, at the default transfer buffer size and at 64 KiB; the cost of one Synchronize round
-// trip beside a plain Qt::BlockingQueuedConnection call; the longest stall of the GUI thread's
-// event loop during the transfers (a timer ticking every millisecond); and the resident memory
-// during the output-file downloads against the idle figure.
+// A local server serves one body (256 MiB unless given). Each case compares like with like, in
+// interleaved pairs measured in one run: the component writing an output file against
+// `curl -s -o FILE`, and the component into a memory stream against `curl -s -o /dev/null`. For
+// every case it prints the min and the median of the speed ratio (curl's time / the component's,
+// so 1.00 = as fast as curl). Alongside: the longest stall of the GUI thread's event loop while
+// the component ran (a timer ticking every millisecond), the resident memory during the file
+// downloads above the idle figure, and how long Abort takes in the middle of a large transfer.
 //
-//   transfer_bench [size in MiB, default 256]
+//   transfer_bench [size in MiB, default 256] [pairs, default 7]
 
 #include "LocalHTTPServer.h"
 
 #include "upgrade/http/vuHTTP.h"
-#include "upgrade/utils/vuThread.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,12 +20,12 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -54,7 +54,6 @@ struct Watch {
         QObject::connect(&timer, &QTimer::timeout, [this] { tick(); });
     }
     void start() {
-        longest = 0;
         peakKiB = residentKiB();
         clock.start();
         last = clock.nsecsElapsed();
@@ -73,38 +72,60 @@ struct Watch {
     }
 };
 
-double curlSeconds(const QString& url, const QString& target) {
-    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
-    if (curl.isEmpty())
+// Seconds curl takes to fetch url into target; negative on failure.
+double curlSeconds(const QString& curl, const QString& url, const QString& target) {
+    QProcess p;
+    QElapsedTimer t;
+    t.start();
+    p.start(curl, {QStringLiteral("-s"), QStringLiteral("-o"), target, url});
+    if (!p.waitForFinished(600000) || p.exitCode() != 0)
         return -1;
-    double best = -1;
-    for (int i = 0; i < 2; ++i) {
-        QProcess p;
-        QElapsedTimer t;
-        t.start();
-        p.start(curl, {QStringLiteral("-s"), QStringLiteral("-o"), target, url});
-        if (!p.waitForFinished(600000) || p.exitCode() != 0)
-            return -1;
-        const double s = t.nsecsElapsed() / 1e9;
-        best = best < 0 ? s : std::min(best, s);
-    }
-    return best;
+    return t.nsecsElapsed() / 1e9;
 }
 
-// Runs the event loop (sleeping while idle) until `done` holds.
-template <typename F> void waitUntil(F done) {
-    QTimer poll;
-    poll.start(10);
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-}
-
-struct Run {
+struct Case {
     const char* name;
     bool toFile;
     bool progress;
     int buffer;
+    std::vector<double> ratios;
 };
+
+// Seconds the component takes for one transfer of the case; negative on failure.
+double componentSeconds(const Case& c, const QString& url, const QString& out, size_t size,
+                        Watch& watch, long idleKiB, long& extraKiB) {
+    TvuCustomHTTP http;
+    http.Proxy()->AccessType = atDirect;
+    http.SetURL(url.toUtf8());
+    http.SetTransferBufferSize(c.buffer);
+    http.SetOutputFile(c.toFile ? out : QString());
+    quint64 events = 0;
+    if (c.progress)
+        http.OnTransferProgress = [&events](QObject*, const QByteArray&, quint32, quint32, qint32,
+                                            qint32, quint8, float, QIODevice*) { ++events; };
+    bool ok = false;
+    http.OnDone = [&](QObject*, const QByteArray&, quint32 n, QIODevice*) { ok = n == size; };
+    watch.start();
+    QElapsedTimer t;
+    t.start();
+    http.Read();
+    while (http.Busy()) // the watch timer wakes the loop every millisecond
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    const double s = t.nsecsElapsed() / 1e9;
+    watch.stop();
+    if (c.toFile)
+        extraKiB = std::max(extraKiB, watch.peakKiB - idleKiB);
+    const quint64 chunks = (size + static_cast<size_t>(c.buffer) - 1) / c.buffer;
+    if (c.progress && events != chunks)
+        return -1;
+    return ok ? s : -1;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
 
 } // namespace
 
@@ -113,7 +134,13 @@ int main(int argc, char** argv) {
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const long mib = argc > 1 ? std::max(1L, std::atol(argv[1])) : 256;
+    const int pairs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
     const size_t size = static_cast<size_t>(mib) * 1024 * 1024;
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    if (curl.isEmpty()) {
+        std::fprintf(stderr, "curl not found\n");
+        return 1;
+    }
 
     vutest::LocalHTTPServer server;
     if (!server.running()) {
@@ -124,114 +151,78 @@ int main(int argc, char** argv) {
     const QString url = QString::fromStdString(server.url("/big"));
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("big.bin"));
+    const QString curlOut = dir.filePath(QStringLiteral("curl.bin"));
 
-    std::printf("Body: %ld MiB on loopback\n", mib);
-    const double curl = curlSeconds(url, QStringLiteral("/dev/null"));
-    if (curl <= 0) {
-        std::fprintf(stderr, "curl failed\n");
-        return 1;
-    }
-    std::printf("curl -s -o /dev/null        %8.3f s  %8.1f MiB/s\n", curl, mib / curl);
-    // For reference only (ratios are to the line above): curl storing the body in a file.
-    const double curlFile = curlSeconds(url, out);
-    QFile::remove(out);
-    std::printf("(curl -s -o FILE            %8.3f s  %8.1f MiB/s)\n", curlFile, mib / curlFile);
-
-    const Run runs[] = {
-        {"memory, no handler, 4 KiB", false, false, 4096},
-        {"memory, no handler, 64 KiB", false, false, 65536},
-        {"memory, handler,    4 KiB", false, true, 4096},
-        {"memory, handler,    64 KiB", false, true, 65536},
-        {"file,   no handler, 4 KiB", true, false, 4096},
-        {"file,   no handler, 64 KiB", true, false, 65536},
-        {"file,   handler,    4 KiB", true, true, 4096},
-        {"file,   handler,    64 KiB", true, true, 65536},
+    std::vector<Case> cases = {
+        {"file,   handler,    4 KiB (updater)", true, true, 4096, {}},
+        {"file,   no handler, 4 KiB", true, false, 4096, {}},
+        {"file,   handler,    64 KiB", true, true, 65536, {}},
+        {"file,   no handler, 64 KiB", true, false, 65536, {}},
+        {"memory, handler,    4 KiB", false, true, 4096, {}},
+        {"memory, no handler, 4 KiB", false, false, 4096, {}},
+        {"memory, handler,    64 KiB", false, true, 65536, {}},
+        {"memory, no handler, 64 KiB", false, false, 65536, {}},
     };
     Watch watch;
-    qint64 longestStall = 0;
-    long idleKiB = 0;
-    long fileExtraKiB = 0;
-    for (const Run& run : runs) {
+    const long idleKiB = residentKiB();
+    long extraKiB = 0;
+    std::printf("Body: %ld MiB on loopback, %d interleaved pairs per case\n", mib, pairs);
+    std::printf("Ratio = curl's time / the component's time (file vs curl -o FILE, memory vs "
+                "curl -o /dev/null)\n\n");
+    std::printf("%-36s %8s %8s %12s %12s\n", "case", "min", "median", "component s", "curl s");
+    for (Case& c : cases) {
+        std::vector<double> own, theirs;
+        for (int i = 0; i < pairs; ++i) {
+            // Alternate which side goes first, so that neither always meets a warm cache.
+            double a = 0, b = 0;
+            const QString target = c.toFile ? curlOut : QStringLiteral("/dev/null");
+            if (i % 2 == 0) {
+                b = curlSeconds(curl, url, target);
+                a = componentSeconds(c, url, out, size, watch, idleKiB, extraKiB);
+            } else {
+                a = componentSeconds(c, url, out, size, watch, idleKiB, extraKiB);
+                b = curlSeconds(curl, url, target);
+            }
+            QFile::remove(out);
+            QFile::remove(curlOut);
+            if (a <= 0 || b <= 0) {
+                std::fprintf(stderr, "%s: a transfer failed\n", c.name);
+                return 1;
+            }
+            own.push_back(a);
+            theirs.push_back(b);
+            c.ratios.push_back(b / a);
+        }
+        std::printf("%-36s %8.2f %8.2f %12.3f %12.3f\n", c.name,
+                    *std::min_element(c.ratios.begin(), c.ratios.end()), median(c.ratios),
+                    median(own), median(theirs));
+        std::fflush(stdout);
+    }
+
+    // Abort in the middle of a large transfer into memory, with a progress handler.
+    std::vector<double> aborts;
+    for (int i = 0; i < pairs; ++i) {
         TvuCustomHTTP http;
         http.Proxy()->AccessType = atDirect;
         http.SetURL(url.toUtf8());
-        http.SetTransferBufferSize(run.buffer);
-        http.SetOutputFile(run.toFile ? out : QString());
-        quint64 events = 0;
-        if (run.progress)
-            http.OnTransferProgress = [&events](QObject*, const QByteArray&, quint32, quint32,
-                                                qint32, qint32, quint8, float,
-                                                QIODevice*) { ++events; };
-        bool ok = false;
-        quint32 got = 0;
-        http.OnDone = [&](QObject*, const QByteArray&, quint32 n, QIODevice*) {
-            ok = true;
-            got = n;
-        };
-        if (run.toFile && idleKiB == 0)
-            idleKiB = residentKiB();
-        watch.start();
+        bool half = false;
+        http.OnTransferProgress = [&](QObject*, const QByteArray&, quint32, quint32 bytes, qint32,
+                                      qint32, quint8, float,
+                                      QIODevice*) { half = half || bytes >= size / 2; };
+        http.Read();
+        while (!half && http.Busy())
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         QElapsedTimer t;
         t.start();
-        http.Read();
-        while (http.Busy()) // the watch timer wakes the loop every millisecond
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        const double s = t.nsecsElapsed() / 1e9;
-        watch.stop();
-        longestStall = std::max(longestStall, watch.longest);
-        if (run.toFile)
-            fileExtraKiB = std::max(fileExtraKiB, watch.peakKiB - idleKiB);
-        std::printf("%-28s%8.3f s  %8.1f MiB/s  ratio %.2f  %s%s  longest GUI stall %.1f ms\n",
-                    run.name, s, mib / s, curl / s, ok && got == size ? "ok" : "FAILED",
-                    run.progress ? qPrintable(QStringLiteral(" (%1 events)").arg(events)) : "",
-                    watch.longest / 1e6);
-        QFile::remove(out);
+        http.Abort();
+        aborts.push_back(t.nsecsElapsed() / 1e6);
+        while (http.Transferring())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
 
-    // Round trips onto the GUI thread.
-    constexpr int trips = 20000;
-    double syncUs = 0;
-    {
-        TvuCustomThread worker;
-        QElapsedTimer t;
-        double elapsed = 0;
-        worker.SetOnExecute([&](TvuCustomThread*) {
-            QElapsedTimer w;
-            w.start();
-            for (int i = 0; i < trips; ++i)
-                TvuEventThread::SynchronizeCurrent([] {});
-            elapsed = w.nsecsElapsed() / 1e3;
-        });
-        worker.Execute();
-        waitUntil([&] { return elapsed != 0; });
-        syncUs = elapsed / trips;
-    }
-    double qtUs = 0;
-    {
-        QObject target;
-        QThread thread;
-        double elapsed = 0;
-        QObject* job = new QObject;
-        job->moveToThread(&thread);
-        QObject::connect(&thread, &QThread::started, job, [&] {
-            QElapsedTimer w;
-            w.start();
-            for (int i = 0; i < trips; ++i)
-                QMetaObject::invokeMethod(
-                    &target, [] {}, Qt::BlockingQueuedConnection);
-            elapsed = w.nsecsElapsed() / 1e3;
-        });
-        QObject::connect(&thread, &QThread::finished, job, &QObject::deleteLater);
-        thread.start();
-        waitUntil([&] { return elapsed != 0; });
-        thread.quit();
-        thread.wait();
-        qtUs = elapsed / trips;
-    }
-    std::printf("Synchronize round trip      %8.1f us\n", syncUs);
-    std::printf("BlockingQueuedConnection    %8.1f us  (Synchronize / Qt = %.2f)\n", qtUs,
-                syncUs / qtUs);
-    std::printf("Longest GUI thread stall    %8.1f ms\n", longestStall / 1e6);
-    std::printf("Resident memory, file runs  %8ld KiB above idle\n", fileExtraKiB);
+    std::printf("\nLongest GUI thread stall     %8.1f ms\n", watch.longest / 1e6);
+    std::printf("Resident memory, file runs   %8ld KiB above idle (%ld KiB)\n", extraKiB, idleKiB);
+    std::printf("Abort at half the body        max %.2f ms, median %.2f ms\n",
+                *std::max_element(aborts.begin(), aborts.end()), median(aborts));
     return 0;
 }
