@@ -139,6 +139,7 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
     bool WriteFailed = false;
     bool TooLarge = false; // the body exceeded Limits.MaxBodySize
     bool Aborted = false;  // GUI thread: the owner aborted it
+    bool CompletionStarted = false; // GUI thread
 
     void Run();
     void Transfer();
@@ -858,8 +859,9 @@ void TvuCustomHTTP::Abort() {
     }
     const bool hadFile = t && t->ReleaseData();
     busy_ = false;
-    if (running && t) {
-        // An aborted transfer is no success, and leaves no partial output file behind.
+    // A transfer stopped before its completion is no success and leaves no partial output file
+    // behind. Once the completion runs (its handlers may call this), the outcome stands.
+    if (running && t && !t->CompletionStarted) {
         t->Aborted = true;
         if (hadFile) {
             QFile::remove(t->OutputFile);
@@ -895,6 +897,7 @@ void TvuCustomHTTP::FailureReport(TvuCustomThread*) {
 
 void TvuCustomHTTP::Completion(TvuCustomThread*) {
     auto t = transfer_; // kept alive through the handlers, which may start a new transfer
+    t->CompletionStarted = true;
     // 1. The worker has closed its handles; rewind the data for the handlers.
     if (t->Data)
         t->Data->seek(0);

@@ -339,6 +339,19 @@ struct ResumeScript {
     }
 };
 
+// A recorded component that downloads url into out and keeps what breaks off for the next try.
+struct ResumingDownload {
+    ResumingDownload(const QString& out, const std::string& url) {
+        http.Proxy()->AccessType = atDirect;
+        vutest::Record(http, r);
+        http.SetResumeOutput(true);
+        http.SetOutputFile(out);
+        http.SetURL(Q(url));
+    }
+    TvuCustomHTTP http;
+    RecordedTransfer r;
+};
+
 TEST(Resume, ABrokenDownloadGoesOnWhereItStopped) {
     const struct {
         SecondAnswer answer;
@@ -357,16 +370,11 @@ TEST(Resume, ABrokenDownloadGoesOnWhereItStopped) {
         ScriptedServer server([&script](ScriptedConnection& conn) { script(conn); });
         QTemporaryDir dir;
         const QString out = dir.filePath(QStringLiteral("setup.exe.uTMP"));
-        TvuCustomHTTP http;
-        RecordedTransfer r;
-        http.Proxy()->AccessType = atDirect;
-        vutest::Record(http, r);
+        ResumingDownload d(out, server.url("/setup.exe"));
+        auto& [http, r] = d;
         QList<quint32> progress;
         http.OnTransferProgress = [&](QObject*, const QByteArray&, quint32, quint32 bytes, qint32,
                                       qint32, quint8, float, QIODevice*) { progress << bytes; };
-        http.SetResumeOutput(true);
-        http.SetOutputFile(out);
-        http.SetURL(Q(server.url("/setup.exe")));
 
         // The first attempt breaks at 40 %: the part and its validator stay.
         ASSERT_TRUE(Fetch(http));
@@ -415,14 +423,9 @@ TEST(Resume, WhatCannotBeResumedIsNotKept) {
             if (!c.ReadRequest().empty())
                 c.Send(OkHeaders(50000, validator) + body.substr(0, 20000));
         });
-        TvuCustomHTTP http;
-        RecordedTransfer r;
-        http.Proxy()->AccessType = atDirect;
-        vutest::Record(http, r);
-        http.SetResumeOutput(true);
-        http.SetOutputFile(out);
-        http.SetURL(Q(server.url("/data.bin")));
-        ASSERT_TRUE(Fetch(http));
+        ResumingDownload d(out, server.url("/data.bin"));
+        ASSERT_TRUE(Fetch(d.http));
+        const RecordedTransfer& r = d.r;
         EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferFailed", "ConnectionLost"}));
         EXPECT_FALSE(QFile::exists(out));
         EXPECT_FALSE(QFile::exists(out + ".resume"));
@@ -436,13 +439,8 @@ TEST(Resume, WhatCannotBeResumedIsNotKept) {
                    body.substr(0, 20000)))
             c.Hold();
     });
-    TvuCustomHTTP http;
-    RecordedTransfer r;
-    http.Proxy()->AccessType = atDirect;
-    vutest::Record(http, r);
-    http.SetResumeOutput(true);
-    http.SetOutputFile(out);
-    http.SetURL(Q(dated.url("/data.bin")));
+    ResumingDownload d(out, dated.url("/data.bin"));
+    TvuCustomHTTP& http = d.http;
     ASSERT_TRUE(http.Read());
     ASSERT_TRUE(WaitFor([&] { return http.BytesRead() >= 16384; }));
     EXPECT_TRUE(QFile::exists(out + ".resume"));
