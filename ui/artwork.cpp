@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
 
 namespace velmora {
 
@@ -44,6 +45,13 @@ QImage windowIconImage(int size) {
     p.setBrush(QColor(255, 140, 0));
     p.drawPath(disc.subtracted(bite));
     return image;
+}
+
+QIcon applicationIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256, 512})
+        icon.addPixmap(QPixmap::fromImage(windowIconImage(size)));
+    return icon;
 }
 
 QImage driveImage() {

@@ -102,7 +102,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), panelWidth_(ConceptPanelWidth
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowIcon(QIcon(QPixmap::fromImage(windowIconImage())));
+    setWindowIcon(applicationIcon());
     setFont(windowFont());
     setFixedSize(ClientWidth, ClientHeight);
     setBackgroundRole(QPalette::Button);

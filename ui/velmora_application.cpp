@@ -6,7 +6,6 @@
 #include "upgrade/dialogs/vuQtTranslations.h"
 
 #include <QIcon>
-#include <QPixmap>
 
 namespace velmora {
 
@@ -14,7 +13,7 @@ VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(ar
     setApplicationName(QStringLiteral("Velmora"));
     // The desktop entry's name, which Wayland compositors match the window to.
     setDesktopFileName(QString::fromLatin1(VELMORA_APP_ID));
-    setWindowIcon(QIcon(QPixmap::fromImage(windowIconImage())));
+    setWindowIcon(applicationIcon());
     // Message boxes and dialogs use the window's font, so Chinese texts show everywhere.
     setFont(windowFont());
     // Standard buttons and dialogs in the user's language, the one the upgrade messages use.

@@ -5,6 +5,7 @@
 
 #include "concepts/big5.h"
 #include "concepts/concept_table.h"
+#include "ui/artwork.h"
 #include "ui/character_edit.h"
 #include "ui/link_label.h"
 #include "ui/memo_text.h"
@@ -68,6 +69,13 @@ private slots:
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(!form->windowIcon().isNull());
+        // Every size of the icon theme, each drawn for its size rather than scaled from 32.
+        for (int size : {16, 32, 256, 512}) {
+            QVERIFY(form->windowIcon().availableSizes().contains(QSize(size, size)));
+            QCOMPARE(form->windowIcon().pixmap(size).toImage().convertToFormat(
+                         QImage::Format_ARGB32_Premultiplied),
+                     velmora::windowIconImage(size));
+        }
         QCOMPARE(form->edt2->text(), QStringLiteral("頡"));
         QCOMPARE(form->mmo2->toPlainText(), QString());
         QCOMPARE(form->lst1->items(), QStringList({QStringLiteral("靜態，客觀（體）"),
