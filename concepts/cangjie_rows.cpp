@@ -3591,6 +3591,7 @@ const char CangjieTable[] =
     "GRHAF \xEF\x79" // 鴶
     "GRHG  \xD1\x4C" // 埕
     "GRHNE \xDC\xD1" // 嗀
+    "GRHNE \xDD\xFC" // 嗀
     "GRHV  \xB0\x4B" // 袁
     "GRKS  \xCB\xD5" // 劼
     "GRMBC \xBE\x65" // 頡
@@ -6517,6 +6518,7 @@ const char CangjieTable[] =
     "LW    \xA5\xD1" // 由
     "LWB   \xAB\x60" // 冑
     "LWB   \xAB\x60" // 冑
+    "LWB   \xAD\x48" // 胄
     "LWD   \xBB\x72" // 裸
     "LWD   \xDF\xF3" // 裍
     "LWG   \xB8\xCC" // 裡
@@ -7326,6 +7328,7 @@ const char CangjieTable[] =
     "MTUO  \xB3\xD6" // 厥
     "MTWB  \xBC\x46" // 厲
     "MU    \xA4\x61" // 兀
+    "MU    \xC9\x4A" // 兀
     "MUA   \xD9\xA9" // 朁
     "MUALI \xC5\xFA" // 蠶
     "MUB   \xCA\x50" // 襾
@@ -13580,6 +13583,7 @@ const char CangjieTable[] =
     "YHDV  \xB6\x6A" // 逶
     "YHDV  \xBD\xC7" // 褒
     "YHDV  \xBD\xC7" // 褒
+    "YHDV  \xE7\xCC" // 褎
     "YHE   \xAA\xF0" // 返
     "YHEJ  \xB3\x7B" // 逢
     "YHEQ  \xD3\xEF" // 逄
@@ -14592,6 +14596,6 @@ const char CangjieTable[] =
     ;
 // clang-format on
 
-const int CangjieRowCount = 14582;
+const int CangjieRowCount = 14586;
 
 } // namespace velmora

@@ -1,23 +1,71 @@
 #include "concepts/cangjie_table.h"
 
+#include "concepts/cangjie_index.h"
+
+#include <algorithm>
+#include <ranges>
+
 namespace velmora {
+namespace {
+
+std::string_view codeField(int i) {
+    return cangjieRow(i).substr(0, CangjieCodeBytes);
+}
+
+std::string_view characterField(int i) {
+    return cangjieRow(i).substr(CangjieCodeBytes);
+}
+
+bool repeatsRowBefore(int i) {
+    return i > 0 && cangjieRow(i) == cangjieRow(i - 1);
+}
+
+bool isCodeLetters(const QByteArray& letters) {
+    return letters.size() >= 1 && letters.size() < CangjieCodeBytes &&
+           std::all_of(letters.begin(), letters.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
+} // namespace
 
 std::string_view cangjieRow(int i) {
     return {CangjieTable + static_cast<std::ptrdiff_t>(i) * CangjieRowBytes, CangjieRowBytes};
 }
 
 std::optional<QByteArray> cangjieLookup(const QByteArray& text) {
-    // A plain scan in table order: no index, no early stop by the sort order. Each row's
-    // character is two bytes, so it equals the whole text only when the text is those two.
-    const bool twoBytes = text.size() == 2;
-    const char first = twoBytes ? text[0] : '\0';
-    const char second = twoBytes ? text[1] : '\0';
-    for (int i = 0; i < CangjieRowCount; ++i) {
-        const char* row = CangjieTable + static_cast<std::ptrdiff_t>(i) * CangjieRowBytes;
-        if (twoBytes && row[CangjieCodeBytes] == first && row[CangjieCodeBytes + 1] == second)
-            return QByteArray(row, CangjieCodeBytes);
+    const int row = firstCangjieRow(text);
+    if (row < 0)
+        return std::nullopt;
+    return QByteArray(cangjieRow(row).data(), CangjieCodeBytes);
+}
+
+QByteArrayList cangjieCodesOf(const QByteArray& character) {
+    QByteArrayList codes;
+    const int first = firstCangjieRow(character);
+    if (first < 0)
+        return codes;
+    const std::string_view wanted = characterField(first);
+    for (int i = first; i < CangjieRowCount; ++i) {
+        if (characterField(i) != wanted || repeatsRowBefore(i))
+            continue;
+        codes.append(QByteArray(codeField(i).data(), CangjieCodeBytes).trimmed());
     }
-    return std::nullopt;
+    return codes;
+}
+
+QByteArrayList cangjieCharactersUnder(const QByteArray& letters) {
+    QByteArrayList characters;
+    if (!isCodeLetters(letters))
+        return characters;
+    const QByteArray padded = letters.leftJustified(CangjieCodeBytes, ' ');
+    const std::string_view wanted(padded.constData(), CangjieCodeBytes);
+    // Rows are sorted by their code bytes (compared as unsigned bytes, as string_view does), so
+    // the rows of one code are one run, found by bisection.
+    const auto [from, to] =
+        std::ranges::equal_range(std::views::iota(0, CangjieRowCount), wanted, {}, codeField);
+    for (auto it = from; it != to; ++it)
+        if (!repeatsRowBefore(*it))
+            characters.append(QByteArray(characterField(*it).data(), 2));
+    return characters;
 }
 
 } // namespace velmora

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 
 #include <optional>
 #include <string_view>
@@ -21,10 +22,19 @@ extern const int CangjieRowCount;
 // Row i (0-based, in table order) as its 8 bytes.
 std::string_view cangjieRow(int i);
 
-// The lookup the report uses: scans every row in table order and compares the row's character
-// (bytes 7 and 8) with the whole of `text`, byte for byte. Returns the six-byte code field of
-// the first equal row (letters followed by their filling blanks, e.g. "GRMBC "), or no value.
-// Anything but exactly one double-byte character (empty text, ASCII) therefore finds nothing.
+// The lookup the report uses: the six-byte code field (letters followed by their filling
+// blanks, e.g. "GRMBC ") of the first row in table order whose character (bytes 7 and 8) equals
+// the whole of `text`, byte for byte, or no value. Anything but exactly one double-byte
+// character (empty text, ASCII) therefore finds nothing. Answered through an index built once.
 std::optional<QByteArray> cangjieLookup(const QByteArray& text);
+
+// Every code of `character` (one double-byte character), letters only, in table order. A row
+// that repeats the row before it is listed once. Empty when the character has no row.
+QByteArrayList cangjieCodesOf(const QByteArray& character);
+
+// Every character under `letters` (1 to 5 letters A..Z, upper case), in table order, each as
+// its two bytes. A row that repeats the row before it is listed once. Empty for any other text
+// or a code without rows.
+QByteArrayList cangjieCharactersUnder(const QByteArray& letters);
 
 } // namespace velmora

@@ -1,4 +1,5 @@
 #include "concepts/big5.h"
+#include "concepts/cangjie_index.h"
 #include "concepts/cangjie_table.h"
 
 #include <QHash>
@@ -6,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using velmora::cangjieCharactersUnder;
+using velmora::cangjieCodesOf;
 using velmora::cangjieLookup;
 using velmora::cangjieRow;
 using velmora::CangjieRowCount;
@@ -72,6 +75,72 @@ TEST(CangjieTable, LookupFindsTheFirstRowInTableOrder) {
     EXPECT_EQ(cangjieLookup(QByteArray("\x81\xE5")), QByteArray("ZZAGG "));
     EXPECT_EQ(cangjieLookup(QByteArray("\x81\x40")), QByteArray("ZZAAA "));
     EXPECT_EQ(cangjieLookup(big5("⑥")), QByteArray("YYYHF "));
+}
+
+// The lookup as a plain scan of the rows in table order, for comparison with the index: the
+// first row, or -1.
+int scanFirstRow(char first, char second) {
+    for (int i = 0; i < CangjieRowCount; ++i) {
+        const char* row = velmora::CangjieTable + std::ptrdiff_t(i) * 8;
+        if (row[6] == first && row[7] == second)
+            return i;
+    }
+    return -1;
+}
+
+TEST(CangjieTable, IndexAnswersLikeTheScanForEveryTwoByteText) {
+    // Every Big5 character is among the 65,536 two-byte texts; so are all byte pairs that are
+    // not characters at all.
+    for (int value = 0; value < 0x10000; ++value) {
+        QByteArray text;
+        text += char(value >> 8);
+        text += char(value & 0xFF);
+        const int row = scanFirstRow(text[0], text[1]);
+        ASSERT_EQ(velmora::firstCangjieRow(text), row) << std::hex << value;
+        ASSERT_EQ(cangjieLookup(text), row < 0 ? std::nullopt : std::optional(codeOf(row)))
+            << std::hex << value;
+    }
+    for (const QByteArray& text : {QByteArray(), QByteArray("\xBE"), big5("頡頡"), big5("頡 ")})
+        EXPECT_EQ(velmora::firstCangjieRow(text), -1);
+}
+
+TEST(CangjieTable, CharactersFoldedOrCompatibleHaveTheirOwnCodesAfterTheOlderRows) {
+    EXPECT_EQ(cangjieLookup(big5("胄")), QByteArray("LWB   "));
+    EXPECT_EQ(cangjieLookup(big5("褎")), QByteArray("YHDV  "));
+    EXPECT_EQ(cangjieLookup(QByteArray("\xC9\x4A")), QByteArray("MU    ")) << "as 兀 (A461)";
+    EXPECT_EQ(cangjieLookup(QByteArray("\xDD\xFC")), QByteArray("GRHNE ")) << "as 嗀 (DCD1)";
+    // Each stands after the rows that were there before it, which keep their first codes.
+    EXPECT_EQ(cangjieCharactersUnder("LWB"), QByteArrayList({big5("冑"), big5("胄")}));
+    EXPECT_EQ(cangjieCharactersUnder("MU"), QByteArrayList({big5("兀"), "\xC9\x4A"}));
+    EXPECT_EQ(cangjieCharactersUnder("GRHNE"), QByteArrayList({big5("嗀"), "\xDD\xFC"}));
+    EXPECT_EQ(cangjieCharactersUnder("YHDV").mid(1), QByteArrayList({big5("褒"), big5("褎")}));
+    EXPECT_EQ(cangjieLookup(big5("冑")), QByteArray("LWB   "));
+    EXPECT_EQ(cangjieLookup(big5("兀")), QByteArray("MU    "));
+}
+
+TEST(CangjieTable, CodesOfACharacterAndCharactersUnderACodeInTableOrder) {
+    EXPECT_EQ(cangjieCodesOf(big5("褒")), QByteArrayList({"XXYHD", "XYHDV", "YHDV", "YODV"}))
+        << "the repeated YHDV row once";
+    EXPECT_EQ(cangjieCodesOf(big5("時")), QByteArrayList({"ADI", "AGDI"}));
+    EXPECT_EQ(cangjieCodesOf(big5("日")), QByteArrayList({"A"}));
+    EXPECT_EQ(cangjieCodesOf(QByteArray("\x81\xE5")), QByteArrayList({"ZZAGG"}));
+    EXPECT_TRUE(cangjieCodesOf(big5("，")).isEmpty());
+    EXPECT_TRUE(cangjieCodesOf(QByteArray()).isEmpty());
+
+    EXPECT_EQ(cangjieCharactersUnder("IPP"),
+              QByteArrayList({big5("態"), big5("庇"), big5("忒"), big5("麀")}));
+    EXPECT_EQ(cangjieCharactersUnder("A"), QByteArrayList({big5("日"), big5("曰")}))
+        << "not the longer codes that begin with A";
+    EXPECT_EQ(cangjieCharactersUnder("ZZAGG"), QByteArrayList({"\x81\xE5"}));
+    EXPECT_EQ(cangjieCharactersUnder("JJ").count(big5("廾")), 1) << "its repeated row once";
+    for (const QByteArray& notACode : {QByteArray(), QByteArray("ipp"), QByteArray("ABCDEF"),
+                                       QByteArray("A B"), QByteArray("ZZZZZ"), QByteArray("A1")})
+        EXPECT_TRUE(cangjieCharactersUnder(notACode).isEmpty()) << notACode.constData();
+    // Every row is found again through both listings.
+    for (int i = 0; i < CangjieRowCount; i += 97) {
+        EXPECT_TRUE(cangjieCodesOf(characterOf(i)).contains(codeOf(i).trimmed())) << i;
+        EXPECT_TRUE(cangjieCharactersUnder(codeOf(i).trimmed()).contains(characterOf(i))) << i;
+    }
 }
 
 TEST(CangjieTable, LookupFindsNothingForTextThatIsNotOneTableCharacter) {

@@ -103,6 +103,26 @@ std::vector<Row> userDefinedRows() {
     return rows;
 }
 
+// Rows for characters that would otherwise have no code of their own: 胄 and 褎, which the folds
+// above put under 冑 and 褒 (those rows stay as they are), and the two compatibility forms of code
+// page 950, C94A and DDFC, under every code of their unified characters 兀 (A461) and 嗀 (DCD1).
+// They are added after the rows read from the source, so the stable sort puts each after the
+// rows of equal code and no character's first row changes.
+void addUnfoldedRows(std::vector<Row>& rows) {
+    const std::pair<const char*, const char*> ownCodes[] = {{"LWB", "胄"}, {"YHDV", "褎"}};
+    const std::pair<QByteArray, QByteArray> compatibilityForms[] = {
+        {QByteArray::fromHex("c94a"), QByteArray::fromHex("a461")},
+        {QByteArray::fromHex("ddfc"), QByteArray::fromHex("dcd1")}};
+    std::vector<Row> added;
+    for (const auto& [code, character] : ownCodes)
+        added.push_back({padded(code), velmora::toBig5(character).value()});
+    for (const auto& [form, unified] : compatibilityForms)
+        for (const Row& r : rows)
+            if (r.big5 == unified)
+                added.push_back({r.code, form});
+    rows.insert(rows.end(), added.begin(), added.end());
+}
+
 QString hex(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.toHex().toUpper());
 }
@@ -232,6 +252,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s has no data section\n", argv[1]);
         return 1;
     }
+    addUnfoldedRows(rows);
     const std::vector<Row> user = userDefinedRows();
     rows.insert(rows.end(), user.begin(), user.end());
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
