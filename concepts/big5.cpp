@@ -11,6 +11,31 @@ namespace {
 constexpr const char* kCodePage950 = "windows-950";
 constexpr const char* kEtenCodec = "Big5-HKSCS";
 
+// Opening a converter by name searches ICU's tables and costs far more than a conversion, so
+// each thread opens each converter once and restarts it before every use. Restarting clears the
+// count of failed characters too, which resetState() alone keeps for ICU converters.
+template <typename Converter> class Reusable : public Converter {
+public:
+    explicit Reusable(const char* name) : Converter(name, QStringConverter::Flag::Stateless) {}
+    Converter& restarted() {
+        this->resetState();
+        this->state.invalidChars = 0;
+        return *this;
+    }
+};
+
+struct Converters {
+    Reusable<QStringEncoder> cp950Encoder{kCodePage950};
+    Reusable<QStringEncoder> etenEncoder{kEtenCodec};
+    Reusable<QStringDecoder> cp950Decoder{kCodePage950};
+    Reusable<QStringDecoder> etenDecoder{kEtenCodec};
+};
+
+Converters& converters() {
+    thread_local Converters perThread;
+    return perThread;
+}
+
 bool isLeadByte(unsigned char b) {
     return b >= 0x81 && b <= 0xFE;
 }
@@ -42,7 +67,7 @@ bool containsEtenChar(const QByteArray& big5) {
 
 // Encodes one code point (one or two UTF-16 units); no value when it has no form.
 std::optional<QByteArray> encodeOne(QStringView unit) {
-    QStringEncoder cp950(kCodePage950, QStringConverter::Flag::Stateless);
+    QStringEncoder& cp950 = converters().cp950Encoder.restarted();
     QByteArray bytes = cp950(unit);
     if (!cp950.hasError()) {
         // Private-use code points that code page 950 puts into the ETEN block are, as a rule,
@@ -51,7 +76,7 @@ std::optional<QByteArray> encodeOne(QStringView unit) {
             return std::nullopt;
         return bytes;
     }
-    QStringEncoder eten(kEtenCodec, QStringConverter::Flag::Stateless);
+    QStringEncoder& eten = converters().etenEncoder.restarted();
     bytes = eten(unit);
     if (eten.hasError() || bytes.size() != 2 ||
         !isEtenBlock(static_cast<unsigned char>(bytes[0]), static_cast<unsigned char>(bytes[1])))
@@ -74,8 +99,8 @@ bool isEtenBlock(unsigned char lead, unsigned char trail) {
 }
 
 QString fromBig5(const QByteArray& big5) {
-    QStringDecoder cp950(kCodePage950, QStringConverter::Flag::Stateless);
-    QStringDecoder eten(kEtenCodec, QStringConverter::Flag::Stateless);
+    QStringDecoder& cp950 = converters().cp950Decoder.restarted();
+    QStringDecoder& eten = converters().etenDecoder.restarted();
     QString out;
     out.reserve(big5.size());
     // Runs of ordinary bytes go to the code page 950 decoder in one piece; each ETEN character
@@ -114,7 +139,7 @@ std::optional<QByteArray> toBig5(const QString& text) {
     // Common case first: the whole text in one pass, accepted when nothing failed and nothing
     // fell into the ETEN block.
     {
-        QStringEncoder cp950(kCodePage950, QStringConverter::Flag::Stateless);
+        QStringEncoder& cp950 = converters().cp950Encoder.restarted();
         QByteArray bytes = cp950(text);
         if (!cp950.hasError() && !containsEtenChar(bytes))
             return bytes;

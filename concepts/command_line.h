@@ -6,6 +6,9 @@
 //   velmora --report -                one report per "CHARACTER CODE" line of standard input,
 //                                     each preceded by an empty line, as the result memo
 //                                     accumulates them
+//   velmora --cangjie CHARACTER       every Cangjie code of the character, in table order
+//   velmora --characters CODE         every character under a Cangjie code, in table order
+//   velmora --concepts                the 256 concept rows, each after its eight-digit code
 //   --big5                            (anywhere) write Big5 with CR LF line ends instead of UTF-8
 //                                     with LF
 //   velmora --help                    describes all of this
@@ -17,8 +20,9 @@
 namespace velmora {
 
 // True when the arguments ask for command-line mode rather than the window: any of "--report",
-// "--big5", "--help", "-h", "--version" or "-v" among them. Other arguments (Qt's own options, the
-// restart marker after an upgrade) leave the window to start.
+// "--cangjie", "--characters", "--concepts", "--big5", "--help", "-h", "--version" or "-v" among
+// them. Other arguments (Qt's own options, the restart marker after an upgrade) leave the window
+// to start.
 bool wantsCommandLine(int argc, char** argv);
 
 // Runs command-line mode and returns the process exit status.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using velmora::fromBig5;
 using velmora::toBig5;
 
@@ -77,6 +79,27 @@ TEST(Big5, RefusesCharactersWithoutAForm) {
     // decodes to here, so it is refused rather than silently turned into ⑥.
     EXPECT_FALSE(toBig5(QString(QChar(0xF6B6))).has_value());
     EXPECT_EQ(toBig5(QString()), QByteArray());
+}
+
+TEST(Big5, AFailedConversionLeavesTheNextOnesUnharmed) {
+    // The converters are kept open between calls; a refusal must not stick to them.
+    auto convertAfterFailures = [] {
+        for (int i = 0; i < 3; ++i) {
+            if (toBig5(u("😀")) || toBig5(u("頡ä")))
+                return false;
+            if (toBig5(u("頡")) != hex("be65") || fromBig5(hex("be65")) != u("頡"))
+                return false;
+            if (toBig5(u("⑥")) != hex("c6a6"))
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(convertAfterFailures());
+    // Each thread keeps converters of its own.
+    bool inOtherThread = false;
+    std::thread other([&] { inOtherThread = convertAfterFailures(); });
+    other.join();
+    EXPECT_TRUE(inOtherThread);
 }
 
 TEST(Big5, MalformedBytesDecodeToReplacementCharacters) {

@@ -171,10 +171,84 @@ TEST(CommandLine, BatchStopsAtTheFirstBadLineAfterPrintingTheGoodOnes) {
     EXPECT_TRUE(badCharacter.err.contains("no Big5 form"));
 }
 
+TEST(CommandLine, BatchSplitsAtATabAsAtABlank) {
+    // The four characters that have their own Cangjie rows report them.
+    const QByteArray input = (u("胄\t") + code(1) + "\n" + u("褎 ") + code(2) + "\n").toUtf8();
+    const Outcome r = run({QStringLiteral("--report"), QStringLiteral("-")}, input);
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains(u("『胄』\n十進制代碼=1\n二進制代碼=00000001\n十六進制代碼=01\n"
+                                 "倉頡編碼=LWB   \n")
+                                   .toUtf8()));
+    EXPECT_TRUE(r.out.contains(u("『褎』\n十進制代碼=2\n二進制代碼=00000010\n十六進制代碼=02\n"
+                                 "倉頡編碼=YHDV  \n")
+                                   .toUtf8()));
+}
+
+TEST(CommandLine, CangjieCodesOfACharacter) {
+    const Outcome r = run({QStringLiteral("--cangjie"), u("褒")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "XXYHD\nXYHDV\nYHDV\nYODV\n");
+    EXPECT_EQ(run({QStringLiteral("--cangjie"), u("兀"), QStringLiteral("--big5")}).out, "MU\r\n");
+    // The compatibility form of 兀 (code page 950's C94A) has its own row under the same code.
+    EXPECT_EQ(run({QStringLiteral("--cangjie"), QString(QChar(0xFA0C))}).out, "MU\n");
+
+    const Outcome none = run({QStringLiteral("--cangjie"), u("，")});
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_TRUE(none.out.isEmpty());
+    EXPECT_TRUE(none.err.contains("no Cangjie code")) << none.err.constData();
+
+    for (const QStringList& bad : {QStringList{QStringLiteral("--cangjie")},
+                                   QStringList{QStringLiteral("--cangjie"), u("頡頡")},
+                                   QStringList{QStringLiteral("--cangjie"), u("😀")},
+                                   QStringList{QStringLiteral("--cangjie"), u("頡"), u("日")}}) {
+        const Outcome r = run(bad);
+        EXPECT_EQ(r.exitCode, 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+}
+
+TEST(CommandLine, CharactersUnderACode) {
+    const Outcome r = run({QStringLiteral("--characters"), QStringLiteral("IPP")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, u("態\n庇\n忒\n麀\n").toUtf8());
+    // Lower case is the same code; Big5 output ends its lines with CR LF.
+    EXPECT_EQ(
+        run({QStringLiteral("--big5"), QStringLiteral("--characters"), QStringLiteral("lwb")}).out,
+        velmora::toBig5(u("冑")).value() + "\r\n" + velmora::toBig5(u("胄")).value() + "\r\n");
+
+    const Outcome none = run({QStringLiteral("--characters"), QStringLiteral("ZZZZZ")});
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_TRUE(none.out.isEmpty());
+    EXPECT_FALSE(none.err.isEmpty());
+
+    for (const QString& bad : {QString(), QStringLiteral("ABCDEF"), QStringLiteral("A1"),
+                               QStringLiteral("A B"), u("日")}) {
+        const Outcome r = run({QStringLiteral("--characters"), bad});
+        EXPECT_EQ(r.exitCode, 2) << bad.toStdString();
+        EXPECT_TRUE(r.err.contains("one to five letters")) << r.err.constData();
+    }
+}
+
+TEST(CommandLine, ConceptRowsWithTheirCodes) {
+    QByteArray expected;
+    for (int v = 0; v < 256; ++v)
+        expected += (code(v) + ' ' + velmora::fromBig5(velmora::conceptRow(v)) + '\n').toUtf8();
+    const Outcome r = run({QStringLiteral("--concepts")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, expected);
+    QByteArray big5;
+    for (int v = 0; v < 256; ++v)
+        big5 += code(v).toLatin1() + ' ' + velmora::conceptRow(v) + "\r\n";
+    EXPECT_EQ(run({QStringLiteral("--concepts"), QStringLiteral("--big5")}).out, big5);
+    EXPECT_EQ(run({QStringLiteral("--concepts"), QStringLiteral("x")}).exitCode, 2);
+}
+
 TEST(CommandLine, HelpDescribesTheOptions) {
     const Outcome r = run({QStringLiteral("--help")});
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* word : {"--report CHARACTER CODE", "--report -", "--big5", "exit status 2"})
+    for (const char* word : {"--report CHARACTER CODE", "--report -", "--cangjie CHARACTER",
+                             "--characters CODE", "--concepts", "--big5", "exit status 2"})
         EXPECT_TRUE(r.out.contains(word)) << word;
 }
 
@@ -210,4 +284,7 @@ TEST(CommandLine, OnlyItsOwnOptionsKeepTheWindowFromStarting) {
     EXPECT_TRUE(wants({"-h"}));
     EXPECT_TRUE(wants({"--version"}));
     EXPECT_TRUE(wants({"-v"}));
+    EXPECT_TRUE(wants({"--cangjie", "x"}));
+    EXPECT_TRUE(wants({"--characters", "A"}));
+    EXPECT_TRUE(wants({"--concepts"}));
 }
