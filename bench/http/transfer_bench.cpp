@@ -5,7 +5,8 @@
 // `curl -s -o FILE`, and the component into a memory stream against `curl -s -o /dev/null`. For
 // every case it prints the min and the median of the speed ratio (curl's time / the component's,
 // so 1.00 = as fast as curl). Alongside: the longest stall of the GUI thread's event loop while
-// the component ran (a timer ticking every millisecond), the resident memory during the file
+// the component ran (a timer ticking every millisecond; its anchor is the same watch while nothing
+// is transferred), the resident memory during the file
 // downloads above the idle figure, and how long Abort takes in the middle of a large transfer.
 //
 //   transfer_bench [size in MiB, default 256] [pairs, default 7]
@@ -72,15 +73,24 @@ struct Watch {
     }
 };
 
-// Seconds curl takes to fetch url into target; negative on failure.
-double curlSeconds(const QString& curl, const QString& url, const QString& target) {
+// Seconds curl takes to fetch url into target; negative on failure. The GUI thread's event loop
+// runs meanwhile under the watch, so that its stalls while the local server feeds curl are the
+// anchor for those while it feeds the component.
+double curlSeconds(const QString& curl, const QString& url, const QString& target, Watch& watch) {
     QProcess p;
+    bool finished = false;
+    QObject::connect(&p, &QProcess::finished, [&finished] { finished = true; });
+    watch.start();
     QElapsedTimer t;
     t.start();
     p.start(curl, {QStringLiteral("-s"), QStringLiteral("-o"), target, url});
-    if (!p.waitForFinished(600000) || p.exitCode() != 0)
-        return -1;
-    return t.nsecsElapsed() / 1e9;
+    while (!finished && p.state() != QProcess::NotRunning)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (!finished)
+        p.waitForFinished(600000);
+    const double s = t.nsecsElapsed() / 1e9;
+    watch.stop();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 ? s : -1;
 }
 
 struct Case {
@@ -164,24 +174,40 @@ int main(int argc, char** argv) {
         {"memory, no handler, 64 KiB", false, false, 65536, {}},
     };
     Watch watch;
+    // The anchor for the stalls: the same watch for a second with no transfer at all (on a
+    // loaded machine the event loop misses ticks by itself).
+    watch.start();
+    {
+        QElapsedTimer idle;
+        idle.start();
+        while (idle.elapsed() < 1000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    watch.stop();
+    const qint64 idleStall = watch.longest;
     const long idleKiB = residentKiB();
     long extraKiB = 0;
     std::printf("Body: %ld MiB on loopback, %d interleaved pairs per case\n", mib, pairs);
     std::printf("Ratio = curl's time / the component's time (file vs curl -o FILE, memory vs "
                 "curl -o /dev/null)\n\n");
-    std::printf("%-36s %8s %8s %12s %12s\n", "case", "min", "median", "component s", "curl s");
+    std::printf("%-36s %8s %8s %12s %12s %10s %10s\n", "case", "min", "median", "component s",
+                "curl s", "stall ms", "curl's");
+    qint64 longestStall = 0, longestCurlStall = 0;
+    Watch curlWatch;
     for (Case& c : cases) {
+        watch.longest = 0;
+        curlWatch.longest = 0;
         std::vector<double> own, theirs;
         for (int i = 0; i < pairs; ++i) {
             // Alternate which side goes first, so that neither always meets a warm cache.
             double a = 0, b = 0;
             const QString target = c.toFile ? curlOut : QStringLiteral("/dev/null");
             if (i % 2 == 0) {
-                b = curlSeconds(curl, url, target);
+                b = curlSeconds(curl, url, target, curlWatch);
                 a = componentSeconds(c, url, out, size, watch, idleKiB, extraKiB);
             } else {
                 a = componentSeconds(c, url, out, size, watch, idleKiB, extraKiB);
-                b = curlSeconds(curl, url, target);
+                b = curlSeconds(curl, url, target, curlWatch);
             }
             QFile::remove(out);
             QFile::remove(curlOut);
@@ -193,9 +219,11 @@ int main(int argc, char** argv) {
             theirs.push_back(b);
             c.ratios.push_back(b / a);
         }
-        std::printf("%-36s %8.2f %8.2f %12.3f %12.3f\n", c.name,
+        std::printf("%-36s %8.2f %8.2f %12.3f %12.3f %10.1f %10.1f\n", c.name,
                     *std::min_element(c.ratios.begin(), c.ratios.end()), median(c.ratios),
-                    median(own), median(theirs));
+                    median(own), median(theirs), watch.longest / 1e6, curlWatch.longest / 1e6);
+        longestStall = std::max(longestStall, watch.longest);
+        longestCurlStall = std::max(longestCurlStall, curlWatch.longest);
         std::fflush(stdout);
     }
 
@@ -220,7 +248,9 @@ int main(int argc, char** argv) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
 
-    std::printf("\nLongest GUI thread stall     %8.1f ms\n", watch.longest / 1e6);
+    std::printf(
+        "\nLongest GUI thread stall     %8.1f ms (while curl ran: %.1f ms, idle: %.1f ms)\n",
+        longestStall / 1e6, longestCurlStall / 1e6, idleStall / 1e6);
     std::printf("Resident memory, file runs   %8ld KiB above idle (%ld KiB)\n", extraKiB, idleKiB);
     std::printf("Abort at half the body        max %.2f ms, median %.2f ms\n",
                 *std::max_element(aborts.begin(), aborts.end()), median(aborts));
