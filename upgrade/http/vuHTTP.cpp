@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -137,8 +139,8 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
     QByteArray Held;
     bool OutputFailed = false;
     bool WriteFailed = false;
-    bool TooLarge = false; // the body exceeded Limits.MaxBodySize
-    bool Aborted = false;  // GUI thread: the owner aborted it
+    bool TooLarge = false;          // the body exceeded Limits.MaxBodySize
+    bool Aborted = false;           // GUI thread: the owner aborted it
     bool CompletionStarted = false; // GUI thread
 
     void Run();
@@ -174,6 +176,10 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
     bool StoreQuietly(const char* data, size_t size);
     bool Flush();
     bool Emit(const char* data, size_t size);
+    bool Write(const char* data, size_t n);
+    bool FinishOutput();
+    // The body could not be stored: no output file could be made, or a write failed.
+    bool StorageFailed() const { return OutputFailed || WriteFailed; }
     bool WithinLimit(quint64 more);
     bool QueueProgress();
     void DeliverProgress(bool final);
@@ -330,7 +336,7 @@ bool HTTPTransfer::CreateOutput() {
         return false;
     if (!OutputFile.isEmpty() && Resumed) {
         auto file = std::make_unique<QFile>(OutputFile);
-        if (file->open(QIODevice::WriteOnly | QIODevice::Append) &&
+        if (file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) &&
             file->size() >= static_cast<qint64>(ResumeFrom) &&
             file->resize(static_cast<qint64>(ResumeFrom)) &&
             file->seek(static_cast<qint64>(ResumeFrom))) {
@@ -348,7 +354,9 @@ bool HTTPTransfer::CreateOutput() {
         QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
         if (!HideOutputFile)
             mode |= QFileDevice::ReadGroup | QFileDevice::ReadOther;
-        if (file->open(QIODevice::WriteOnly | QIODevice::Truncate, mode)) {
+        // Unbuffered: every write reaches the file at once, so a full disk or a failing device
+        // shows in the write that met it and not in a flush at close that nobody checks.
+        if (file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered, mode)) {
             Data = std::move(file);
             DataIsFile = true;
             // What the next attempt needs to go on from where this one breaks.
@@ -359,10 +367,10 @@ bool HTTPTransfer::CreateOutput() {
                 TvuResumeRecord::Remove(OutputFile);
             return true;
         }
-        if (LengthAnnounced) {
-            OutputFailed = true; // Success stays as it is; the completion finds no data
-            return false;
-        }
+        // A body meant for a file never falls back into memory: the caller would take a memory
+        // stream for a stored file. The completion finds no data and reports a failure.
+        OutputFailed = true;
+        return false;
     }
     auto buffer = std::make_unique<QBuffer>();
     Memory = &buffer->buffer();
@@ -422,8 +430,7 @@ bool HTTPTransfer::StoreQuietly(const char* data, size_t size) {
         const size_t n = std::min(size, chunk);
         if (memory) {
             Memory->append(data, static_cast<qsizetype>(n));
-        } else if (Data->write(data, static_cast<qint64>(n)) != static_cast<qint64>(n)) {
-            WriteFailed = true;
+        } else if (!Write(data, n)) {
             ok = false;
             break;
         }
@@ -447,10 +454,8 @@ bool HTTPTransfer::Emit(const char* data, size_t n) {
         std::lock_guard<std::recursive_mutex> guard(DataLock);
         if (Released || Stop.load() || !Data)
             return false;
-        if (Data->write(data, static_cast<qint64>(n)) != static_cast<qint64>(n)) {
-            WriteFailed = true;
+        if (!Write(data, n))
             return false;
-        }
     }
     BytesRead += static_cast<quint32>(n);
     if (WantProgress) {
@@ -544,6 +549,33 @@ void HTTPTransfer::FlushProgress() {
         if (TvuEventThread::CurrentStopToken().stop_requested())
             break;
     }
+}
+
+// Writes n bytes to Data (DataLock held). A short write counts the bytes that did reach the
+// output, so BytesRead always tells what was stored.
+bool HTTPTransfer::Write(const char* data, size_t n) {
+    const qint64 written = Data->write(data, static_cast<qint64>(n));
+    if (written == static_cast<qint64>(n))
+        return true;
+    if (written > 0)
+        BytesRead += static_cast<quint32>(written);
+    WriteFailed = true;
+    return false;
+}
+
+// Puts a complete output file on the disk before it may count as done: its data is synced and
+// the file closed, each step checked. Memory streams have nothing to finish.
+bool HTTPTransfer::FinishOutput() {
+    std::lock_guard<std::recursive_mutex> guard(DataLock);
+    if (!DataIsFile || !Data || Released)
+        return true;
+    auto* file = static_cast<QFile*>(Data.get());
+    bool ok = file->flush() && ::fsync(file->handle()) == 0;
+    file->close();
+    ok = ok && file->error() == QFileDevice::NoError;
+    if (!ok)
+        WriteFailed = true;
+    return ok;
 }
 
 bool HTTPTransfer::Body(const char* data, size_t size) {
@@ -755,7 +787,11 @@ void HTTPTransfer::Transfer() {
         }
     }
 
-    // 15.
+    // 15. Only a body that is stored in full can succeed.
+    if (!FinishOutput()) {
+        Success = false;
+        return;
+    }
     Success = WholeAnswer();
     if (Success && LengthAnnounced && Data)
         Success = BytesRead == ContentLength;
@@ -899,7 +935,7 @@ void TvuCustomHTTP::Completion(TvuCustomThread*) {
     auto t = transfer_; // kept alive through the handlers, which may start a new transfer
     t->CompletionStarted = true;
     // 1. The worker has closed its handles; rewind the data for the handlers.
-    if (t->Data)
+    if (t->Data && t->Data->isOpen())
         t->Data->seek(0);
     bool deleteFile = false;
     const QString outputFile = t->OutputFile;
@@ -920,9 +956,11 @@ void TvuCustomHTTP::Completion(TvuCustomThread*) {
             }
         } else {
             // A broken download with a record beside it stays for the next attempt to go on.
-            deleteFile = t->DataIsFile && !t->KeepsPartial();
+            // A file that could not be stored whole is never continued.
+            deleteFile = t->DataIsFile && (t->StorageFailed() || !t->KeepsPartial());
             DoTransferFailed();
-            if (!live()) {
+            // A body that could not be stored is that failure alone, whatever the server said.
+            if (!live() || t->StorageFailed()) {
             } else if (t->TooLarge) {
                 // Not what was asked for: an error of the answer, with nothing of its body.
                 t->ReleaseData();
@@ -958,6 +996,9 @@ void TvuCustomHTTP::Completion(TvuCustomThread*) {
 
 qint32 TvuCustomHTTP::StatusCode() const {
     return transfer_ ? transfer_->StatusCode : -1;
+}
+bool TvuCustomHTTP::StorageFailed() const {
+    return transfer_ && transfer_->StorageFailed();
 }
 bool TvuCustomHTTP::Success() const {
     // Only a transfer the worker has finished can be a success; an aborted one never is.

@@ -8,8 +8,12 @@
 //   connection lost    OnTransferFailed, OnConnectionLost (status 200, body incomplete)
 //   server unreachable OnTransferFailed, OnServerUnreachable (no HTTP status at all)
 //   HTTP error         OnTransferFailed, OnHTTPError (any other status; the error page in Data)
-// and a partial output file is deleted. Busy is cleared on every path. Abort() stops a running
-// transfer at once (OnTransferAborted, then ReleaseData); nothing of that transfer is raised after.
+//   not stored         OnTransferFailed alone (StorageFailed: the output file could not be
+//                      created, written or synced; a body for a file never goes to memory)
+// and a partial output file is deleted. An output file counts as done only once its data has
+// been synced to the disk and the file closed without error; BytesRead counts stored bytes. Busy is
+// cleared on every path. Abort() stops a running transfer at once (OnTransferAborted, then
+// ReleaseData); nothing of that transfer is raised after.
 //
 // While a transfer runs: OnHeaderInfo (once the headers are in, before any body byte is stored),
 // OnAuthorizationRequest (status 401) and OnProxyAuthenticationRequest (status 407) run on the GUI
@@ -137,6 +141,9 @@ public:
     // ---- State of the last transfer (valid in its events and after its completion) -------------
     qint32 StatusCode() const;
     bool Success() const;
+    // The body could not be stored in OutputFile (it could not be created, a write failed, or
+    // the data could not be synced to the disk). Such a transfer ends in OnTransferFailed alone.
+    bool StorageFailed() const;
     QByteArray RawHeaders() const;
     QByteArray ContentType() const;
     QByteArray ContentLanguage() const;

@@ -2,6 +2,7 @@
 // output files, credentials, proxies, request headers, redirects, time-outs, Abort and HTTPS.
 
 #include "LocalHTTPServer.h"
+#include "SmallDisk.h"
 #include "TransferFixture.h"
 
 #include "upgrade/http/vuHTTPStatus.h"
@@ -268,13 +269,60 @@ TEST_F(Transfer, UncreatableOutputFile) {
     http.SetURL(Q(server.url("/bytes/1000")));
     ASSERT_TRUE(Fetch(http));
     EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferFailed"}));
-    // Without one: the body arrives in memory instead.
+    EXPECT_TRUE(http.StorageFailed());
+    // Without one the same: a body meant for a file never lands in memory instead.
     r = RecordedTransfer();
     http.SetURL(Q(server.url("/chunked/1000")));
     ASSERT_TRUE(Fetch(http));
+    EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferFailed"}));
+    EXPECT_TRUE(http.StorageFailed());
+    // A local file copied to an uncreatable output fails the same way.
+    r = RecordedTransfer();
+    const QString source = Path("source.bin");
+    QFile local(source);
+    ASSERT_TRUE(local.open(QIODevice::WriteOnly));
+    local.write(Pattern(5000));
+    local.close();
+    http.SetURL("file://" + source.toLocal8Bit());
+    ASSERT_TRUE(Fetch(http));
+    EXPECT_EQ(r.Events, QStringList({"TransferFailed"}));
+}
+
+// A disk that fills while the body is written: the transfer fails (never "done", never
+// "connection lost"), the partial file is removed, and BytesRead tells what was stored.
+TEST_F(Transfer, FullDiskIsAFailureAndLeavesNoFile) {
+    vutest::SmallDisk disk(64 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const QString out = QString::fromStdString(disk.path() + "out.bin");
+    http.SetOutputFile(out);
+    for (const char* path : {"/bytes/300000", "/chunked/300000", "/bytes/70000"}) {
+        SCOPED_TRACE(path);
+        r = RecordedTransfer();
+        http.SetURL(Q(server.url(path)));
+        ASSERT_TRUE(Fetch(http));
+        EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferFailed"}));
+        EXPECT_TRUE(http.StorageFailed());
+        EXPECT_FALSE(http.Success());
+        EXPECT_LE(http.BytesRead(), 64u * 1024u);
+        EXPECT_FALSE(QFile::exists(out));
+    }
+    // Without a progress handler the body is stored piece by piece: the same outcome.
+    http.OnTransferProgress = nullptr;
+    r = RecordedTransfer();
+    http.SetURL(Q(server.url("/bytes/300000")));
+    ASSERT_TRUE(Fetch(http));
+    EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferFailed"}));
+    EXPECT_FALSE(QFile::exists(out));
+    // What fits is still stored whole.
+    r = RecordedTransfer();
+    http.SetURL(Q(server.url("/bytes/20000")));
+    ASSERT_TRUE(Fetch(http));
     EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "Done"}));
-    EXPECT_TRUE(r.DoneWithStream);
-    EXPECT_EQ(r.Body, Pattern(1000));
+    EXPECT_FALSE(http.StorageFailed());
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), Pattern(20000));
 }
 
 // ---- Credentials ----------------------------------------------------------------------------
