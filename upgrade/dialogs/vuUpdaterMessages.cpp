@@ -89,7 +89,8 @@ TvuMessageFile ParseMessageFile(const QByteArray& content) {
         bool ok = false;
         const int index = tab > 0 ? line.left(tab).toInt(&ok) : -1;
         if (!ok || index < 0 || index >= vuMessageCount) {
-            result.Problems << where + QStringLiteral("is not \"index<TAB>text\" with 0 to 30");
+            result.Problems << where + QStringLiteral("is not \"index<TAB>text\" with 0 to %1")
+                                           .arg(vuMessageCount - 1);
             continue;
         }
         if (result.Messages.contains(index)) {

@@ -3,8 +3,8 @@
 // messages in the current language (MessageBase, see vuUpdaterLanguage.h).
 //
 // Identifiers: 40997 "<AppTitle>", 40998 the name of the design environment, 40999 "Updater";
-// then block L (1 to 27) at 41000 + (L - 1) * 50 with the messages 0 to 30. The texts are
-// compiled in from messages/<Language>.txt.
+// then block L (1 to 27) at 41000 + (L - 1) * 50 with the messages 0 to vuMessageCount - 1. The
+// texts are compiled in from messages/<Language>.txt.
 
 #include "upgrade/dialogs/vuMessageBox.h"
 #include "upgrade/dialogs/vuMessageFormat.h"
@@ -18,7 +18,7 @@
 inline constexpr quint16 vuIdAppTitle = 40997;
 inline constexpr quint16 vuIdDesignEnvironment = 40998;
 inline constexpr quint16 vuIdUpdaterLabel = 40999;
-inline constexpr int vuMessageCount = 31;
+inline constexpr int vuMessageCount = 34;
 
 // Indices of the messages within a block.
 enum TvuMessageIndex : int {
@@ -53,6 +53,9 @@ enum TvuMessageIndex : int {
     vmLostFile = 28,
     vmPasswordProtected = 29,
     vmConnectionLost = 30,
+    vmFolderNotWritable = 31,       // %s: the folder an upgrade cannot write to
+    vmPreviousVersionRestored = 32, // an upgrade failed to install and was undone
+    vmFileNotStored = 33,           // %s: a downloaded file that could not be saved
 };
 
 // The string with identifier `id`; empty when there is none.
