@@ -3,19 +3,33 @@
 #include "replacer.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
+    replacer::RunOptions options;
+    int first = 1;
+    // "--attached": the program waits for this helper's result instead of closing.
+    if (argc > 1 && std::strcmp(argv[1], "--attached") == 0) {
+        options.attached = true;
+        ++first;
+    }
+    if (argc <= first) {
         std::fputs(replacer::AboutText(), stdout);
         return 0;
     }
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    // The time the new program has to confirm its start can be shortened for tests.
+    if (const char* limit = std::getenv("VU_CONFIRM_TIMEOUT_MS")) {
+        const long ms = std::strtol(limit, nullptr, 10);
+        if (ms > 0)
+            options.confirmTimeout = std::chrono::milliseconds(ms);
+    }
+    const std::vector<std::string> args(argv + first, argv + argc);
     const replacer::Invocation invocation =
         replacer::ParseCommandLine(args, [](const std::string& path) {
             struct stat st {};
             return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
         });
-    replacer::RunUpgrade(invocation);
-    return 0;
+    return replacer::RunUpgrade(invocation, options);
 }

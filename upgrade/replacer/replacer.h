@@ -3,11 +3,28 @@
 
 #include "command_line.h"
 
+#include <chrono>
+
 namespace replacer {
 
-// Waits for the program to end, installs the downloaded files and starts the new version (in
-// external-setup mode: the setup program first, then the program).
-void RunUpgrade(const Invocation& invocation);
+// Exit statuses of the helper.
+inline constexpr int kHelperInstalled = 0;        // installed, and the new program confirmed
+inline constexpr int kHelperRestored = 15;        // nothing changed, or every change undone
+inline constexpr int kHelperNothingToInstall = 1; // no download of this upgrade was found
+
+struct RunOptions {
+    // Started by a program that waits for the result instead of closing: no wait for the
+    // program's executable to be free, and no start of the old program after a failure.
+    bool attached = false;
+    // How long the new program has to confirm its start.
+    std::chrono::milliseconds confirmTimeout{60000};
+};
+
+// Finishes an upgrade: recovers an abandoned journal first, waits for the program to end (unless
+// attached), installs the downloads named in the manifest as one transaction, starts the new
+// program with the restart parameters (in external-setup mode: the setup program first) and
+// keeps the new files only once it confirms. Returns one of the exit statuses above.
+int RunUpgrade(const Invocation& invocation, const RunOptions& options = {});
 
 // Name, version and purpose of the helper, shown when it is started without arguments.
 const char* AboutText();

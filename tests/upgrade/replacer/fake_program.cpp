@@ -1,6 +1,9 @@
 // Stand-in for the program being upgraded. Each start appends one line to run.log in its own
 // folder: version, file name, nice value and arguments. With FAKE_HOLD=name:fifo in the
 // environment, a program of that file name stays running until the fifo's writer closes it.
+// Started with the restart switch while a replacement helper waits for it (its journal exists),
+// it confirms its start as the real program does, unless FAKE_NO_CONFIRM names it; FAKE_FAIL
+// naming it makes it exit with status 1 at once, without confirming.
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +38,22 @@ int main(int argc, char** argv) {
     if (write(log, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
         return 4;
     close(log);
+
+    auto named = [&name](const char* variable) {
+        const char* value = std::getenv(variable);
+        return value != nullptr && name == value;
+    };
+    if (named("FAKE_FAIL"))
+        return 1;
+    const std::string own = path;
+    if (argc > 1 && !named("FAKE_NO_CONFIRM") &&
+        (std::strcmp(argv[1], "/afterupgrade") == 0 ||
+         std::strcmp(argv[1], "--upgrade-confirm") == 0) &&
+        access((own + ".uJRN").c_str(), F_OK) == 0) {
+        const int confirmation = open((own + ".uOK").c_str(), O_WRONLY | O_CREAT, 0644);
+        if (confirmation >= 0)
+            close(confirmation);
+    }
 
     if (const char* hold = std::getenv("FAKE_HOLD")) {
         const std::string setting(hold);

@@ -33,16 +33,24 @@ std::vector<std::string> HelperArgs(const std::string& programPath, const std::s
     }
 }
 
-// Runs the helper to its end and checks that it ended normally with exit code 0.
+// Runs the helper to its end and checks that it ended normally with the expected status.
 void RunHelper(const std::string& programPath, const std::string& method = "0",
-               const std::map<std::string, std::string>& env = {}) {
+               const std::map<std::string, std::string>& env = {}, int expected = 0) {
     const pid_t pid = Start(kHelper, HelperArgs(programPath, method), env);
     const std::optional<int> status = WaitExit(pid, kTimeout);
     if (!status)
         Kill(pid);
     ASSERT_TRUE(status) << "helper did not end";
     ASSERT_TRUE(WIFEXITED(*status));
-    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    EXPECT_EQ(WEXITSTATUS(*status), expected);
+}
+
+// The list of this upgrade's downloads, as the upgrade component writes it.
+void WriteManifest(const std::string& programPath, const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names)
+        text += name + "\n";
+    WriteFile(programPath + ".uLST", text, 0600);
 }
 
 std::string Line(const std::string& version, const std::string& name, const std::string& args) {
@@ -79,6 +87,7 @@ TEST(upgrade_replacer_Helper, SelfUpgradeReplacesProgramAndDataInFolderWithBlank
     WriteFile(app.dir / "data.dat", "old data", 0640);
     CopyFile(kNewBuild, app.dir / "prog.exe.uTMP", 0600);
     WriteFile(app.dir / "data.dat.uTMP", "new data", 0600);
+    WriteManifest(app.program(), {"prog.exe.uTMP", "data.dat.uTMP"});
 
     RunHelper(app.program());
 
@@ -101,6 +110,7 @@ TEST(upgrade_replacer_Helper, FirstLowerCaseExeBecomesTheProgram) {
     CopyFile(kNewBuild, app.dir / "newname.exe.uTMP", 0644);
     WriteFile(app.dir / "TOOL.EXE.uTMP", "tool", 0644);
     WriteFile(app.dir / "zlast.exe.uTMP", "other", 0644);
+    WriteManifest(app.program(), {"newname.exe.uTMP", "TOOL.EXE.uTMP", "zlast.exe.uTMP"});
 
     RunHelper(app.program());
 
@@ -116,6 +126,7 @@ TEST(upgrade_replacer_Helper, ProgramDownloadedUnderItsOwnNameWinsOverOtherExecu
     ProgramFolder app;
     WriteFile(app.dir / "another.exe.uTMP", "another", 0644);
     CopyFile(kNewBuild, app.dir / "prog.exe.uTMP", 0644);
+    WriteManifest(app.program(), {"another.exe.uTMP", "prog.exe.uTMP"});
 
     RunHelper(app.program());
 
@@ -128,11 +139,15 @@ TEST(upgrade_replacer_Helper, ProgramDownloadedUnderItsOwnNameWinsOverOtherExecu
 TEST(upgrade_replacer_Helper, UpperCaseExeLeavesTheProgramAlone) {
     ProgramFolder app;
     WriteFile(app.dir / "TOOL.EXE.uTMP", "tool", 0644);
+    WriteManifest(app.program(), {"TOOL.EXE.uTMP"});
 
     RunHelper(app.program());
 
     EXPECT_EQ(ReadFile(app.program()), ReadFile(kOldBuild));
     EXPECT_EQ(ReadFile(app.dir / "TOOL.EXE"), "tool");
+    // Added files get the usual modes less the umask (the tests run with 022 or stricter).
+    EXPECT_EQ(ModeOf(app.dir / "TOOL.EXE") & 0755u, ModeOf(app.dir / "TOOL.EXE"));
+    EXPECT_EQ(ModeOf(app.dir / "TOOL.EXE") & 0600u, 0600u);
     EXPECT_EQ(WaitForLogLines(app.dir.path(), 1, kTimeout),
               (std::vector<std::string>{Line("v1", "prog.exe", " [/afterupgrade]")}));
 }
@@ -140,6 +155,7 @@ TEST(upgrade_replacer_Helper, UpperCaseExeLeavesTheProgramAlone) {
 TEST(upgrade_replacer_Helper, MissingProgramIsInstalledWithoutWaiting) {
     TempFolder dir("App");
     CopyFile(kNewBuild, dir / "prog.exe.uTMP", 0644);
+    WriteManifest(dir / "prog.exe", {"prog.exe.uTMP"});
 
     RunHelper(dir / "prog.exe");
 
@@ -152,6 +168,7 @@ TEST(upgrade_replacer_Helper, MissingProgramIsInstalledWithoutWaiting) {
 TEST(upgrade_replacer_Helper, WaitsWhileTheProgramRunsAndProceedsWhenItEnds) {
     ProgramFolder app;
     CopyFile(kNewBuild, app.dir / "prog.exe.uTMP", 0644);
+    WriteManifest(app.program(), {"prog.exe.uTMP"});
     HoldPipe hold(app.dir / "hold.fifo");
     const pid_t running =
         Start(app.program(), {"--running"}, {{"FAKE_HOLD", "prog.exe:" + hold.path()}});
@@ -181,6 +198,7 @@ TEST(upgrade_replacer_Helper, ExternalSetupRunsTheSetupThenDeletesItAndStartsThe
     ProgramFolder app;
     CopyFile(kNewBuild, app.dir / "setup.exe.uTMP", 0644);
     WriteFile(app.dir / "readme.txt.uTMP", "readme", 0644);
+    WriteManifest(app.program(), {"setup.exe.uTMP", "readme.txt.uTMP"});
     HoldPipe hold(app.dir / "hold.fifo");
 
     const pid_t helper =
@@ -212,6 +230,10 @@ TEST(upgrade_replacer_Helper, ExternalSetupWithoutSetupProgramNeverDeletesThePro
         WriteFile(app.dir / "data.dat.uTMP", "data", 0644);
         if (ownBuildDownloaded)
             CopyFile(kNewBuild, app.dir / "prog.exe.uTMP", 0644);
+        WriteManifest(app.program(),
+                      ownBuildDownloaded
+                          ? std::vector<std::string>{"data.dat.uTMP", "prog.exe.uTMP"}
+                          : std::vector<std::string>{"data.dat.uTMP"});
         HoldPipe hold(app.dir / "hold.fifo");
 
         // The program is started once and keeps running; the helper neither waits for it
@@ -244,6 +266,8 @@ TEST(upgrade_replacer_Helper, UnsafeAndUnusableDownloadsAreSkipped) {
     WriteFile(app.dir / "sub/keep.txt", "keep", 0644);
     WriteFile(app.dir / "sub.uTMP", "file", 0644);
     WriteFile(app.dir / "good.txt.uTMP", "good", 0644);
+    WriteManifest(app.program(), {".uTMP", "..uTMP", "...uTMP", "link.txt.uTMP", "folder.uTMP",
+                                  "sub.uTMP", "../outside.uTMP", "good.txt.uTMP"});
 
     RunHelper(app.program());
 
@@ -258,21 +282,123 @@ TEST(upgrade_replacer_Helper, UnsafeAndUnusableDownloadsAreSkipped) {
     EXPECT_EQ(ReadFile(app.program()), ReadFile(kOldBuild));
 }
 
-TEST(upgrade_replacer_Helper, KilledAtAnyStepLeavesARunnableProgramAndFinishesOnTheNextRun) {
-    // Three downloads are three renames; the helper is killed right before and right after
-    // each of them. Every file must then hold either its old or its new content, the program
-    // must still run, and a second run installs what is left.
-    for (const char* when : {"KILL_BEFORE_RENAME", "KILL_AFTER_RENAME"}) {
-        for (int step = 1; step <= 3; ++step) {
-            SCOPED_TRACE(std::string(when) + "=" + std::to_string(step));
-            ProgramFolder app;
-            WriteFile(app.dir / "a.dat", "old a", 0644);
-            WriteFile(app.dir / "b.dat", "old b", 0644);
-            WriteFile(app.dir / "a.dat.uTMP", "new a", 0644);
-            WriteFile(app.dir / "b.dat.uTMP", "new b", 0644);
-            CopyFile(kNewBuild, app.dir / "prog.exe.uTMP", 0644);
+// ---- The installation as one transaction -------------------------------------------------------
 
-            const pid_t helper = Start(kHelper, HelperArgs(app.program(), "0"),
+namespace {
+
+// Every file of the folder with its content, leaving out the stand-in's log and the test's
+// fifo: what a user would find installed.
+// The two builds are named rather than shown byte for byte.
+std::string Describe(const std::optional<std::string>& content) {
+    if (!content)
+        return "<unreadable>";
+    if (content == ReadFile(kOldBuild))
+        return "<old build>";
+    if (content == ReadFile(kNewBuild))
+        return "<new build>";
+    return *content;
+}
+
+std::map<std::string, std::string> Installed(const TempFolder& dir) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : FolderEntries(dir.path()))
+        if (name != "run.log" && name != "hold.fifo" && name != "prog.exe.uRBK")
+            files[name] = Describe(ReadFile(dir / name));
+    return files;
+}
+
+// A program folder with an upgrade of three files downloaded and listed: two data files and
+// the new program.
+struct ThreeFileUpgrade {
+    ThreeFileUpgrade() {
+        WriteFile(app.dir / "a.dat", "old a", 0640);
+        WriteFile(app.dir / "b.dat", "old b", 0644);
+        WriteFile(app.dir / "a.dat.uTMP", "new a", 0600);
+        WriteFile(app.dir / "c.dat.uTMP", "new c", 0600); // added by the upgrade
+        CopyFile(kNewBuild, app.dir / "prog.exe.uTMP", 0600);
+        WriteManifest(app.program(), {"a.dat.uTMP", "c.dat.uTMP", "prog.exe.uTMP"});
+        oldSet = {{"a.dat", "old a"}, {"b.dat", "old b"}, {"prog.exe", "<old build>"}};
+        newSet = {{"a.dat", "new a"},
+                  {"b.dat", "old b"},
+                  {"c.dat", "new c"},
+                  {"prog.exe", "<new build>"}};
+    }
+    ProgramFolder app;
+    std::map<std::string, std::string> oldSet;
+    std::map<std::string, std::string> newSet;
+};
+
+} // namespace
+
+TEST(upgrade_replacer_Transaction, InstallsExactlyTheListedSetWithTheirModes) {
+    ThreeFileUpgrade u;
+    // A download of an earlier, interrupted upgrade is not part of this one.
+    WriteFile(u.app.dir / "b.dat.uTMP", "stale", 0600);
+    RunHelper(u.app.program());
+    std::map<std::string, std::string> expected = u.newSet;
+    expected["b.dat.uTMP"] = "stale"; // left for the program to remove at its start
+    EXPECT_EQ(Installed(u.app.dir), expected);
+    EXPECT_EQ(ModeOf(u.app.dir / "a.dat"), 0640u); // replaced: keeps its mode
+    EXPECT_EQ(ModeOf(u.app.program()), 0750u);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(ModeOf(u.app.dir / "c.dat"), 0644u & ~mask); // added: readable by others
+    EXPECT_EQ(WaitForLogLines(u.app.dir.path(), 1, kTimeout),
+              (std::vector<std::string>{Line("v2", "prog.exe", " [/afterupgrade]")}));
+}
+
+TEST(upgrade_replacer_Transaction, EveryFailingRenameOrModeChangeRestoresTheOldSet) {
+    // Rename 1 puts the journal in place; renames 2 to 4 install a.dat, c.dat and prog.exe.
+    std::vector<std::map<std::string, std::string>> faults;
+    for (const char* error : {"EACCES", "EXDEV", "EIO"})
+        for (int n = 1; n <= 4; ++n)
+            faults.push_back({{"FAIL_RENAME", std::to_string(n)}, {"FAIL_ERRNO", error}});
+    for (int n = 1; n <= 3; ++n)
+        faults.push_back({{"FAIL_FCHMOD", std::to_string(n)}, {"FAIL_ERRNO", "EACCES"}});
+    for (auto env : faults) {
+        SCOPED_TRACE(env.begin()->first + "=" + env.begin()->second + " " + env.rbegin()->second);
+        ThreeFileUpgrade u;
+        env["LD_PRELOAD"] = kKillShim;
+        RunHelper(u.app.program(), "0", env, 15);
+        EXPECT_EQ(Installed(u.app.dir), u.oldSet);
+        EXPECT_EQ(ModeOf(u.app.program()), 0750u);
+        // The old program runs again, without the restart switch, and learns what happened.
+        EXPECT_EQ(WaitForLogLines(u.app.dir.path(), 1, kTimeout),
+                  (std::vector<std::string>{Line("v1", "prog.exe", "")}));
+        EXPECT_TRUE(Exists(u.app.dir / "prog.exe.uRBK"));
+    }
+}
+
+TEST(upgrade_replacer_Transaction, NewProgramThatFailsOrNeverConfirmsIsRolledBack) {
+    {
+        ThreeFileUpgrade u;
+        RunHelper(u.app.program(), "0", {{"FAKE_FAIL", "prog.exe"}}, 15);
+        EXPECT_EQ(Installed(u.app.dir), u.oldSet);
+        EXPECT_EQ(WaitForLogLines(u.app.dir.path(), 2, kTimeout),
+                  (std::vector<std::string>{Line("v2", "prog.exe", " [/afterupgrade]"),
+                                            Line("v1", "prog.exe", "")}));
+    }
+    {
+        // Hangs without confirming: stopped once the time allowed has passed.
+        ThreeFileUpgrade u;
+        HoldPipe hold(u.app.dir / "hold.fifo");
+        RunHelper(u.app.program(), "0",
+                  {{"FAKE_NO_CONFIRM", "prog.exe"},
+                   {"FAKE_HOLD", "prog.exe:" + hold.path()},
+                   {"VU_CONFIRM_TIMEOUT_MS", "300"}},
+                  15);
+        EXPECT_EQ(Installed(u.app.dir), u.oldSet);
+        EXPECT_EQ(WaitForLogLines(u.app.dir.path(), 2, kTimeout).back(),
+                  Line("v1", "prog.exe", ""));
+    }
+}
+
+TEST(upgrade_replacer_Transaction, KilledAtEveryStepLeavesWholeFilesAndIsSettledNextTime) {
+    for (const char* when : {"KILL_BEFORE_RENAME", "KILL_AFTER_RENAME"}) {
+        for (int step = 1; step <= 4; ++step) {
+            SCOPED_TRACE(std::string(when) + "=" + std::to_string(step));
+            ThreeFileUpgrade u;
+            const pid_t helper = Start(kHelper, HelperArgs(u.app.program(), "0"),
                                        {{"LD_PRELOAD", kKillShim}, {when, std::to_string(step)}});
             const std::optional<int> status = WaitExit(helper, kTimeout);
             if (!status)
@@ -280,31 +406,86 @@ TEST(upgrade_replacer_Helper, KilledAtAnyStepLeavesARunnableProgramAndFinishesOn
             ASSERT_TRUE(status);
             ASSERT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGKILL);
 
-            // Name order: a.dat, b.dat, prog.exe. Files before the killed step are installed.
-            const int installed = std::string(when) == "KILL_AFTER_RENAME" ? step : step - 1;
-            const std::vector<std::pair<std::string, std::string>> files{{"a.dat", "a"},
-                                                                         {"b.dat", "b"}};
-            for (int i = 0; i < 2; ++i) {
-                const auto& [name, letter] = files[i];
-                const bool done = i < installed;
-                EXPECT_EQ(ReadFile(app.dir / name), (done ? "new " : "old ") + letter) << name;
-                EXPECT_EQ(Exists(app.dir / (name + ".uTMP")), !done) << name;
+            // Every name holds a whole file, old or new, and the program still runs.
+            for (const auto& [name, content] : u.oldSet) {
+                const std::string now = Describe(ReadFile(u.app.dir / name));
+                EXPECT_TRUE(now == content || now == u.newSet[name]) << name;
             }
-            const bool programDone = installed == 3;
-            EXPECT_EQ(ReadFile(app.program()), ReadFile(programDone ? kNewBuild : kOldBuild));
-            EXPECT_EQ(Exists(app.dir / "prog.exe.uTMP"), !programDone);
-
-            // Whatever state it was left in, the program runs.
-            const std::optional<int> run = WaitExit(Start(app.program(), {"--check"}), kTimeout);
+            const std::optional<int> run = WaitExit(Start(u.app.program(), {"--check"}), kTimeout);
             ASSERT_TRUE(run && WIFEXITED(*run));
             EXPECT_EQ(WEXITSTATUS(*run), 0);
 
-            RunHelper(app.program());
-            EXPECT_EQ(ReadFile(app.dir / "a.dat"), "new a");
-            EXPECT_EQ(ReadFile(app.dir / "b.dat"), "new b");
-            EXPECT_EQ(ReadFile(app.program()), ReadFile(kNewBuild));
-            EXPECT_EQ(WaitForLogLines(app.dir.path(), 2, kTimeout).back(),
-                      Line("v2", "prog.exe", " [/afterupgrade]"));
+            // The next run settles it first: undone when the journal was in place, otherwise
+            // (killed before the journal existed) installed.
+            const bool journalled = step > 1 || std::string(when) == "KILL_AFTER_RENAME";
+            RunHelper(u.app.program(), "0", {}, journalled ? 1 : 0);
+            EXPECT_EQ(Installed(u.app.dir), journalled ? u.oldSet : u.newSet);
+            EXPECT_EQ(Exists(u.app.dir / "prog.exe.uRBK"), journalled);
         }
     }
+}
+
+TEST(upgrade_replacer_Transaction, AttachedHelperNeitherWaitsNorRestartsAndReportsByStatus) {
+    ThreeFileUpgrade u;
+    HoldPipe hold(u.app.dir / "hold.fifo");
+    // The old program keeps running: an attached helper does not wait for it.
+    const pid_t running =
+        Start(u.app.program(), {"--running"}, {{"FAKE_HOLD", "prog.exe:" + hold.path()}});
+    ASSERT_TRUE(hold.WaitUntilHeld(kTimeout));
+    const std::optional<int> status =
+        WaitExit(Start(kHelper, {"--attached", u.app.program(), "+--upgrade-confirm0"}), kTimeout);
+    ASSERT_TRUE(status && WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    EXPECT_EQ(Installed(u.app.dir), u.newSet);
+    hold.Release();
+    ASSERT_TRUE(WaitExit(running, kTimeout));
+    EXPECT_EQ(WaitForLogLines(u.app.dir.path(), 2, kTimeout).back(),
+              Line("v2", "prog.exe", " [--upgrade-confirm]"));
+
+    // A failure: the status tells, and the old program is not started again.
+    ThreeFileUpgrade failing;
+    const std::optional<int> failed =
+        WaitExit(Start(kHelper, {"--attached", failing.app.program(), "+--upgrade-confirm0"},
+                       {{"FAKE_FAIL", "prog.exe"}}),
+                 kTimeout);
+    ASSERT_TRUE(failed && WIFEXITED(*failed));
+    EXPECT_EQ(WEXITSTATUS(*failed), 15);
+    EXPECT_EQ(Installed(failing.app.dir), failing.oldSet);
+    EXPECT_EQ(WaitForLogLines(failing.app.dir.path(), 1, kTimeout),
+              (std::vector<std::string>{Line("v2", "prog.exe", " [--upgrade-confirm]")}));
+}
+
+TEST(upgrade_replacer_Transaction, ExecutablesAreKnownByContentToo) {
+    {
+        // A renamed new program without an "exe" ending still replaces the program.
+        ProgramFolder app;
+        CopyFile(kNewBuild, app.dir / "prog-2.uTMP", 0600);
+        WriteManifest(app.program(), {"prog-2.uTMP"});
+        RunHelper(app.program());
+        EXPECT_EQ(ReadFile(app.program()), ReadFile(kNewBuild));
+        EXPECT_FALSE(Exists(app.dir / "prog-2"));
+    }
+    {
+        // A setup script is run as the setup program, then deleted.
+        ProgramFolder app;
+        WriteFile(app.dir / "setup.sh.uTMP",
+                  "#!/bin/sh\necho \"setup $1\" >> \"$(dirname \"$0\")/run.log\"\n", 0600);
+        WriteManifest(app.program(), {"setup.sh.uTMP"});
+        RunHelper(app.program(), "1");
+        EXPECT_FALSE(Exists(app.dir / "setup.sh"));
+        EXPECT_EQ(WaitForLogLines(app.dir.path(), 2, kTimeout),
+                  (std::vector<std::string>{"setup /afterupgrade",
+                                            Line("v1", "prog.exe", " [/afterupgrade]")}));
+    }
+}
+
+TEST(upgrade_replacer_Transaction, WithoutAManifestNothingIsInstalled) {
+    ProgramFolder app;
+    WriteFile(app.dir / "data.dat", "good", 0644);
+    WriteFile(app.dir / "data.dat.uTMP", "", 0600); // an empty leftover of a broken upgrade
+    RunHelper(app.program(), "0", {}, 1);
+    EXPECT_EQ(ReadFile(app.dir / "data.dat"), "good");
+    EXPECT_FALSE(Exists(app.dir / "data.dat.uTMP"));
+    EXPECT_EQ(WaitForLogLines(app.dir.path(), 1, kTimeout),
+              (std::vector<std::string>{Line("v1", "prog.exe", "")}));
 }

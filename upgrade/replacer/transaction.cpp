@@ -1,0 +1,481 @@
+#include "transaction.h"
+
+#include "command_line.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <set>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace replacer {
+
+namespace {
+
+constexpr const char* kPendingSuffix = ".uTMP";
+constexpr const char* kJournalHeader = "upgrade journal 1";
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+bool IsRegular(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A target name that stays inside the folder: not empty, not "." or "..", no "/".
+bool IsSafeTargetName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+// Adds an execute bit wherever a read bit is set, and always for the owner.
+mode_t WithExecuteBits(mode_t mode) {
+    mode |= S_IXUSR;
+    if (mode & S_IRGRP)
+        mode |= S_IXGRP;
+    if (mode & S_IROTH)
+        mode |= S_IXOTH;
+    return mode;
+}
+
+mode_t CurrentUmask() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    const char* data = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        const ssize_t n = write(fd, data, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string ReadAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string::size_type start = 0;
+    while (start < text.size()) {
+        std::string::size_type end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+    std::vector<std::string> parts;
+    std::string::size_type start = 0;
+    for (;;) {
+        const std::string::size_type tab = line.find('\t', start);
+        parts.push_back(line.substr(start, tab - start));
+        if (tab == std::string::npos)
+            return parts;
+        start = tab + 1;
+    }
+}
+
+// Writes text to path through a synced temporary file renamed over it.
+bool WriteFileAtomically(const std::string& path, const std::string& text) {
+    const std::string temporary = path + ".new";
+    const int fd =
+        open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAll(fd, text) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok)
+        unlink(temporary.c_str());
+    return ok;
+}
+
+// Copies a file's content and mode to a new file, synced.
+bool CopyFileContent(const std::string& from, const std::string& to) {
+    const int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    struct stat st {};
+    const int out = fstat(in, &st) == 0
+                        ? open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                               st.st_mode & 07777)
+                        : -1;
+    bool ok = out >= 0;
+    char buffer[65536];
+    while (ok) {
+        const ssize_t n = read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = WriteAll(out, std::string(buffer, static_cast<std::size_t>(n)));
+    }
+    ok = ok && fsync(out) == 0;
+    if (out >= 0)
+        ok = close(out) == 0 && ok;
+    close(in);
+    if (!ok && out >= 0)
+        unlink(to.c_str());
+    return ok;
+}
+
+// Keeps the old content under the backup name while the target itself stays in place: a second
+// name for the same file, or a copy where the file system has no hard links.
+bool MakeBackup(const std::string& target, const std::string& backup) {
+    unlink(backup.c_str());
+    if (link(target.c_str(), backup.c_str()) == 0)
+        return true;
+    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK)
+        return false;
+    return CopyFileContent(target, backup);
+}
+
+} // namespace
+
+std::string ManifestPath(const std::string& programPath) {
+    return programPath + kManifestSuffix;
+}
+std::string JournalPath(const std::string& programPath) {
+    return programPath + kJournalSuffix;
+}
+std::string ConfirmationPath(const std::string& programPath) {
+    return programPath + kConfirmationSuffix;
+}
+std::string RestoredReportPath(const std::string& programPath) {
+    return programPath + kRestoredReportSuffix;
+}
+
+void SyncFolder(const std::string& folder) {
+    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+std::vector<std::string> ReadManifest(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    const std::string text = ReadAll(fd);
+    close(fd);
+    std::vector<std::string> names;
+    for (const std::string& line : SplitLines(text))
+        if (!line.empty())
+            names.push_back(line);
+    return names;
+}
+
+bool WriteManifest(const std::string& path, const std::vector<std::string>& pendingNames) {
+    std::string text;
+    for (const std::string& name : pendingNames)
+        text += name + "\n";
+    const bool ok = WriteFileAtomically(path, text);
+    SyncFolder(FolderOf(path));
+    return ok;
+}
+
+bool IsExecutableDownload(const std::string& targetName, const std::string& contentPath) {
+    if (EndsWith(targetName, "exe"))
+        return true;
+    const int fd = open(contentPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char head[4] = {0, 0, 0, 0};
+    const ssize_t n = read(fd, head, sizeof head);
+    close(fd);
+    if (n >= 4 && std::memcmp(head,
+                              "\x7f"
+                              "ELF",
+                              4) == 0)
+        return true;
+    return n >= 2 && head[0] == '#' && head[1] == '!';
+}
+
+InstallPlan PlanInstallation(const std::string& programPath, bool externalSetup,
+                             const std::vector<std::string>& pendingNames) {
+    InstallPlan plan;
+    plan.programPath = programPath;
+    const std::string folder = FolderOf(programPath);
+    const std::string programName = NameOf(programPath);
+    const std::string suffix = kPendingSuffix;
+
+    // The program's own executable is among the downloads under its own name: no other
+    // executable takes its place.
+    const std::string ownName = programName + suffix;
+    bool executableHandled =
+        std::find(pendingNames.begin(), pendingNames.end(), ownName) != pendingNames.end() &&
+        IsRegular(folder + ownName);
+
+    std::set<std::string> pendingSeen;
+    std::set<std::string> targetsTaken;
+    for (const std::string& pendingName : pendingNames) {
+        if (!EndsWith(pendingName, suffix) || !pendingSeen.insert(pendingName).second)
+            continue;
+        std::string targetName = pendingName.substr(0, pendingName.size() - suffix.size());
+        if (!IsSafeTargetName(targetName) || pendingName.find('/') != std::string::npos ||
+            !IsRegular(folder + pendingName))
+            continue;
+        const bool executable = IsExecutableDownload(targetName, folder + pendingName);
+        if (!executableHandled && executable) {
+            if (externalSetup) {
+                plan.savedProgramPath = plan.programPath;
+                plan.programPath = folder + targetName;
+                plan.setupInstalled = true;
+            } else {
+                targetName = programName;
+            }
+            executableHandled = true;
+        }
+        // A folder cannot be replaced, and no name is installed twice.
+        struct stat st {};
+        if (lstat((folder + targetName).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            continue;
+        if (!targetsTaken.insert(targetName).second)
+            continue;
+        plan.files.push_back(
+            {pendingName, targetName, executable || folder + targetName == plan.programPath});
+    }
+    return plan;
+}
+
+// ---- Journal ----------------------------------------------------------------------------------
+
+Journal::~Journal() {
+    if (fd_ >= 0)
+        close(fd_); // releases the lock
+}
+
+std::unique_ptr<Journal> Journal::Begin(const std::string& programPath, const InstallPlan& plan) {
+    std::unique_ptr<Journal> journal(new Journal);
+    journal->programPath_ = programPath;
+    journal->folder_ = FolderOf(programPath);
+    journal->path_ = JournalPath(programPath);
+
+    std::string text = std::string(kJournalHeader) + "\n";
+    for (const PlannedFile& file : plan.files) {
+        Step step;
+        step.target = file.targetName;
+        step.pending = file.pendingName;
+        step.hadTarget = Exists(journal->Path(file.targetName));
+        step.executable = file.executable;
+        journal->steps_.push_back(step);
+        text += std::string("step\t") + (step.hadTarget ? "1" : "0") + "\t" +
+                (step.executable ? "1" : "0") + "\t" + step.target + "\t" + step.pending + "\n";
+    }
+
+    // The journal is written, synced and locked under a temporary name and only then renamed
+    // into place, so that whoever finds it finds it whole and locked.
+    const std::string temporary = journal->path_ + ".new";
+    unlink(temporary.c_str());
+    const int fd =
+        open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return nullptr;
+    if (flock(fd, LOCK_EX) != 0 || !WriteAll(fd, text) || fsync(fd) != 0 ||
+        rename(temporary.c_str(), journal->path_.c_str()) != 0) {
+        close(fd);
+        unlink(temporary.c_str());
+        return nullptr;
+    }
+    journal->fd_ = fd;
+    SyncFolder(journal->folder_);
+    return journal;
+}
+
+std::unique_ptr<Journal> Journal::Abandoned(const std::string& programPath) {
+    const std::string path = JournalPath(programPath);
+    const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd); // its helper is still at work
+        return nullptr;
+    }
+    std::unique_ptr<Journal> journal(new Journal);
+    journal->programPath_ = programPath;
+    journal->folder_ = FolderOf(programPath);
+    journal->path_ = path;
+    journal->fd_ = fd;
+    journal->Load();
+    return journal;
+}
+
+bool Journal::Load() {
+    lseek(fd_, 0, SEEK_SET);
+    const std::vector<std::string> lines = SplitLines(ReadAll(fd_));
+    if (lines.empty() || lines.front() != kJournalHeader)
+        return false;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> parts = SplitTabs(lines[i]);
+        if (parts.size() == 5 && parts[0] == "step" && IsSafeTargetName(parts[3]) &&
+            IsSafeTargetName(parts[4]))
+            steps_.push_back({parts[3], parts[4], parts[1] == "1", parts[2] == "1"});
+        else if (parts.size() == 1 && parts[0] == "commit")
+            committed_ = true;
+    }
+    return true;
+}
+
+bool Journal::Install() {
+    const mode_t mask = CurrentUmask();
+    for (const Step& step : steps_) {
+        const std::string pending = Path(step.pending);
+        const std::string target = Path(step.target);
+        bool ok = false;
+        const int fd = open(pending.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat own {};
+        if (fd >= 0 && fstat(fd, &own) == 0 && S_ISREG(own.st_mode)) {
+            // Replaced files keep their mode; added ones get the usual modes less the umask.
+            mode_t mode = (step.executable ? 0755 : 0644) & ~mask;
+            struct stat old {};
+            bool targetUsable = true;
+            if (step.hadTarget) {
+                targetUsable = lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+                mode = old.st_mode & 07777;
+                if (step.executable && target == programPath_)
+                    mode = WithExecuteBits(mode);
+            }
+            ok = targetUsable && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+        }
+        if (fd >= 0)
+            ok = close(fd) == 0 && ok;
+        ok = ok && (!step.hadTarget || MakeBackup(target, Path(step.target + kBackupSuffix)));
+        // One atomic step: the target holds the old or the new content at every moment.
+        ok = ok && rename(pending.c_str(), target.c_str()) == 0;
+        if (!ok) {
+            RollBack();
+            return false;
+        }
+    }
+    SyncFolder(folder_);
+    return true;
+}
+
+bool Journal::RollBack() {
+    bool ok = true;
+    for (auto it = steps_.rbegin(); it != steps_.rend(); ++it) {
+        const std::string target = Path(it->target);
+        const std::string pending = Path(it->pending);
+        const std::string backup = Path(it->target + kBackupSuffix);
+        struct stat backupStat {};
+        struct stat targetStat {};
+        if (lstat(backup.c_str(), &backupStat) == 0) {
+            // Still the same file as the target (the new one never took its place): renaming
+            // one name of a file over another does nothing, so the spare name goes.
+            const bool same = lstat(target.c_str(), &targetStat) == 0 &&
+                              targetStat.st_dev == backupStat.st_dev &&
+                              targetStat.st_ino == backupStat.st_ino;
+            ok =
+                (same ? unlink(backup.c_str()) : rename(backup.c_str(), target.c_str())) == 0 && ok;
+        } else if (!it->hadTarget && !Exists(pending) && IsRegular(target)) {
+            // The file was added by this upgrade.
+            ok = unlink(target.c_str()) == 0 && ok;
+        }
+        if (Exists(pending))
+            unlink(pending.c_str());
+    }
+    unlink(ManifestPath(programPath_).c_str());
+    unlink(ConfirmationPath(programPath_).c_str());
+    SyncFolder(folder_);
+    if (ok) {
+        unlink(path_.c_str());
+        SyncFolder(folder_);
+    }
+    return ok;
+}
+
+void Journal::Commit() {
+    if (!committed_) {
+        lseek(fd_, 0, SEEK_END);
+        WriteAll(fd_, "commit\n");
+        fsync(fd_);
+        committed_ = true;
+    }
+    for (const Step& step : steps_)
+        unlink(Path(step.target + kBackupSuffix).c_str());
+    unlink(ManifestPath(programPath_).c_str());
+    unlink(ConfirmationPath(programPath_).c_str());
+    SyncFolder(folder_);
+    unlink(path_.c_str());
+    SyncFolder(folder_);
+}
+
+bool RecoverAbandonedUpgrade(const std::string& programPath) {
+    std::unique_ptr<Journal> journal = Journal::Abandoned(programPath);
+    if (!journal)
+        return false;
+    // Marked final, or confirmed by the new program before the helper could mark it: keep it.
+    if (journal->Committed() || Exists(ConfirmationPath(programPath))) {
+        journal->Commit();
+        return false;
+    }
+    journal->RollBack();
+    WriteRestoredReport(programPath);
+    return true;
+}
+
+void WriteRestoredReport(const std::string& programPath) {
+    const int fd = open(RestoredReportPath(programPath).c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0)
+        close(fd);
+}
+
+void RemoveUnfinishedDownloads(const std::string& programPath) {
+    if (Exists(JournalPath(programPath)))
+        return;
+    const std::string folder = FolderOf(programPath);
+    if (DIR* dir = opendir(folder.empty() ? "." : folder.c_str())) {
+        std::vector<std::string> names;
+        while (dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (EndsWith(name, kPendingSuffix) && IsRegular(folder + name))
+                names.push_back(name);
+        }
+        closedir(dir);
+        for (const std::string& name : names)
+            unlink((folder + name).c_str());
+    }
+    unlink(ManifestPath(programPath).c_str());
+    unlink(ConfirmationPath(programPath).c_str());
+}
+
+} // namespace replacer
