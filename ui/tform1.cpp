@@ -240,6 +240,9 @@ void TForm1::buildControls() {
     vuUpdater1 = new TvuUpdater(this);
     vuUpdater1->setObjectName(QStringLiteral("vuUpdater1"));
     LoadComponentSettings(*vuUpdater1, vuUpdater1Settings());
+    // Once the window is up: settle an interrupted upgrade and report a restored version.
+    QMetaObject::invokeMethod(
+        vuUpdater1, [u = vuUpdater1] { u->FinishInterruptedUpgrade(); }, Qt::QueuedConnection);
 
     lbl1 = new LinkLabel(grp7);
     lbl1->setText(QStringLiteral("更多信息,請前往") + QString::fromUtf8(ReferenceSiteAddress) +

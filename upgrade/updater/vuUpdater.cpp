@@ -4,10 +4,12 @@
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterPassword.h"
 #include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"
+#include "upgrade/updater/vuUpdaterDownload.h"
 #include "upgrade/updater/vuUpdaterHiddenWindow.h"
 #include "upgrade/updater/vuUpdaterInfoFile.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QIODevice>
 
 namespace {
@@ -127,7 +129,11 @@ TvuUpdater::~TvuUpdater() {
 
 void TvuUpdater::Loaded() {
     TvuCustomHTTP::Loaded();
-    if (OnAfterRestart && FirstArgument() == restartParams_)
+    if (FirstArgument() != restartParams_)
+        return;
+    // The replacement helper keeps the new files only once the new version got this far.
+    ConfirmStart();
+    if (OnAfterRestart)
         OnAfterRestart(this);
 }
 
@@ -245,10 +251,15 @@ bool TvuUpdater::ReadProperty(const QByteArray& name, const TvuStoredValue& valu
 // ---- The check -------------------------------------------------------------------------------
 
 void TvuUpdater::CheckForUpdate() {
+    // From the question until its end an upgrade owns the channel, also while it looks idle
+    // between two files or on the completion page.
+    if (upgrading_)
+        return;
     aborted_ = false;
     automaticCheck_ = false;
     if (Busy())
         return;
+    ended_ = false;
     // Information-file mode: always fetched from the server, never from or into a cache.
     checkingInfoFile_ = true;
     SetCacheAllowed(false);
@@ -277,18 +288,30 @@ void TvuUpdater::InfoFileDone(const QByteArray& text) {
     const bool newer = IsNewerVersion(QByteArray::fromStdString(reader.Version()),
                                       QByteArray::fromStdString(reader.Date()));
     if (newer && !files_.isEmpty()) {
+        upgrading_ = true;
         canUpgrade_ = true;
         const QByteArray message = QByteArray::fromStdString(reader.Message());
         method_ = static_cast<TvuUpgradeMethod>(reader.Method());
         if (OnBeginUpgrade)
             OnBeginUpgrade(this, message, method_, files_, canUpgrade_);
-        if (!canUpgrade_ || (ShowsMessage(mAskUpgrade) && !AskUpgrade(FromBytes(message)))) {
+        if (canUpgrade_ && method_ != umRedirectToURL && !CanWriteTargets()) {
+            // Asking would only lead to an upgrade that cannot be installed.
+            const QString folder = QFileInfo(UpgradeProgramPath()).absolutePath();
+            if (OnFolderNotWritable)
+                OnFolderNotWritable(this, folder);
+            if (ShowsMessage(mAskUpgrade))
+                ShowMessageText(FormatMessageText(vmFolderNotWritable, {folder}),
+                                MB_OK | MB_ICONERROR);
+            EndWith(uoFolderNotWritable);
+        } else if (!canUpgrade_ || (ShowsMessage(mAskUpgrade) && !AskUpgrade(FromBytes(message)))) {
             if (OnLaterUpgrade)
                 OnLaterUpgrade(this);
+            EndWith(uoDeclined);
         } else if (method_ == umRedirectToURL) {
             // The handler may have emptied the list: then there is nothing to open.
             if (!files_.isEmpty())
                 OpenURL(FromBytes(files_.first()), true);
+            EndWith(uoRedirected);
         } else {
             StartUpgrade();
         }
@@ -297,6 +320,7 @@ void TvuUpdater::InfoFileDone(const QByteArray& text) {
             OnNoUpdateAvailable(this);
         if (!automaticCheck_ && ShowsMessage(mNoUpdateAvailable))
             ShowMessageByIndex(vmNoNewerVersion, MB_OK | MB_ICONINFORMATION);
+        EndWith(uoNoUpdate);
     }
     SignalEvent(waitEvent_.load());
 }
@@ -336,11 +360,16 @@ void TvuUpdater::HandleProgress(quint32 contentLength, quint32 bytesRead, qint32
 }
 
 void TvuUpdater::HandleConnectionLost() {
+    if (!checkingInfoFile_) {
+        DownloadConnectionLost();
+        return;
+    }
     if (OnConnLost)
         OnConnLost(this);
     if (ShowsMessage(mConnLost))
         ShowMessageByIndex(vmConnectionLost, MB_OK | MB_ICONERROR);
     StopUpgrade();
+    EndWith(uoConnectionLost);
 }
 
 void TvuUpdater::HandleServerUnreachable() {
@@ -358,6 +387,7 @@ void TvuUpdater::HandleServerUnreachable() {
         ReevaluateTimer();
     }
     StopUpgrade();
+    EndWith(uoHostUnreachable);
 }
 
 void TvuUpdater::HandleHTTPError(qint32 statusCode) {
@@ -370,6 +400,7 @@ void TvuUpdater::HandleHTTPError(qint32 statusCode) {
     if (ShowsMessage(mNoInfoFile))
         ShowMessageByIndex(vmNoInfoFile, MB_OK | MB_ICONERROR);
     SignalEvent(waitEvent_.load());
+    EndWith(uoNoInfoFile);
 }
 
 void TvuUpdater::HandleAuthorizationRequest(const QByteArray& realm, bool& tryAgain) {
@@ -379,7 +410,16 @@ void TvuUpdater::HandleAuthorizationRequest(const QByteArray& realm, bool& tryAg
     if (!tryAgain && ShowsMessage(mPasswordRequest))
         tryAgain = AskPassword(this);
     if (!tryAgain)
-        AbortUpgrade();
+        AbortWith(uoPasswordRefused);
+}
+
+void TvuUpdater::EndWith(TvuUpgradeOutcome outcome) {
+    if (ended_)
+        return;
+    ended_ = true;
+    upgrading_ = false;
+    if (OnUpgradeEnded)
+        OnUpgradeEnded(this, outcome);
 }
 
 // ---- Automatic check -------------------------------------------------------------------------

@@ -33,8 +33,24 @@ public:
     ~TvuUpdater() override;
 
     // Starts a check: returns at once, the outcome arrives through the events. Does nothing while
-    // the transfer channel is busy.
+    // the transfer channel is busy, and from the upgrade question on until that upgrade has
+    // ended (also between two files and on the completion page).
     void CheckForUpdate();
+    // True from the upgrade question until the upgrade has ended.
+    bool Upgrading() const { return upgrading_; }
+
+    // Start-up step of the program: settles an upgrade whose replacement helper died half-way
+    // (its journal is finished or undone), removes downloads that no upgrade will install, and
+    // reports a restored previous version (OnPreviousVersionRestored, then a message box when
+    // mAskUpgrade is in ShowMessages). Call it once the settings are loaded.
+    void FinishInterruptedUpgrade();
+
+    // For front ends that do not close the program: runs the replacement helper on the files
+    // of the upgrade that just ended with uoDownloaded, waits for it and returns its exit status
+    // (0 installed and confirmed, 15 the previous version was restored, 1 nothing to install,
+    // -1 the helper could not be written or started). The new program is started with
+    // `confirmParams` and must confirm its start through its own component.
+    int InstallAndWait(const QByteArray& confirmParams);
 
     // Cancels a running upgrade: stops it, deletes the temporary files and raises OnAborted.
     // (Defined with the download stage.)
@@ -93,10 +109,17 @@ public:
     TvuEndUpgradeEvent OnEndUpgrade;
     TvuNotifyEvent OnDoOwnCloseAppMethod;
     TvuNotifyEvent OnAfterRestart;
+    // Every end of a check or an upgrade, after the outcome's own event and message.
+    TvuUpgradeEndedEvent OnUpgradeEnded;
+    // The program's folder (or a file the upgrade replaces) cannot be written; nothing is
+    // downloaded.
+    TvuFolderNotWritableEvent OnFolderNotWritable;
+    // At start-up: the last upgrade failed to install and the previous version was restored.
+    TvuNotifyEvent OnPreviousVersionRestored;
 
     // ---- Stored settings and loading ------------------------------------------------------------
-    // Raises OnAfterRestart when it is assigned and the first command-line argument equals
-    // RestartParams exactly.
+    // When the first command-line argument equals RestartParams exactly, confirms the start to
+    // the replacement helper that is waiting for it, then raises OnAfterRestart when assigned.
     void Loaded() override;
     void WriteProperties(TvuSettingsWriter& writer) const override;
     bool ReadProperty(const QByteArray& name, const TvuStoredValue& value) override;
@@ -164,9 +187,26 @@ protected:
     void CompleteUpgrade();
     // Writes and starts the replacement helper, then closes the program.
     void RestartWithHelper();
-    // A transfer failed; when no other outcome follows (the file could not be stored), the
-    // file counts as lost.
+    // A transfer failed. A body that could not be stored ends the upgrade here; every other
+    // failure is followed by its own outcome.
     void DownloadTransferFailed();
+    // The one place where a broken transfer of a listed file is decided: its message, then the
+    // upgrade stops and its downloads are deleted.
+    void DownloadConnectionLost();
+    // Whether the program's folder and every target of the pending files can be written.
+    bool CanWriteTargets() const;
+    // Ends the upgrade (or check) with an outcome, once: clears Upgrading and raises
+    // OnUpgradeEnded.
+    void EndWith(TvuUpgradeOutcome outcome);
+    // Cancels the upgrade (see AbortUpgrade) and ends it with the outcome.
+    void AbortWith(TvuUpgradeOutcome outcome);
+    bool ended_ = true; // the current check or upgrade has reported its outcome
+    // Tells a waiting replacement helper that this start of the new version succeeded.
+    void ConfirmStart();
+    // Deletes the downloads of the running upgrade and its manifest.
+    void DeleteDownloads();
+    QStringList downloaded_;   // names of the downloads of this upgrade, in order
+    bool upgrading_ = false;   // from the question until the upgrade has ended
     int fileIndex_ = 0;        // the current file of PendingFiles()
     QString tempPath_;         // where the current file is being written
     TDateTime fileTime_ = 0;   // Last-Modified of the current file, 0 when none

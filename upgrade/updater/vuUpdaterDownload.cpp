@@ -12,12 +12,19 @@
 #include "vuReplacerImage.h"
 #include "vuReplacerLaunch.h"
 
+#include "transaction.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QProcess>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -37,6 +44,33 @@ QString ProgramFolder() {
 
 QString FromURL(const QByteArray& url) {
     return QString::fromLocal8Bit(url);
+}
+
+std::string NativePath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+// Whether a file can be created and removed in the folder.
+bool CanCreateIn(const QString& folder) {
+    const QByteArray probe = QFile::encodeName(
+        folder + QStringLiteral(".write-probe-%1.uTMP").arg(QCoreApplication::applicationPid()));
+    const int fd =
+        ::open(probe.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return ::unlink(probe.constData()) == 0;
+}
+
+// Whether an existing file may be replaced by this user. A running program cannot be opened
+// for writing but can be replaced all the same.
+bool CanReplace(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    if (info.isDir())
+        return false;
+    return ::access(QFile::encodeName(path).constData(), W_OK) == 0 || errno == ETXTBSY;
 }
 
 // Deletes every "*.uTMP" file of the program's folder; failures are ignored.
@@ -99,6 +133,8 @@ void TvuUpdater::StartUpgrade() {
     SetResumeOutput(true);
     fileIndex_ = 0;
     downloading_ = true;
+    downloaded_.clear();
+    QFile::remove(QString::fromStdString(replacer::ManifestPath(NativePath(UpgradeProgramPath()))));
     if (!OnTransferFailed)
         OnTransferFailed = [this](QObject*) { DownloadTransferFailed(); };
     if (wizard_->Enabled())
@@ -108,18 +144,95 @@ void TvuUpdater::StartUpgrade() {
 
 void TvuUpdater::StopUpgrade() {
     ++outcomes_;
+    const bool hadDownloads = downloading_ || !downloaded_.isEmpty();
     downloading_ = false;
     SignalEvent(waitEvent_.load());
     Abort();
     DestroyUpgradeWizard();
+    // A stopped upgrade is never installed: its downloads go.
+    if (hadDownloads)
+        DeleteDownloads();
 }
 
 void TvuUpdater::AbortUpgrade() {
+    AbortWith(uoCancelled);
+}
+
+void TvuUpdater::AbortWith(TvuUpgradeOutcome outcome) {
     aborted_ = true;
     StopUpgrade();
-    DeletePendingFiles();
+    DeleteDownloads();
     if (OnAborted)
         OnAborted(this);
+    EndWith(outcome);
+}
+
+void TvuUpdater::DeleteDownloads() {
+    DeletePendingFiles();
+    QFile::remove(QString::fromStdString(replacer::ManifestPath(NativePath(UpgradeProgramPath()))));
+    downloaded_.clear();
+}
+
+bool TvuUpdater::CanWriteTargets() const {
+    const QString folder = ProgramFolder();
+    if (!CanCreateIn(folder) || !CanReplace(UpgradeProgramPath()))
+        return false;
+    for (const QByteArray& url : files_)
+        if (!CanReplace(folder + URLToFileName(FromURL(url))))
+            return false;
+    return true;
+}
+
+void TvuUpdater::ConfirmStart() {
+    const std::string program = NativePath(UpgradeProgramPath());
+    // Only a start that a helper is waiting for is confirmed.
+    if (!QFile::exists(QString::fromStdString(replacer::JournalPath(program))))
+        return;
+    QFile confirmation(QString::fromStdString(replacer::ConfirmationPath(program)));
+    if (confirmation.open(QIODevice::WriteOnly))
+        confirmation.close();
+}
+
+void TvuUpdater::FinishInterruptedUpgrade() {
+    const std::string program = NativePath(UpgradeProgramPath());
+    replacer::RecoverAbandonedUpgrade(program);
+    replacer::RemoveUnfinishedDownloads(program);
+    const QString report = QString::fromStdString(replacer::RestoredReportPath(program));
+    if (!QFile::exists(report))
+        return;
+    QFile::remove(report);
+    if (OnPreviousVersionRestored)
+        OnPreviousVersionRestored(this);
+    if (ShowsMessage(mAskUpgrade))
+        ShowMessageByIndex(vmPreviousVersionRestored, MB_OK | MB_ICONWARNING);
+}
+
+int TvuUpdater::InstallAndWait(const QByteArray& confirmParams) {
+    const QString helper = UpgradeHelperPath();
+    if (!WriteHelper(helper))
+        return -1;
+    const QString parameters =
+        QString::fromLocal8Bit(confirmParams) +
+        (method_ == umUseExternalSetup ? QStringLiteral("1") : QStringLiteral("0"));
+    QStringList arguments =
+        ReplacerArguments(helper, ReplacerCommandLine(helper, UpgradeProgramPath(), parameters));
+    arguments.prepend(QStringLiteral("--attached"));
+    QProcess process;
+    process.setProgram(helper);
+    process.setArguments(arguments);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    process.start();
+    int status = -1;
+    if (process.waitForStarted(-1) && process.waitForFinished(-1) &&
+        process.exitStatus() == QProcess::NormalExit)
+        status = process.exitCode();
+    QFile::remove(helper);
+    // The caller reports a restored version itself.
+    if (status == 15)
+        QFile::remove(
+            QString::fromStdString(replacer::RestoredReportPath(NativePath(UpgradeProgramPath()))));
+    return status;
 }
 
 // ---- Files
@@ -200,6 +313,9 @@ void TvuUpdater::DownloadDone() {
     // date.
     if (fileTime_ != 0)
         SetFileTimes(tempPath_, fileTime_, fileTime_, -1);
+    const QString name = QFileInfo(tempPath_).fileName();
+    if (!downloaded_.contains(name))
+        downloaded_.append(name);
     if (OnFileDone)
         OnFileDone(this, tempPath_.toLocal8Bit());
     QueueNextFileStep();
@@ -229,28 +345,55 @@ void TvuUpdater::DownloadLostFile(qint32 statusCode) {
     if (continueUpgrade)
         QueueNextFileStep();
     else
-        AbortUpgrade();
+        AbortWith(uoLostFile);
 }
 
 void TvuUpdater::DownloadTransferFailed() {
-    if (!downloading_ || checkingInfoFile_)
+    // Every failure but a body that could not be stored is followed by its own
+    // outcome within the same completion.
+    if (!downloading_ || checkingInfoFile_ || !StorageFailed())
         return;
-    // Every other failure is followed by its own outcome within the same
-    // completion.
-    const int seen = outcomes_;
-    QMetaObject::invokeMethod(
-        this,
-        [this, seen] {
-            if (downloading_ && outcomes_ == seen)
-                DownloadLostFile(StatusCode());
-        },
-        Qt::QueuedConnection);
+    downloading_ = false;
+    ++outcomes_;
+    if (ShowsMessage(mLostFile))
+        ShowMessageText(
+            FormatMessageText(vmFileNotStored, {URLToFileName(FromURL(files_.at(fileIndex_)))}),
+            MB_OK | MB_ICONERROR);
+    AbortWith(uoNotStored);
+}
+
+void TvuUpdater::DownloadConnectionLost() {
+    if (!downloading_)
+        return;
+    // The upgrade ends here, before the message box opens its own event loop: nothing of
+    // it may go on meanwhile.
+    downloading_ = false;
+    if (OnConnLost)
+        OnConnLost(this);
+    if (ShowsMessage(mConnLost))
+        ShowMessageByIndex(vmConnectionLost, MB_OK | MB_ICONERROR);
+    StopUpgrade();
+    DeleteDownloads();
+    EndWith(uoConnectionLost);
 }
 
 // ---- Completion and restart
 // --------------------------------------------------------------------
 
 void TvuUpdater::CompleteUpgrade() {
+    // The downloads of this upgrade, for the helper: it installs these and nothing else.
+    std::vector<std::string> names;
+    for (const QString& name : downloaded_)
+        names.push_back(NativePath(name));
+    if (!replacer::WriteManifest(replacer::ManifestPath(NativePath(UpgradeProgramPath())), names)) {
+        if (ShowsMessage(mLostFile))
+            ShowMessageText(FormatMessageText(vmFileNotStored,
+                                              {QFileInfo(UpgradeProgramPath()).fileName() +
+                                               QString::fromLatin1(replacer::kManifestSuffix)}),
+                            MB_OK | MB_ICONERROR);
+        AbortWith(uoNotStored);
+        return;
+    }
     if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm()) {
         form->ShowWizardCompleted();
         // The wizard's close handler signals the event: OK, the close box, or the
@@ -262,6 +405,7 @@ void TvuUpdater::CompleteUpgrade() {
     bool restartImmediately = true;
     if (OnEndUpgrade)
         OnEndUpgrade(this, restartImmediately);
+    EndWith(uoDownloaded);
     if (restartImmediately)
         RestartWithHelper();
 }
@@ -276,9 +420,9 @@ void TvuUpdater::RestartWithHelper() {
     // running with its old files, and the downloads stay for the next attempt.
     if (!WriteHelper(helper) || !StartReplacer(helper, ReplacerArguments(helper, commandLine))) {
         QFile::remove(helper);
+        DeleteDownloads();
         vuMessageBox(QStringLiteral("The upgrade could not be finished: the helper program %1 "
-                                    "could not be written or started.\r\rThe downloaded files "
-                                    "are kept for the next attempt.")
+                                    "could not be written or started.")
                          .arg(helper),
                      LoadMessageText(vmError), MB_OK | MB_ICONERROR);
         return;

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
@@ -55,3 +56,21 @@ using TvuFileDoneEvent = std::function<void(TvuUpdater* Sender, const QByteArray
 using TvuLostFileEvent = std::function<void(TvuUpdater* Sender, const QByteArray& FileURL,
                                             qint32 ErrorCode, bool& ContinueUpgrade)>;
 using TvuEndUpgradeEvent = std::function<void(TvuUpdater* Sender, bool& RestartImediately)>;
+
+// How an upgrade (or the check before it) ended, as reported by OnUpgradeEnded.
+enum TvuUpgradeOutcome : quint8 {
+    uoNoUpdate,          // no newer version (or no files listed)
+    uoNoInfoFile,        // the information file was answered with an error status
+    uoHostUnreachable,   // no answer at all
+    uoConnectionLost,    // a transfer broke off
+    uoPasswordRefused,   // credentials were wanted and none were given
+    uoDeclined,          // the upgrade question was answered No, or OnBeginUpgrade declined
+    uoLostFile,          // a listed file was missing and the upgrade was not continued
+    uoNotStored,         // a downloaded file could not be saved
+    uoFolderNotWritable, // the program's folder or a target cannot be written
+    uoCancelled,         // the wizard's abort question was confirmed
+    uoRedirected,        // the release was opened in the browser
+    uoDownloaded,        // every file is downloaded and listed for the replacement helper
+};
+using TvuUpgradeEndedEvent = std::function<void(TvuUpdater* Sender, TvuUpgradeOutcome Outcome)>;
+using TvuFolderNotWritableEvent = std::function<void(TvuUpdater* Sender, const QString& Folder)>;

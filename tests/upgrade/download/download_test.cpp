@@ -3,6 +3,8 @@
 // and the helper installs the files and starts the new stand-in with the restart switch.
 #include "upgrade_fixture.h"
 
+#include "SmallDisk.h"
+
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterWizard.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
@@ -50,6 +52,7 @@ std::string Ran(const std::string& version, const std::string& name) {
 }
 
 const std::string kRestarted = Ran("v2", "prog.exe");
+const std::string kRestartedOld = Ran("v1", "prog.exe");
 
 } // namespace
 
@@ -101,7 +104,7 @@ TEST(upgrade_download_Cycle, LostFileSkippedOrAbortedByTheAnswer) {
     for (const bool skip : {true, false}) {
         SCOPED_TRACE(skip ? "Yes" : "No");
         UpgradeScenario s;
-        // A leftover of an interrupted upgrade: kept by a skip, deleted by an abort.
+        // A leftover of an interrupted upgrade: never installed, deleted by an abort.
         replacer_test::WriteFile(s.Dir / "old.txt.uTMP", "leftover", 0600);
         ServeFile(s, "/files/prog.exe", NewBuild());
         ServeFile(s, "/files/readme.txt", "readme");
@@ -121,7 +124,7 @@ TEST(upgrade_download_Cycle, LostFileSkippedOrAbortedByTheAnswer) {
             EXPECT_EQ(s.Log(1), (std::vector<std::string>{kRestarted}));
             EXPECT_EQ(ReadFile(s.Dir / "readme.txt"), "readme");
             EXPECT_FALSE(Exists(s.Dir / "404"));
-            EXPECT_EQ(ReadFile(s.Dir / "old.txt"), "leftover");
+            EXPECT_FALSE(Exists(s.Dir / "old.txt"));
         } else {
             EXPECT_EQ(s.Events.Aborted, 1);
             EXPECT_EQ(s.Events.Closed, 0);
@@ -200,6 +203,12 @@ TEST(upgrade_download_Cycle, EndUpgradeClearingRestartKeepsTheOldProgram) {
     EXPECT_EQ(s.PendingFiles(), (std::vector<std::string>{"prog.exe.uTMP"}));
     EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
     EXPECT_FALSE(Exists(s.Dir / "run.log"));
+    // No upgrade will install them: the next start of the program removes them.
+    TvuUpdater next;
+    next.FinishInterruptedUpgrade();
+    EXPECT_TRUE(s.PendingFiles().empty());
+    EXPECT_FALSE(Exists(s.Dir / "prog.exe.uLST"));
+    EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
 }
 
 TEST(upgrade_download_Cycle, CompletionPageClosedThroughTheAbortQuestion) {
@@ -278,19 +287,98 @@ TEST(upgrade_download_Cycle, ExternalSetupRunsTheDownloadedSetupFirst) {
     EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
 }
 
-TEST(upgrade_download_Faults, ServerDyingMidFileStopsAndKeepsTheOldProgram) {
+TEST(upgrade_download_Faults, ServerDyingMidFileStopsWithOneMessageAndKeepsTheOldSet) {
+    for (const char* broken : {"/short/100000/5000", "/stall-chunked/5000"}) {
+        SCOPED_TRACE(broken);
+        UpgradeScenario s;
+        s.Updater->Timeouts()->ReceiveTimeout = 500; // a stalled server counts as gone
+        replacer_test::WriteFile(s.Dir / "readme.txt", "old readme", 0644);
+        const auto before = s.Installed();
+        ServeFile(s, "/files/readme.txt", "readme");
+        s.Publish({"/files/readme.txt", broken});
+        s.Presenter.Answer = [](const ShownBox&) { return IDYES; };
+
+        ASSERT_TRUE(s.Run());
+        // Give a queued question the chance to show up: there must be none.
+        WaitUntil([] { return false; }, 200ms);
+        s.Server.releaseStalls();
+        EXPECT_EQ(s.Events.ConnLost, 1);
+        EXPECT_EQ(s.Events.Aborted, 0);
+        EXPECT_EQ(s.Events.Closed, 0);
+        EXPECT_TRUE(s.Events.Lost.empty());
+        ASSERT_EQ(s.Presenter.Shown.size(), 1u);
+        EXPECT_EQ(s.Presenter.Shown[0].Text, LoadMessageText(vmConnectionLost));
+        EXPECT_EQ(s.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoConnectionLost}));
+        // Neither the finished file nor the broken one stays behind.
+        EXPECT_EQ(s.Installed(), before);
+        EXPECT_EQ(vuUpdaterWizardForm(), nullptr);
+    }
+}
+
+TEST(upgrade_download_Faults, FullDiskEndsTheUpgradeAndLeavesTheOldSet) {
+    // The program folder is a small file system of its own with little room left.
+    const std::size_t programSize = ReadFile(VU_TEST_FAKE_V1).value_or("").size();
+    vutest::SmallDisk disk(programSize + 96 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    for (const bool chunked : {false, true}) {
+        SCOPED_TRACE(chunked ? "chunked" : "with length");
+        UpgradeScenario s(UpgradeScenario::InFolder{disk.path()});
+        replacer_test::WriteFile(s / "data.dat", "old data", 0644);
+        const auto before = s.Installed();
+        ServeFile(s, "/files/data.dat", "new data");
+        s.Publish({"/files/data.dat", chunked ? "/chunked/400000" : "/bytes/400000"});
+
+        ASSERT_TRUE(s.Run());
+        EXPECT_EQ(s.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoNotStored}));
+        EXPECT_EQ(s.Events.Done.size(), 1u); // only the file that fitted
+        EXPECT_EQ(s.Events.Aborted, 1);
+        EXPECT_EQ(s.Events.Closed, 0);
+        ASSERT_EQ(s.Presenter.Shown.size(), 1u);
+        EXPECT_EQ(s.Presenter.Shown[0].Text,
+                  FormatMessageText(vmFileNotStored, {QString("400000")}));
+        EXPECT_EQ(s.Installed(), before);
+        std::remove((s / "data.dat").c_str());
+        std::remove(s.Program().c_str());
+    }
+}
+
+TEST(upgrade_download_Faults, CheckDuringTheUpgradeDoesNothing) {
     UpgradeScenario s;
     ServeFile(s, "/files/readme.txt", "readme");
-    s.Publish({"/files/readme.txt", "/short/100000/5000"});
+    ServeFile(s, "/files/data.dat", "data");
+    s.Publish({"/files/readme.txt", "/files/data.dat"});
+    s.Updater->Wizard()->SetEnabled(true);
+    // A check between the two files (the channel is free for a moment) and one on the
+    // completion page.
+    s.Updater->OnFileDone = [&](TvuUpdater* u, const QByteArray& name) {
+        s.Events.Done.push_back(name);
+        QMetaObject::invokeMethod(
+            u, [u] { u->CheckForUpdate(); }, Qt::QueuedConnection);
+    };
+    QTimer presser;
+    int checksOnCompletion = 0;
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        TvuUpdaterWizardForm* form = vuUpdaterWizardForm();
+        if (form && form->Completed()) {
+            if (checksOnCompletion++ == 0) {
+                s.Updater->CheckForUpdate();
+                return;
+            }
+            form->FinishBtnClick();
+        }
+    });
+    presser.start(10);
 
     ASSERT_TRUE(s.Run());
-    EXPECT_EQ(s.Events.ConnLost, 1);
-    EXPECT_EQ(s.Events.Aborted, 0);
-    EXPECT_EQ(s.Events.Closed, 0);
-    // The finished file stays for a later attempt; the broken one is gone.
-    EXPECT_EQ(s.PendingFiles(), (std::vector<std::string>{"readme.txt.uTMP"}));
-    EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
-    EXPECT_EQ(vuUpdaterWizardForm(), nullptr);
+    EXPECT_EQ(s.Server.requestsFor("/info.txt").size(), 1u);
+    EXPECT_GE(checksOnCompletion, 1);
+    EXPECT_EQ(s.Events.Done.size(), 2u);
+    EXPECT_EQ(s.Events.Closed, 1);
+    EXPECT_EQ(s.Log(1), (std::vector<std::string>{kRestartedOld}));
+    EXPECT_EQ(ReadFile(s.Dir / "readme.txt"), "readme");
+    EXPECT_EQ(ReadFile(s.Dir / "data.dat"), "data");
+    EXPECT_TRUE(s.PendingFiles().empty());
 }
 
 TEST(upgrade_download_Faults, HelperThatCannotBeWrittenIsNotStarted) {
@@ -307,25 +395,26 @@ TEST(upgrade_download_Faults, HelperThatCannotBeWrittenIsNotStarted) {
     EXPECT_EQ(s.Events.Closed, 0);
     ASSERT_EQ(s.Presenter.Shown.size(), 1u);
     EXPECT_EQ(s.Presenter.Shown[0].Caption, LoadMessageText(vmError));
-    EXPECT_EQ(s.PendingFiles(), (std::vector<std::string>{"prog.exe.uTMP"}));
+    EXPECT_TRUE(s.PendingFiles().empty());
     EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
     EXPECT_EQ(ReadFile(helper + "/keep"), "keep");
     unlink((helper + "/keep").c_str());
     rmdir(helper.c_str());
 }
 
-TEST(upgrade_download_Faults, DownloadThatCannotBeStoredIsALostFile) {
+TEST(upgrade_download_Faults, DownloadThatCannotBeStoredEndsTheUpgrade) {
     UpgradeScenario s;
     ServeFile(s, "/files/prog.exe", NewBuild());
     ServeFile(s, "/files/data.dat", "data");
     s.Publish({"/files/data.dat", "/files/prog.exe"});
     // A folder where the download should go: the file cannot be created.
     ASSERT_EQ(mkdir((s.Dir / "prog.exe.uTMP").c_str(), 0755), 0);
-    s.Presenter.Answer = [](const ShownBox&) { return IDNO; };
 
     ASSERT_TRUE(s.Run());
     ASSERT_EQ(s.Presenter.Shown.size(), 1u);
-    EXPECT_EQ(s.Presenter.Shown[0].Text, FormatMessageText(vmLostFile, {QString("prog.exe")}));
+    EXPECT_EQ(s.Presenter.Shown[0].Text, FormatMessageText(vmFileNotStored, {QString("prog.exe")}));
+    EXPECT_TRUE(s.Events.Lost.empty());
+    EXPECT_EQ(s.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoNotStored}));
     EXPECT_EQ(s.Events.Aborted, 1);
     EXPECT_EQ(s.Events.Closed, 0);
     EXPECT_FALSE(Exists(s.Dir / "data.dat.uTMP"));
@@ -340,10 +429,14 @@ TEST(upgrade_download_Faults, ReadOnlyProgramFolderKeepsTheOldProgram) {
     s.Publish({"/files/prog.exe"});
     ASSERT_EQ(chmod(s.Dir.path().c_str(), 0555), 0);
 
-    s.Presenter.Answer = [](const ShownBox&) { return IDNO; };
+    s.Updater->SetShowMessages(mAskUpgrade);
     ASSERT_TRUE(s.Run());
     chmod(s.Dir.path().c_str(), 0755);
-    EXPECT_EQ(s.Events.Aborted, 1);
+    // Refused before the question, with a message of its own; nothing is downloaded.
+    EXPECT_EQ(s.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoFolderNotWritable}));
+    EXPECT_TRUE(s.Events.Started.empty());
+    ASSERT_EQ(s.Presenter.Shown.size(), 1u);
+    EXPECT_EQ(s.Presenter.Shown[0].Flags, MB_OK | MB_ICONERROR);
     EXPECT_TRUE(s.PendingFiles().empty());
     EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
 }

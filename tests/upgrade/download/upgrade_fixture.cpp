@@ -38,7 +38,17 @@ int RecordingPresenter::ExecDialog(QDialog&) {
     return QDialog::Rejected;
 }
 
-UpgradeScenario::UpgradeScenario(const std::string& folder) : Dir(folder) {
+UpgradeScenario::UpgradeScenario(const std::string& folder) : Dir(folder), Root(Dir.path()) {
+    Setup();
+}
+
+UpgradeScenario::UpgradeScenario(InFolder folder) : Root(folder.root) {
+    if (Root.empty() || Root.back() != '/')
+        Root += '/';
+    Setup();
+}
+
+void UpgradeScenario::Setup() {
     replacer_test::CopyFile(VU_TEST_FAKE_V1, Program(), 0755);
     SetUpgradeProgramPathSource([path = QString::fromStdString(Program())] { return path; });
     Updater = std::make_unique<TvuUpdater>();
@@ -63,6 +73,9 @@ UpgradeScenario::UpgradeScenario(const std::string& folder) : Dir(folder) {
     u.OnDoOwnCloseAppMethod = [this](TvuUpdater*) { ++Events.Closed; };
     u.OnAborted = [this](TvuUpdater*) { ++Events.Aborted; };
     u.OnConnLost = [this](TvuUpdater*) { ++Events.ConnLost; };
+    u.OnUpgradeEnded = [this](TvuUpdater*, TvuUpgradeOutcome outcome) {
+        Events.Outcomes.push_back(outcome);
+    };
 }
 
 UpgradeScenario::~UpgradeScenario() {
@@ -84,18 +97,27 @@ bool UpgradeScenario::Run(std::chrono::milliseconds timeout) {
     return WaitUntil(
         [this] {
             return Events.Closed > 0 || Events.Aborted > 0 || Events.ConnLost > 0 ||
-                   (Events.EndUpgrade > 0 && !Updater->Busy());
+                   (Events.EndUpgrade > 0 && !Updater->Busy()) ||
+                   (!Events.Outcomes.empty() && Events.Outcomes.back() != uoDownloaded);
         },
         timeout);
 }
 
 std::vector<std::string> UpgradeScenario::Log(std::size_t count) const {
-    return replacer_test::WaitForLogLines(Dir.path(), count, 30s);
+    return replacer_test::WaitForLogLines(Root, count, 30s);
+}
+
+std::map<std::string, std::string> UpgradeScenario::Installed() const {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : replacer_test::FolderEntries(Root))
+        if (name != "run.log" && name != "lost+found")
+            files[name] = replacer_test::ReadFile(Root + name).value_or("<unreadable>");
+    return files;
 }
 
 std::vector<std::string> UpgradeScenario::PendingFiles() const {
     std::vector<std::string> names;
-    for (const std::string& name : replacer_test::FolderEntries(Dir.path())) {
+    for (const std::string& name : replacer_test::FolderEntries(Root)) {
         if (name.size() > 5 && name.compare(name.size() - 5, 5, ".uTMP") == 0)
             names.push_back(name);
     }

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,7 @@ struct Record {
     int Closed = 0; // OnDoOwnCloseAppMethod
     int Aborted = 0;
     int ConnLost = 0;
+    std::vector<TvuUpgradeOutcome> Outcomes; // OnUpgradeEnded
 };
 
 // A published upgrade: the information file at /info.txt lists the given paths of the server.
@@ -63,15 +65,23 @@ class UpgradeScenario {
 public:
     // The program folder gets prog.exe, the old stand-in program.
     explicit UpgradeScenario(const std::string& folder = "Program Files/My App");
+    // The program folder is `root` itself (an existing folder, for example a small file system).
+    struct InFolder {
+        std::string root;
+    };
+    explicit UpgradeScenario(InFolder folder);
     ~UpgradeScenario();
 
     vutest::LocalHTTPServer Server;
     replacer_test::TempFolder Dir;
+    std::string Root; // the program folder with a trailing "/"
+
     RecordingPresenter Presenter;
     std::unique_ptr<TvuUpdater> Updater;
     Record Events;
 
-    std::string Program() const { return Dir / "prog.exe"; }
+    std::string Program() const { return Root + "prog.exe"; }
+    std::string operator/(const std::string& name) const { return Root + name; }
     // Publishes version 2.0 with these server paths, method 0 or 1.
     void Publish(const std::vector<std::string>& paths, int method = 0);
     // Starts the check and waits until the upgrade has ended one way or another.
@@ -80,6 +90,12 @@ public:
     std::vector<std::string> Log(std::size_t count) const;
     // Names of the "*.uTMP" files in the program folder.
     std::vector<std::string> PendingFiles() const;
+    // Every entry of the program folder besides the stand-in's log, with its content: what a
+    // user would find installed.
+    std::map<std::string, std::string> Installed() const;
+
+private:
+    void Setup();
 };
 
 // The folder given to the process as TMPDIR, where the component writes its helper.
