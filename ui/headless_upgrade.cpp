@@ -1,0 +1,267 @@
+#include "ui/headless_upgrade.h"
+
+#include "concepts/big5.h"
+#include "upgrade/dialogs/vuUpdaterMessages.h"
+#include "upgrade/updater/vuUpdater.h"
+#include "upgrade/updater/vuUpdater1Settings.h"
+#include "upgrade/updater/vuUpdaterDownload.h"
+#include "upgrade/utils/vuComponent.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+
+#include <algorithm>
+
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace velmora {
+
+namespace {
+
+constexpr const char* kUpgradeOption = "--upgrade";
+constexpr const char* kConfirmOption = "--upgrade-confirm";
+
+void Print(const QString& text) {
+    const QByteArray bytes = DisplayText(text).toLocal8Bit() + "\n";
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+struct Options {
+    QByteArray infoURL;
+    bool hasInfoURL = false;
+    std::optional<bool> answer; // --yes / --no
+};
+
+std::optional<Options> ParseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--info-url" && i + 1 < argc) {
+            options.infoURL = argv[++i];
+            options.hasInfoURL = true;
+        } else if ((arg == "--yes" || arg == "--no") && !options.answer) {
+            options.answer = arg == "--yes";
+        } else {
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+// The answer to a question: the one given on the command line, else the terminal's, else No.
+bool Ask(const Options& options, const QString& question) {
+    Print(question);
+    if (options.answer) {
+        Print(*options.answer ? QStringLiteral("-> yes") : QStringLiteral("-> no"));
+        return *options.answer;
+    }
+    if (!isatty(STDIN_FILENO)) {
+        Print(QStringLiteral("-> no (no terminal to ask)"));
+        return false;
+    }
+    std::fputs("[y/N] ", stderr);
+    std::fflush(stderr);
+    std::string line;
+    if (!std::getline(std::cin, line))
+        return false;
+    const QString reply = QString::fromLocal8Bit(line.c_str()).trimmed().toLower();
+    return reply == QLatin1String("y") || reply == QLatin1String("yes");
+}
+
+QString FileNameOf(const QByteArray& url) {
+    return URLToFileName(QString::fromLocal8Bit(url));
+}
+
+// Loads the main window's component with its stored settings.
+void Configure(TvuUpdater& updater) {
+    updater.setObjectName(QStringLiteral("vuUpdater1"));
+    LoadComponentSettings(updater, vuUpdater1Settings());
+}
+
+int Confirm() {
+    TvuUpdater updater;
+    Configure(updater);
+    // Loaded confirms a start whose first argument is the restart switch.
+    updater.SetRestartParams(kConfirmOption);
+    updater.Loaded();
+    return 0;
+}
+
+int Upgrade(const Options& options) {
+    TvuUpdater updater;
+    Configure(updater);
+    // Every question and message is handled here, on the terminal.
+    updater.SetShowMessages(0);
+    updater.Wizard()->SetEnabled(false);
+    updater.OnPreviousVersionRestored = [](TvuUpdater*) {
+        Print(LoadMessageText(vmPreviousVersionRestored));
+    };
+    updater.FinishInterruptedUpgrade();
+    if (options.hasInfoURL)
+        updater.SetInfoFileURL(options.infoURL);
+
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    QByteArray currentURL;
+    int lastPercent = -1;
+    updater.OnBeginUpgrade = [&](TvuUpdater*, const QByteArray& message, TvuUpgradeMethod method,
+                                 QByteArrayList& files, bool& canUpgrade) {
+        if (method == umRedirectToURL) {
+            // Nothing to install here: the release is published as a web page.
+            Print(QStringLiteral("The new version is offered at %1")
+                      .arg(QString::fromLocal8Bit(files.value(0))));
+            canUpgrade = false;
+            return;
+        }
+        canUpgrade = Ask(
+            options, FormatMessageText(vmNewerVersion, {ApplicationTitle(), fromBig5(message)}));
+    };
+    updater.OnFileStart = [&](TvuUpdater*, const QByteArray& url, qint32, TDateTime, bool&) {
+        currentURL = url;
+        lastPercent = -1;
+        Print(LoadMessageText(vmDownloadingFileFrom) + QLatin1Char(' ') +
+              QString::fromLocal8Bit(url));
+    };
+    updater.OnProgress = [&](TvuUpdater*, const QByteArray& url, qint32, qint32, qint32, qint32,
+                             quint8 percent, quint8, float) {
+        // Plain lines only every tenth percent; the bar is redrawn at every change.
+        const int shown = terminal ? percent : percent / 10 * 10;
+        if (shown == lastPercent)
+            return;
+        lastPercent = shown;
+        const QByteArray line = UpgradeProgressLine(FileNameOf(url), shown, terminal);
+        std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
+        std::fflush(stderr);
+    };
+    updater.OnFileDone = [&](TvuUpdater*, const QByteArray&) {
+        if (terminal)
+            std::fputs("\n", stderr);
+    };
+    updater.OnLostFile = [&](TvuUpdater*, const QByteArray& url, qint32 status,
+                             bool& continueUpgrade) {
+        continueUpgrade =
+            Ask(options, LoadMessageText(vmError) + QStringLiteral(" #%1: ").arg(status) +
+                             FormatMessageText(vmLostFile, {FileNameOf(url)}));
+    };
+    updater.OnEndUpgrade = [](TvuUpdater*, bool& restartImmediately) {
+        restartImmediately = false; // installed below, without closing
+    };
+
+    QEventLoop loop;
+    std::optional<TvuUpgradeOutcome> outcome;
+    updater.OnUpgradeEnded = [&](TvuUpdater* sender, TvuUpgradeOutcome ended) {
+        outcome = ended;
+        switch (ended) {
+        case uoNoUpdate:
+            Print(LoadMessageText(vmNoNewerVersion));
+            break;
+        case uoNoInfoFile:
+            Print(LoadMessageText(vmNoInfoFile));
+            break;
+        case uoHostUnreachable:
+            Print(FormatMessageText(vmHostUnreachable,
+                                    {QStringLiteral("'http://%1'")
+                                         .arg(QString::fromLocal8Bit(sender->URLHostName()))}));
+            break;
+        case uoConnectionLost:
+            if (terminal)
+                std::fputs("\n", stderr);
+            Print(LoadMessageText(vmConnectionLost));
+            break;
+        case uoPasswordRefused:
+            Print(FormatMessageText(vmPasswordProtected, {FileNameOf(sender->URL())}));
+            break;
+        case uoNotStored:
+            Print(FormatMessageText(vmFileNotStored, {FileNameOf(currentURL)}));
+            break;
+        case uoFolderNotWritable:
+            Print(FormatMessageText(vmFolderNotWritable,
+                                    {QFileInfo(UpgradeProgramPath()).absolutePath()}));
+            break;
+        default:
+            break;
+        }
+        loop.quit();
+    };
+
+    updater.CheckForUpdate();
+    if (!outcome)
+        loop.exec();
+    if (*outcome != uoDownloaded)
+        return UpgradeExitStatusFor(*outcome);
+
+    const int helper = updater.InstallAndWait(kConfirmOption);
+    if (helper == 0) {
+        Print(LoadMessageText(vmUpgradeCompleted));
+        return kUpgradeInstalled;
+    }
+    Print(LoadMessageText(vmPreviousVersionRestored));
+    return kUpgradeRestored;
+}
+
+} // namespace
+
+int UpgradeExitStatusFor(TvuUpgradeOutcome outcome) {
+    switch (outcome) {
+    case uoNoUpdate:
+        return kUpgradeNoNewerVersion;
+    case uoNoInfoFile:
+        return kUpgradeInfoFileMissing;
+    case uoHostUnreachable:
+    case uoConnectionLost:
+    case uoPasswordRefused:
+    case uoNotStored:
+        return kUpgradeTransferFailed;
+    case uoDeclined:
+    case uoLostFile:
+    case uoCancelled:
+    case uoRedirected:
+        return kUpgradeDeclined;
+    case uoFolderNotWritable:
+        return kUpgradeFolderNotWritable;
+    case uoDownloaded:
+        return kUpgradeInstalled;
+    }
+    return kUpgradeTransferFailed;
+}
+
+QByteArray UpgradeProgressLine(const QString& fileName, int percent, bool terminal) {
+    percent = std::clamp(percent, 0, 100);
+    const QByteArray name = fileName.toLocal8Bit();
+    if (!terminal)
+        return name + ": " + QByteArray::number(percent) + "%\n";
+    constexpr int width = 30;
+    const int filled = percent * width / 100;
+    return "\r[" + QByteArray(filled, '#') + QByteArray(width - filled, ' ') + "] " +
+           QByteArray::number(percent).rightJustified(3, ' ') + "% " + name;
+}
+
+bool wantsHeadlessUpgrade(int argc, char** argv) {
+    if (argc < 2)
+        return false;
+    const std::string first = argv[1];
+    return first == kUpgradeOption || first == kConfirmOption;
+}
+
+int runHeadlessUpgrade(int argc, char** argv) {
+    // No window is ever shown: the component runs on the offscreen platform, display or not.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool confirm = std::string(argv[1]) == kConfirmOption;
+    const std::optional<Options> options = ParseOptions(argc, argv);
+    if (!confirm && !options) {
+        Print(QStringLiteral("velmora: usage: velmora --upgrade [--info-url URL] [--yes | --no]"));
+        return kUpgradeUsageError;
+    }
+    // The component reads the first argument (the confirmation switch) from the application.
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velmora"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Velmora"));
+    return confirm ? Confirm() : Upgrade(*options);
+}
+
+} // namespace velmora
