@@ -79,6 +79,7 @@ TEST(upgrade_download_Launch, StartedHelperInstallsAndRestartsTheProgram) {
     TempFolder app("Program Files/My  App");
     CopyFile(VU_TEST_FAKE_V1, app / "prog", 0755);
     CopyFile(VU_TEST_FAKE_V2, app / "prog.exe.uTMP", 0644);
+    WriteFile(app / "prog.uLST", "prog.exe.uTMP\n", 0600); // this upgrade's downloads
     const QString helper = Q(tmp / kReplacerFileName);
     ASSERT_TRUE(WriteReplacerHelper(helper));
 
