@@ -467,7 +467,10 @@ void RemoveUnfinishedDownloads(const std::string& programPath) {
         std::vector<std::string> names;
         while (dirent* entry = readdir(dir)) {
             const std::string name = entry->d_name;
-            if (EndsWith(name, kPendingSuffix) && IsRegular(folder + name))
+            // Downloads, and the records that would let a broken transfer of one go on.
+            if ((EndsWith(name, kPendingSuffix) ||
+                 EndsWith(name, std::string(kPendingSuffix) + ".resume")) &&
+                IsRegular(folder + name))
                 names.push_back(name);
         }
         closedir(dir);

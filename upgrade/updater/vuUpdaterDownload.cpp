@@ -80,7 +80,9 @@ void DeletePendingFiles() {
     const QStringList names =
         dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& name : names) {
-        if (name.endsWith(kPendingSuffix, Qt::CaseSensitive))
+        // A download and the record that would let its transfer go on where it broke off.
+        if (name.endsWith(kPendingSuffix, Qt::CaseSensitive) ||
+            name.endsWith(kPendingSuffix + QStringLiteral(".resume"), Qt::CaseSensitive))
             QFile::remove(dir.filePath(name));
     }
 }
@@ -129,7 +131,8 @@ void TvuUpdater::StartUpgrade() {
     checkingInfoFile_ = false;
     SetCacheAllowed(useCache_);
     Limits().MaxBodySize = 0;
-    // A file whose download broke off is continued where it stopped by the next attempt.
+    // A file whose download broke off can be continued where it stopped by another attempt
+    // within this upgrade; an upgrade that ends without installing removes what it left.
     SetResumeOutput(true);
     fileIndex_ = 0;
     downloading_ = true;
