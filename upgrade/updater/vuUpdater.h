@@ -9,6 +9,7 @@
 
 #include "upgrade/dialogs/vuUpdaterDialogHost.h"
 #include "upgrade/http/vuHTTP.h"
+#include "upgrade/updater/vuDownloadRetry.h"
 #include "upgrade/updater/vuUpdaterSettings.h"
 #include "upgrade/updater/vuUpdaterTypes.h"
 #include "upgrade/utils/vuUtils.h"
@@ -190,7 +191,8 @@ protected:
     // A transfer failed. A body that could not be stored ends the upgrade here; every other
     // failure is followed by its own outcome.
     void DownloadTransferFailed();
-    // The one place where a broken transfer of a listed file is decided: its message, then the
+    // The one place where a broken transfer of a listed file is decided: it is tried again up to
+    // three times (TvuDownloadRetry), going on from the partial file; then its message, the
     // upgrade stops and its downloads are deleted.
     void DownloadConnectionLost();
     // Whether the program's folder and every target of the pending files can be written.
@@ -212,6 +214,7 @@ protected:
     TDateTime fileTime_ = 0;   // Last-Modified of the current file, 0 when none
     bool downloading_ = false; // between StartUpgrade and the end of the last file or a stop
     int outcomes_ = 0;         // outcomes of listed files so far
+    TvuDownloadRetry retry_;   // retries of the current file after a broken transfer
     // ======== download stage (end) ========
 
     // Outcome handlers installed on the transfer's events at construction.

@@ -135,6 +135,7 @@ void TvuUpdater::StartUpgrade() {
     // within this upgrade; an upgrade that ends without installing removes what it left.
     SetResumeOutput(true);
     fileIndex_ = 0;
+    retry_.Reset();
     downloading_ = true;
     downloaded_.clear();
     QFile::remove(QString::fromStdString(replacer::ManifestPath(NativePath(UpgradeProgramPath()))));
@@ -244,8 +245,10 @@ int TvuUpdater::InstallAndWait(const QByteArray& confirmParams) {
 void TvuUpdater::NextFileStep(bool advance) {
     if (!downloading_)
         return;
-    if (advance)
+    if (advance) {
         ++fileIndex_;
+        retry_.Reset();
+    }
     if (fileIndex_ >= files_.size()) {
         downloading_ = false;
         CompleteUpgrade();
@@ -367,6 +370,15 @@ void TvuUpdater::DownloadTransferFailed() {
 
 void TvuUpdater::DownloadConnectionLost() {
     if (!downloading_)
+        return;
+    // A dropped connection is tried again after a pause, from where the partial file ends,
+    // before the user hears of it. The retry belongs to this file of this upgrade only.
+    const int index = fileIndex_;
+    const int seen = outcomes_;
+    if (retry_.Next(this, [this, index, seen] {
+            if (downloading_ && fileIndex_ == index && outcomes_ == seen)
+                NextFileStep(false);
+        }))
         return;
     // The upgrade ends here, before the message box opens its own event loop: nothing of
     // it may go on meanwhile.

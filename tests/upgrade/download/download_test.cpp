@@ -315,6 +315,54 @@ TEST(upgrade_download_Faults, ServerDyingMidFileStopsWithOneMessageAndKeepsTheOl
     }
 }
 
+TEST(upgrade_download_Faults, DroppedConnectionIsRetriedFromThePartialFileBeforeTheUserHears) {
+    // The server cuts the first two answers short; each retry asks for the rest after a growing
+    // pause, and the file arrives whole without a message.
+    {
+        UpgradeScenario s;
+        std::vector<int> pauses;
+        TvuDownloadRetry::SetScheduler(
+            [&pauses](QObject* context, int ms, std::function<void()> retry) {
+                pauses.push_back(ms);
+                QTimer::singleShot(0, context, std::move(retry));
+            });
+        const std::string path = "/cut/300000/120000/2";
+        s.Publish({path});
+        ASSERT_TRUE(s.Run());
+        EXPECT_EQ(pauses, (std::vector<int>{1000, 2000}));
+        EXPECT_EQ(s.Events.ConnLost, 0);
+        EXPECT_TRUE(s.Presenter.Shown.empty());
+        const auto requests = s.Server.requestsFor(path);
+        ASSERT_EQ(requests.size(), 3u);
+        EXPECT_EQ(requests[0].header("Range"), "");
+        EXPECT_EQ(requests[1].header("Range"), "bytes=120000-");
+        EXPECT_EQ(requests[2].header("Range"), "bytes=240000-");
+        EXPECT_EQ(requests[2].header("If-Range"), "\"cut-300000\"");
+        EXPECT_EQ(s.Log(1), (std::vector<std::string>{kRestartedOld}));
+        EXPECT_EQ(ReadFile(s.Dir / "2"), vutest::LocalHTTPServer::pattern(300000));
+    }
+    // A connection that keeps dropping: three retries, then the one message of a lost
+    // connection.
+    {
+        UpgradeScenario s;
+        std::vector<int> pauses;
+        TvuDownloadRetry::SetScheduler(
+            [&pauses](QObject* context, int ms, std::function<void()> retry) {
+                pauses.push_back(ms);
+                QTimer::singleShot(0, context, std::move(retry));
+            });
+        const std::string path = "/cut/300000/1000/9";
+        s.Publish({path});
+        ASSERT_TRUE(s.Run());
+        EXPECT_EQ(pauses, (std::vector<int>{1000, 2000, 4000}));
+        EXPECT_EQ(s.Server.requestsFor(path).size(), 4u);
+        EXPECT_EQ(s.Events.ConnLost, 1);
+        ASSERT_EQ(s.Presenter.Shown.size(), 1u);
+        EXPECT_EQ(s.Presenter.Shown[0].Text, LoadMessageText(vmConnectionLost));
+        EXPECT_TRUE(s.PendingFiles().empty());
+    }
+}
+
 TEST(upgrade_download_Faults, FullDiskEndsTheUpgradeAndLeavesTheOldSet) {
     // The program folder is a small file system of its own with little room left.
     const std::size_t programSize = ReadFile(VU_TEST_FAKE_V1).value_or("").size();

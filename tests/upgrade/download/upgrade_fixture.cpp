@@ -1,5 +1,7 @@
 #include "upgrade_fixture.h"
 
+#include <QTimer>
+
 #include "upgrade/updater/vuUpdaterDownload.h"
 
 #include <QCoreApplication>
@@ -49,6 +51,10 @@ UpgradeScenario::UpgradeScenario(InFolder folder) : Root(folder.root) {
 }
 
 void UpgradeScenario::Setup() {
+    // Retries after a dropped connection follow at once instead of after seconds.
+    TvuDownloadRetry::SetScheduler([](QObject* context, int, std::function<void()> retry) {
+        QTimer::singleShot(0, context, std::move(retry));
+    });
     replacer_test::CopyFile(VU_TEST_FAKE_V1, Program(), 0755);
     SetUpgradeProgramPathSource([path = QString::fromStdString(Program())] { return path; });
     Updater = std::make_unique<TvuUpdater>();
@@ -81,6 +87,7 @@ void UpgradeScenario::Setup() {
 UpgradeScenario::~UpgradeScenario() {
     Updater.reset();
     SetUpgradeProgramPathSource(nullptr);
+    TvuDownloadRetry::SetScheduler({});
 }
 
 void UpgradeScenario::Publish(const std::vector<std::string>& paths, int method) {

@@ -248,6 +248,7 @@ void LocalHTTPServer::handle(const httplib::Request& req, httplib::Response& res
     static const std::regex redirect(R"(/redirect/(\d+))");
     static const std::regex stallBody(R"(/stall-body/(\d+))");
     static const std::regex stallChunked(R"(/stall-chunked/(\d+))");
+    static const std::regex cut(R"(/cut/(\d+)/(\d+)/(\d+))");
 
     {
         std::unique_lock<std::mutex> guard(Lock);
@@ -335,6 +336,29 @@ void LocalHTTPServer::handle(const httplib::Request& req, httplib::Response& res
                     return sink.write(body->data() + offset, body->size() - offset);
                 stall();
                 return false;
+            });
+    } else if (std::regex_match(path, m, cut)) {
+        const size_t size = std::stoul(m[1]);
+        const size_t sent = std::stoul(m[2]);
+        const size_t cutAttempts = std::stoul(m[3]);
+        const size_t attempt = requestsFor(path).size(); // this one included
+        auto body = std::make_shared<const std::string>(pattern(size));
+        // The server library answers a range itself (206); the cut counts from where it starts.
+        size_t from = 0;
+        static const std::regex rest(R"(bytes=(\d+)-)");
+        std::smatch r;
+        const std::string range = req.get_header_value("Range");
+        if (std::regex_match(range, r, rest))
+            from = std::stoul(r[1]);
+        const size_t limit = attempt <= cutAttempts ? from + sent : size;
+        res.set_header("ETag", "\"cut-" + m[1].str() + "\"");
+        res.set_content_provider(
+            size, "application/octet-stream",
+            [body, limit](size_t offset, size_t length, httplib::DataSink& sink) {
+                if (offset >= limit)
+                    return false; // the connection is cut here
+                const size_t n = std::min({length, Slice, limit - offset});
+                return sink.write(body->data() + offset, n);
             });
     } else if (path == "/stall-headers") {
         stall();

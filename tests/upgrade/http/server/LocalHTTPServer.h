@@ -17,6 +17,9 @@
 //   /stall-chunked/N    sends N bytes of pattern(N) in chunked encoding, then waits
 //   /stall-headers      accepts the request and waits before answering at all
 //   /headers            echoes the request's header lines as the body (text/plain)
+//   /cut/N/M/K          N bytes of pattern(N) with an ETag; "Range: bytes=X-" is answered with
+//                       206 and the rest; the first K requests send only M bytes of their answer
+//                       and close the connection
 //   any path given to serve()
 //
 // Waiting behaviours wait until releaseStalls(), the server's destruction or 30 seconds.
