@@ -315,17 +315,22 @@ TEST(upgrade_download_Faults, ServerDyingMidFileStopsWithOneMessageAndKeepsTheOl
     }
 }
 
+// Retries follow at once, their pauses recorded (the fixture resets the scheduler).
+static void RecordRetryPauses(std::vector<int>& pauses) {
+    TvuDownloadRetry::SetScheduler(
+        [&pauses](QObject* context, int ms, std::function<void()> retry) {
+            pauses.push_back(ms);
+            QTimer::singleShot(0, context, std::move(retry));
+        });
+}
+
 TEST(upgrade_download_Faults, DroppedConnectionIsRetriedFromThePartialFileBeforeTheUserHears) {
     // The server cuts the first two answers short; each retry asks for the rest after a growing
     // pause, and the file arrives whole without a message.
     {
         UpgradeScenario s;
         std::vector<int> pauses;
-        TvuDownloadRetry::SetScheduler(
-            [&pauses](QObject* context, int ms, std::function<void()> retry) {
-                pauses.push_back(ms);
-                QTimer::singleShot(0, context, std::move(retry));
-            });
+        RecordRetryPauses(pauses);
         const std::string path = "/cut/300000/120000/2";
         s.Publish({path});
         ASSERT_TRUE(s.Run());
@@ -346,11 +351,7 @@ TEST(upgrade_download_Faults, DroppedConnectionIsRetriedFromThePartialFileBefore
     {
         UpgradeScenario s;
         std::vector<int> pauses;
-        TvuDownloadRetry::SetScheduler(
-            [&pauses](QObject* context, int ms, std::function<void()> retry) {
-                pauses.push_back(ms);
-                QTimer::singleShot(0, context, std::move(retry));
-            });
+        RecordRetryPauses(pauses);
         const std::string path = "/cut/300000/1000/9";
         s.Publish({path});
         ASSERT_TRUE(s.Run());
