@@ -44,6 +44,8 @@ constexpr auto HandOverInterval = std::chrono::milliseconds(16);
 constexpr auto DeliveryBudget = std::chrono::milliseconds(8);
 // The most events waiting for the GUI thread; a worker that gets this far ahead waits.
 constexpr size_t MaxQueuedEvents = 16384;
+// A delivery that finds the worker holding the data tries again after this long.
+constexpr auto RetryDelivery = std::chrono::milliseconds(2);
 
 } // namespace
 
@@ -500,10 +502,20 @@ void HTTPTransfer::DeliverProgress(bool final) {
         ScheduleDelivery(HandOverInterval - (now - LastHandOver));
         return;
     }
-    LastHandOver = now;
-    const auto deadline = now + DeliveryBudget;
     {
-        std::lock_guard<std::recursive_mutex> data(DataLock);
+        // The worker may hold the data for long (a write to a slow disk, the final sync): the
+        // GUI thread comes back shortly instead of waiting for it. At the end the worker waits
+        // for this delivery and holds nothing.
+        std::unique_lock<std::recursive_mutex> data(DataLock, std::try_to_lock);
+        if (!data.owns_lock()) {
+            if (!final) {
+                ScheduleDelivery(RetryDelivery);
+                return;
+            }
+            data.lock();
+        }
+        LastHandOver = now;
+        const auto deadline = now + DeliveryBudget;
         while (Owner != nullptr && !Stop.load()) {
             {
                 std::lock_guard<std::mutex> lock(QueueLock);
