@@ -11,9 +11,11 @@ namespace {
 // Longest key the index looks at; longer keys are never read.
 constexpr std::size_t kMaxKey = 32;
 
-constexpr std::array<std::string_view, 6> kSimpleKeys = {"version", "date", "message",
-                                                         "method",  "url",  "url0"};
+constexpr std::array<std::string_view, 5> kSimpleKeys = {"version", "date", "message", "method",
+                                                         "signature"};
 constexpr std::array<std::string_view, 1> kBlockKeys = {"message"};
+// Keys numbered like the file list: "url", "url0", "url2", ... and the same for the others.
+constexpr std::array<std::string_view, 3> kNumberedFamilies = {"url", "sha256", "size"};
 
 char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -26,18 +28,27 @@ bool IsKnown(std::string_view key, const auto& keys) {
     return false;
 }
 
-// "url" followed by a decimal number without leading zeros, n >= 1.
-bool NumberedUrl(std::string_view key, std::uint64_t& n) {
-    if (key.size() < 4 || key.substr(0, 3) != "url")
-        return false;
-    std::string_view digits = key.substr(3);
+// The number after a family name: nothing, "0", or a decimal number without leading zeros that
+// fits 64 bits.
+bool ValidSuffix(std::string_view digits) {
+    if (digits.empty() || digits == "0")
+        return true;
     if (digits.front() == '0' || digits.size() > 19)
         return false;
     for (char c : digits)
         if (c < '0' || c > '9')
             return false;
+    std::uint64_t n = 0;
     auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
     return ec == std::errc() && ptr == digits.data() + digits.size();
+}
+
+// A key of one of the numbered families, such as "url", "url0", "sha2562" or "size17".
+bool NumberedKey(std::string_view key) {
+    for (std::string_view family : kNumberedFamilies)
+        if (key.substr(0, family.size()) == family && ValidSuffix(key.substr(family.size())))
+            return true;
+    return false;
 }
 
 // A whole part of a date as a decimal integer with an optional sign.
@@ -78,11 +89,8 @@ void TvuInfoFileReader::Index() {
         if (q >= size || text_[q] != '=')
             continue;
         const std::size_t value = q + 1;
-        std::uint64_t n = 0;
-        if (IsKnown(key, kSimpleKeys))
+        if (IsKnown(key, kSimpleKeys) || NumberedKey(key))
             simple_.try_emplace(key, value);
-        else if (NumberedUrl(key, n))
-            numbered_.try_emplace(n, value);
         if (value < size && text_[value] == '{' && IsKnown(key, kBlockKeys))
             block_.try_emplace(key, value + 1);
     }
@@ -92,12 +100,7 @@ std::size_t TvuInfoFileReader::Find(std::string_view key, bool block) const {
     const auto& map = block ? block_ : simple_;
     if (auto it = map.find(std::string(key)); it != map.end())
         return it->second;
-    std::uint64_t n = 0;
-    if (!block && NumberedUrl(key, n)) {
-        auto it = numbered_.find(n);
-        return it == numbered_.end() ? npos : it->second;
-    }
-    if (block ? IsKnown(key, kBlockKeys) : IsKnown(key, kSimpleKeys))
+    if (block ? IsKnown(key, kBlockKeys) : (IsKnown(key, kSimpleKeys) || NumberedKey(key)))
         return npos; // indexed and not present
     // A key outside the index: search the lower-cased text once.
     std::string marker = "#";
@@ -145,21 +148,34 @@ InfoFileMethod TvuInfoFileReader::Method() const {
     }
 }
 
+std::string TvuInfoFileReader::Numbered(std::string_view prefix, std::string_view suffix) const {
+    std::string key(prefix);
+    key += suffix;
+    auto it = simple_.find(key);
+    return it == simple_.end() ? std::string() : SimpleAt(it->second);
+}
+
+std::vector<InfoFileEntry> TvuInfoFileReader::Entries() const {
+    std::vector<InfoFileEntry> entries;
+    auto take = [&](const std::string& suffix) {
+        std::string url = Numbered("url", suffix);
+        if (url.empty())
+            return false;
+        entries.push_back({std::move(url), Numbered("sha256", suffix), Numbered("size", suffix)});
+        return true;
+    };
+    take("");
+    take("0");
+    for (std::uint64_t n = entries.size() + 1;; ++n)
+        if (!take(std::to_string(n)))
+            break;
+    return entries;
+}
+
 std::vector<std::string> TvuInfoFileReader::Files() const {
     std::vector<std::string> files;
-    if (std::string url = Value("url"); !url.empty())
-        files.push_back(std::move(url));
-    if (std::string url = Value("url0"); !url.empty())
-        files.push_back(std::move(url));
-    for (std::uint64_t n = files.size() + 1;; ++n) {
-        auto it = numbered_.find(n);
-        if (it == numbered_.end())
-            break;
-        std::string url = SimpleAt(it->second);
-        if (url.empty())
-            break;
-        files.push_back(std::move(url));
-    }
+    for (InfoFileEntry& entry : Entries())
+        files.push_back(std::move(entry.Url));
     return files;
 }
 

@@ -23,6 +23,17 @@ namespace vu {
 // The "method" digit of the information file.
 enum class InfoFileMethod : int { SelfUpgrade = 0, ExternalSetup = 1, RedirectToURL = 2 };
 
+// One file of the release: its address and, when the information file gives them, the lower-case
+// hex SHA-256 and the length in bytes that the publisher recorded for it ("#sha256N=", "#sizeN="
+// with the same number as its "#urlN="). Empty when not given.
+struct InfoFileEntry {
+    std::string Url;
+    std::string Sha256;
+    std::string Size;
+
+    bool operator==(const InfoFileEntry&) const = default;
+};
+
 class TvuInfoFileReader {
 public:
     explicit TvuInfoFileReader(std::string text);
@@ -40,6 +51,8 @@ public:
     // "url", then "url0", then the numbered keys from n + 1 (n = files taken so far) up to the
     // first missing or empty one; empty values are left out.
     std::vector<std::string> Files() const;
+    // The same files, each with its hash and size.
+    std::vector<InfoFileEntry> Entries() const;
 
     const std::string& Text() const { return text_; }
 
@@ -48,14 +61,16 @@ private:
     // Offset just past the marker "#key=" (or "#key={" for blocks); npos when missing.
     std::size_t Find(std::string_view key, bool block) const;
     std::string SimpleAt(std::size_t start) const;
+    // The value of prefix + suffix for a key of the numbered families; empty when missing.
+    std::string Numbered(std::string_view prefix, std::string_view suffix) const;
     void Index();
 
     std::string text_;
-    // First occurrence of each marker we read, as the offset of the value.
+    // First occurrence of each marker we read, as the offset of the value: the plain keys and
+    // every key of the families "url", "sha256" and "size" followed by nothing, "0" or a number
+    // without leading zeros.
     std::unordered_map<std::string, std::size_t> simple_;
     std::unordered_map<std::string, std::size_t> block_;
-    // First occurrence of "#url<n>=" for n written without leading zeros (n >= 1).
-    std::unordered_map<std::uint64_t, std::size_t> numbered_;
 };
 
 // Reads a date written M/D/Y: split at the first and second "/", each part a decimal integer, the

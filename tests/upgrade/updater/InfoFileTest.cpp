@@ -116,6 +116,28 @@ TEST(InfoFileList, DocumentedExample) {
     EXPECT_EQ(r.Date(), "07/01/2006");
 }
 
+// Hashes and sizes are numbered like the addresses and travel with them.
+TEST(InfoFileList, HashesAndSizesFollowTheNumberingRule) {
+    using vu::InfoFileEntry;
+    using E = std::vector<InfoFileEntry>;
+    EXPECT_EQ(
+        TvuInfoFileReader("#url=a\n#sha256=A\n#size=1\n#url2=b\n#SHA2562=B\n#size2=2\n").Entries(),
+        (E{{"a", "A", "1"}, {"b", "B", "2"}}));
+    // url0 pairs with sha2560 and size0; after url and url0 the numbers go on at 3.
+    EXPECT_EQ(TvuInfoFileReader("#url=a\n#url0=b\n#url3=c\n#sha2560=B\n#size3=3\n#sha2562=X\n"
+                                "#sha2563=C\n#size=1\n")
+                  .Entries(),
+              (E{{"a", "", "1"}, {"b", "B", ""}, {"c", "C", "3"}}));
+    // A hash of a number that is not listed belongs to no file; an empty url takes no hash.
+    EXPECT_EQ(TvuInfoFileReader("#url=\n#sha256=A\n#url1=b\n#sha2561=B\n#sha2562=C\n").Entries(),
+              (E{{"b", "B", ""}}));
+    // Only the first occurrence counts, as for every key; leading zeros are another key.
+    EXPECT_EQ(TvuInfoFileReader("#url=a\n#sha256=A\n#sha256=Z\n#sha25601=Y\n").Entries(),
+              (E{{"a", "A", ""}}));
+    EXPECT_EQ(TvuInfoFileReader("#url=a\n").Value("signature"), "");
+    EXPECT_EQ(TvuInfoFileReader("#url=a\n#Signature=ed25519:x").Value("signature"), "ed25519:x");
+}
+
 TEST(InfoFileList, KeysOutsideTheIndexStillFound) {
     TvuInfoFileReader r("#Homepage=http://x\n#url01=y");
     EXPECT_EQ(r.Value("homepage"), "http://x");
