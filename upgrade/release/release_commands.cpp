@@ -1,0 +1,386 @@
+#include "release_commands.h"
+
+#include "upgrade/updater/vuUpdaterInfoFile.h"
+#include "vuEd25519.h"
+#include "vuFileDigest.h"
+#include "vuSignedInfoFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+namespace vu::release {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage:\n"
+    "  velmora-release keygen PRIVATE_KEY_FILE\n"
+    "  velmora-release sign --key PRIVATE_KEY_FILE --base-url URL\n"
+    "                       (--date MM/DD/YYYY | --version X.Y.Z) [--method 0|1|2]\n"
+    "                       [--message-file FILE] FILE...\n"
+    "  velmora-release verify --public-key BASE64 [--public-key BASE64 ...] INFO_FILE [FILE...]\n"
+    "\n"
+    "keygen writes a new Ed25519 private key (mode 0600) and prints its public key and key id.\n"
+    "sign prints a signed upgrade information file listing each FILE as the base URL followed\n"
+    "by its name, with its SHA-256 and size, in the order given: name the program file first.\n"
+    "verify checks the signature and, for each FILE given, its hash and size; it exits with 0\n"
+    "only when everything holds.\n";
+
+int Usage(std::ostream& err, const std::string& problem) {
+    if (!problem.empty())
+        err << "velmora-release: " << problem << "\n";
+    err << kUsage;
+    return 2;
+}
+
+int Fail(std::ostream& err, const std::string& problem) {
+    err << "velmora-release: " << problem << "\n";
+    return 1;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad())
+        return std::nullopt;
+    return text.str();
+}
+
+// Options of the form "--name value"; everything else is positional, in order.
+struct Arguments {
+    std::vector<std::pair<std::string, std::string>> Options;
+    std::vector<std::string> Positional;
+
+    std::optional<std::string> One(const std::string& name) const {
+        for (const auto& [n, v] : Options)
+            if (n == name)
+                return v;
+        return std::nullopt;
+    }
+    int Count(const std::string& name) const {
+        int count = 0;
+        for (const auto& option : Options)
+            count += option.first == name;
+        return count;
+    }
+};
+
+bool ParseArguments(const std::vector<std::string>& args, const std::vector<std::string>& known,
+                    Arguments& parsed, std::string& problem) {
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            parsed.Positional.push_back(arg);
+            continue;
+        }
+        bool isKnown = false;
+        for (const std::string& k : known)
+            isKnown = isKnown || k == arg;
+        if (!isKnown) {
+            problem = "unknown option " + arg;
+            return false;
+        }
+        if (i + 1 >= args.size()) {
+            problem = "option " + arg + " needs a value";
+            return false;
+        }
+        parsed.Options.emplace_back(arg, args[++i]);
+    }
+    return true;
+}
+
+bool IsDigits(std::string_view text) {
+    if (text.empty())
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// MM/DD/YYYY naming a real calendar day.
+bool ValidDate(const std::string& text) {
+    return text.size() == 10 && text[2] == '/' && text[5] == '/' &&
+           IsDigits(std::string_view(text).substr(0, 2)) &&
+           IsDigits(std::string_view(text).substr(3, 2)) &&
+           IsDigits(std::string_view(text).substr(6, 4)) && ParseInfoDate(text).isValid();
+}
+
+// Dotted decimal numbers: 1, 1.2, 2.0.13 ...
+bool ValidVersion(const std::string& text) {
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t dot = text.find('.', start);
+        if (!IsDigits(std::string_view(text).substr(start, dot - start)))
+            return false;
+        if (dot == std::string::npos)
+            return true;
+        start = dot + 1;
+    }
+}
+
+// A value of the information file runs to the first control character: none may stand inside.
+bool PrintableWithoutBlanks(std::string_view text) {
+    for (unsigned char c : text)
+        if (c <= 32 || c == 127)
+            return false;
+    return true;
+}
+
+// File names are written into addresses unescaped and installed under the same name.
+bool SafeFileName(const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || !PrintableWithoutBlanks(name))
+        return false;
+    return name.find_first_of("#?%\"\\/") == std::string::npos;
+}
+
+std::string FileNameOfURL(const std::string& url) {
+    const std::size_t slash = url.find_last_of('/');
+    return slash == std::string::npos ? url : url.substr(slash + 1);
+}
+
+std::vector<Ed25519PublicKey> ParseKeys(const Arguments& parsed, std::string& problem) {
+    std::vector<Ed25519PublicKey> keys;
+    for (const auto& [name, value] : parsed.Options) {
+        if (name != "--public-key")
+            continue;
+        auto key = ParsePublicKey(value);
+        if (!key) {
+            problem = "'" + value + "' is not a base64 Ed25519 public key";
+            return {};
+        }
+        keys.push_back(*key);
+    }
+    return keys;
+}
+
+} // namespace
+
+int Keygen(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 1 || args[0].empty() || args[0].compare(0, 1, "-") == 0)
+        return Usage(err, "keygen takes exactly one argument, the private key file");
+    const std::string& path = args[0];
+    const Ed25519PrivateKey key = Ed25519PrivateKey::Generate();
+    const std::string pem = key.ToPem();
+    const auto publicKey = key.PublicKey();
+    if (pem.empty() || !publicKey)
+        return Fail(err, "could not generate a key");
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return Fail(err, "cannot create " + path + ": " + std::strerror(errno) +
+                             (errno == EEXIST ? " (an existing key is never overwritten)" : ""));
+    bool ok = ::fchmod(fd, 0600) == 0;
+    std::size_t written = 0;
+    while (ok && written < pem.size()) {
+        const ssize_t n = ::write(fd, pem.data() + written, pem.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        written += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    const int saved = errno;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+        ::unlink(path.c_str());
+        return Fail(err, "cannot write " + path + ": " + std::strerror(saved));
+    }
+    out << "public-key: " << PublicKeyBase64(*publicKey) << "\n";
+    out << "key-id: " << KeyId(*publicKey) << "\n";
+    return 0;
+}
+
+int Sign(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Arguments parsed;
+    std::string problem;
+    if (!ParseArguments(
+            args, {"--key", "--base-url", "--date", "--version", "--method", "--message-file"},
+            parsed, problem))
+        return Usage(err, problem);
+    for (const char* name :
+         {"--key", "--base-url", "--date", "--version", "--method", "--message-file"})
+        if (parsed.Count(name) > 1)
+            return Usage(err, std::string("option ") + name + " given more than once");
+    const auto keyFile = parsed.One("--key");
+    auto baseURL = parsed.One("--base-url");
+    const auto date = parsed.One("--date");
+    const auto version = parsed.One("--version");
+    const std::string method = parsed.One("--method").value_or("0");
+    if (!keyFile || !baseURL)
+        return Usage(err, "sign needs --key and --base-url");
+    if (date.has_value() == version.has_value())
+        return Usage(err, "sign needs either --date or --version");
+    if (date && !ValidDate(*date))
+        return Usage(err, "--date must be a real day written MM/DD/YYYY");
+    if (version && !ValidVersion(*version))
+        return Usage(err, "--version must be dotted numbers such as 1.2.0");
+    if (method != "0" && method != "1" && method != "2")
+        return Usage(err, "--method must be 0, 1 or 2");
+    if (baseURL->empty() || !PrintableWithoutBlanks(*baseURL))
+        return Usage(err, "--base-url must not be empty or contain blanks or control characters");
+    if (parsed.Positional.empty())
+        return Usage(err, "sign needs at least one file to list");
+    if (baseURL->back() != '/')
+        *baseURL += '/';
+
+    const auto pem = ReadWholeFile(*keyFile);
+    if (!pem)
+        return Fail(err, "cannot read the private key " + *keyFile);
+    const Ed25519PrivateKey key = Ed25519PrivateKey::FromPem(*pem);
+    if (!key.Valid())
+        return Fail(err, *keyFile + " holds no Ed25519 private key");
+
+    std::string message;
+    if (const auto messageFile = parsed.One("--message-file")) {
+        const auto text = ReadWholeFile(*messageFile);
+        if (!text)
+            return Fail(err, "cannot read the message file " + *messageFile);
+        // The message block ends at the first "}".
+        if (text->find('}') != std::string::npos)
+            return Fail(err, "the message must not contain '}'");
+        message = *text;
+    }
+
+    std::string body;
+    body += date ? "#date=" + *date + "\n" : "#version=" + *version + "\n";
+    body += "#method=" + method + "\n";
+    std::vector<InfoFileEntry> listed;
+    for (std::size_t i = 0; i < parsed.Positional.size(); ++i) {
+        const std::string& path = parsed.Positional[i];
+        const std::string name = std::filesystem::path(path).filename().string();
+        if (!SafeFileName(name))
+            return Fail(err, "the file name '" + name +
+                                 "' cannot be listed: use letters, digits and . _ - + only");
+        const auto digest = DigestFile(path);
+        if (!digest || !std::filesystem::is_regular_file(path))
+            return Fail(err, "cannot read " + path);
+        // url, then url2, url3, ...: after one file the numbering goes on at 2.
+        const std::string number = i == 0 ? "" : std::to_string(i + 1);
+        const InfoFileEntry entry{*baseURL + name, digest->Sha256, std::to_string(digest->Size)};
+        body += "#url" + number + "=" + entry.Url + "\n";
+        body += "#sha256" + number + "=" + entry.Sha256 + "\n";
+        body += "#size" + number + "=" + entry.Size + "\n";
+        listed.push_back(entry);
+    }
+    if (!message.empty())
+        body += "#message={" + message + "}\n";
+
+    // Read the result back as the program will: a marker hidden in the message or a file name
+    // must not change what is listed.
+    const TvuInfoFileReader reader(body);
+    if (reader.Entries() != listed ||
+        reader.Method() != static_cast<InfoFileMethod>(method[0] - '0') ||
+        (date && reader.Date() != *date) || (version && reader.Version() != *version))
+        return Fail(err, "the message contains text that reads as a key of the information file "
+                         "(a '#' followed by a key and '='); reword it");
+
+    const std::string signature = InfoFileSignatureLine(body, key);
+    if (signature.empty())
+        return Fail(err, "could not sign");
+    out << body << signature << "\n";
+    out.flush();
+    return out ? 0 : Fail(err, "cannot write the information file");
+}
+
+int Verify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Arguments parsed;
+    std::string problem;
+    if (!ParseArguments(args, {"--public-key"}, parsed, problem))
+        return Usage(err, problem);
+    const std::vector<Ed25519PublicKey> keys = ParseKeys(parsed, problem);
+    if (!problem.empty())
+        return Usage(err, problem);
+    if (keys.empty())
+        return Usage(err, "verify needs at least one --public-key");
+    if (parsed.Positional.empty())
+        return Usage(err, "verify needs the information file");
+    const std::string& infoPath = parsed.Positional.front();
+    const auto text = ReadWholeFile(infoPath);
+    if (!text)
+        return Fail(err, "cannot read " + infoPath);
+
+    bool ok = true;
+    const InfoFileVerification verification = VerifyInfoFile(*text, keys);
+    out << infoPath << ": " << SignatureResultText(verification.Result);
+    if (!verification.KeyId.empty())
+        out << " (key " << verification.KeyId << ")";
+    out << "\n";
+    ok = verification.Result == InfoFileSignature::Valid;
+
+    // Only what the signature covers counts.
+    const TvuInfoFileReader reader{std::string(verification.SignedText)};
+    const std::vector<InfoFileEntry> entries = reader.Entries();
+    for (std::size_t i = 1; i < parsed.Positional.size(); ++i) {
+        const std::string& path = parsed.Positional[i];
+        const std::string name = std::filesystem::path(path).filename().string();
+        const InfoFileEntry* entry = nullptr;
+        for (const InfoFileEntry& e : entries)
+            if (FileNameOfURL(e.Url) == name) {
+                entry = &e;
+                break;
+            }
+        std::string verdict;
+        if (entry == nullptr)
+            verdict = "not listed";
+        else if (entry->Sha256.empty())
+            verdict = "listed without a hash";
+        else {
+            switch (CheckFile(path, {entry->Sha256, entry->Size})) {
+            case FileCheck::Match:
+                verdict = "ok";
+                break;
+            case FileCheck::SizeMismatch:
+                verdict = "size differs from the listed " + entry->Size + " bytes";
+                break;
+            case FileCheck::HashMismatch:
+                verdict = "SHA-256 differs from the listed one";
+                break;
+            case FileCheck::Unreadable:
+                verdict = "cannot be read";
+                break;
+            case FileCheck::BadExpectation:
+                verdict = "listed with a malformed hash or size";
+                break;
+            }
+        }
+        out << path << ": " << verdict << "\n";
+        ok = ok && verdict == "ok";
+    }
+    return ok ? 0 : 1;
+}
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty())
+        return Usage(err, "");
+    const std::string& command = args.front();
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsage;
+        return 0;
+    }
+    if (command == "keygen")
+        return Keygen(rest, out, err);
+    if (command == "sign")
+        return Sign(rest, out, err);
+    if (command == "verify")
+        return Verify(rest, out, err);
+    return Usage(err, "unknown command " + command);
+}
+
+} // namespace vu::release
