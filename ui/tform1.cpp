@@ -18,10 +18,12 @@
 #include "ui/result_memo.h"
 #include "ui/site_info.h"
 #include "ui/ui_fonts.h"
+#if VELMORA_WITH_UPDATER
 #include "upgrade/updater/vuUpdater.h"
 #include "upgrade/updater/vuUpdater1Settings.h"
 #include "upgrade/utils/vuComponent.h"
 #include "upgrade/utils/vuUtils.h"
+#endif
 
 #include <QAction>
 #include <QFrame>
@@ -97,7 +99,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), panelWidth_(ConceptPanelWidth
     setObjectName(QStringLiteral("Form1"));
     // The upgrade component closes this window to restart the program, and its worker threads
     // only wait for their hidden window at exit, once no main window is left.
+#if VELMORA_WITH_UPDATER
     SetApplicationMainWindow(this);
+#endif
     setWindowTitle(QStringLiteral("Velmora ") + captionDate());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -232,6 +236,7 @@ void TForm1::buildControls() {
     N6 = pm1->addAction(QStringLiteral("選取全部內容到剪貼板上 "));
     N4 = pm1->addSeparator();
     N5 = pm1->addAction(QIcon(QPixmap::fromImage(il1[1])), QStringLiteral("清除全部內容"));
+#if VELMORA_WITH_UPDATER
     N7 = pm1->addSeparator();
     N8 = pm1->addAction(QStringLiteral("檢查升級..."));
 
@@ -243,6 +248,13 @@ void TForm1::buildControls() {
     // Once the window is up: settle an interrupted upgrade and report a restored version.
     QMetaObject::invokeMethod(
         vuUpdater1, [u = vuUpdater1] { u->FinishInterruptedUpgrade(); }, Qt::QueuedConnection);
+#else
+    // Built for installations that upgrade through their package manager: no upgrade entry and
+    // no upgrade component.
+    N7 = nullptr;
+    N8 = nullptr;
+    vuUpdater1 = nullptr;
+#endif
 
     lbl1 = new LinkLabel(grp7);
     lbl1->setText(QStringLiteral("更多信息,請前往") + QString::fromUtf8(ReferenceSiteAddress) +
@@ -315,7 +327,9 @@ void TForm1::connectHandlers() {
     connect(N3, &QAction::triggered, this, guarded([this] { N3Click(); }));
     connect(N6, &QAction::triggered, this, guarded([this] { N6Click(); }));
     connect(N5, &QAction::triggered, this, guarded([this] { N5Click(); }));
+#if VELMORA_WITH_UPDATER
     connect(N8, &QAction::triggered, this, guarded([this] { N8Click(); }));
+#endif
     connect(lbl1, &LinkLabel::mouseMoved, this, guarded([this] { lbl1MouseMove(); }));
     connect(lbl1, &LinkLabel::mouseLeft, this, guarded([this] { lbl1MouseLeave(); }));
     connect(lbl1, &LinkLabel::clicked, this, guarded([this] { lbl1Click(); }));
@@ -466,7 +480,9 @@ void TForm1::N5Click() {
 void TForm1::N8Click() {
     // The check runs in the background and reports through the component's own dialogs; it does
     // nothing while a transfer of the component is already running.
+#if VELMORA_WITH_UPDATER
     vuUpdater1->CheckForUpdate();
+#endif
 }
 
 void TForm1::pm1Popup() {

@@ -73,7 +73,7 @@ void UpgradeMenuTest::storedSettingsOfTheWindowsComponent() {
     TForm1 form;
     QVERIFY(form.vuUpdater1);
     QCOMPARE(form.vuUpdater1->parent(), &form);
-    QCOMPARE(form.vuUpdater1->InfoFileURL(), QByteArray("http://"));
+    QCOMPARE(form.vuUpdater1->InfoFileURL(), QByteArray(VELMORA_INFO_FILE_URL));
     QCOMPARE(form.vuUpdater1->VersionDate(), QByteArray("06/13/2006"));
     QVERIFY(form.vuUpdater1->VersionDateAutoSet());
     QCOMPARE(form.vuUpdater1->RestartParams(), QByteArray("/afterupgrade"));
@@ -83,6 +83,8 @@ void UpgradeMenuTest::storedSettingsOfTheWindowsComponent() {
 }
 
 void UpgradeMenuTest::checkWithStoredSettingsShowsNothingAndSecondClickStartsNothing() {
+    if (QByteArray(VELMORA_INFO_FILE_URL) != "http://")
+        QSKIP("built with an information file address: tests never fetch it");
     ScriptedDialogs dialogs;
     RecordingPresenter presenter;
     TForm1 form;
