@@ -164,6 +164,7 @@ int TvuUpdater::AutoCheckTimerInterval() const {
 
 void TvuUpdater::WriteProperties(TvuSettingsWriter& writer) const {
     TvuCustomHTTP::WriteProperties(writer);
+    Proxy()->WriteProperties(writer, "Proxy");
     if (autoCheck_)
         writer.WriteBool("AutoCheck", true);
     if (autoCheckDelay_ != 10000)
@@ -198,6 +199,8 @@ bool TvuUpdater::ReadProperty(const QByteArray& name, const TvuStoredValue& valu
         return infoFile_->ReadProperty(name.mid(9), value);
     if (name.startsWith("Wizard."))
         return wizard_->ReadProperty(name.mid(7), value);
+    if (name.startsWith("Proxy."))
+        return Proxy()->ReadProperty(name.mid(6), value);
     if (name == "AutoCheck") {
         if (!value.ToBool(flag))
             return false;
