@@ -149,7 +149,10 @@ struct CurlRequestState {
             if (curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK) {
                 const QByteArray s = QByteArray(scheme).toLower();
                 curl_free(scheme);
-                if ((s == "http" || s == "https") &&
+                // A secure transfer never continues in the clear: a redirect from https to
+                // http is not followed and its answer ends the transfer as an error status.
+                const bool downgrade = s == "http" && CurrentURL.toLower().startsWith("https:");
+                if ((s == "http" || s == "https") && !downgrade &&
                     curl_url_get(u, CURLUPART_URL, &text, 0) == CURLUE_OK) {
                     RedirectTarget = text;
                     RedirectHop = true;
