@@ -20,6 +20,7 @@ cmake --install "$build" --prefix "$prefix" --strip >"$work/install.log" ||
 
 expected=(
     bin/velmora
+    bin/velmora-release
     share/applications/$id.desktop
     share/metainfo/$id.metainfo.xml
     share/icons/hicolor/scalable/apps/$id.svg
