@@ -18,7 +18,7 @@
 inline constexpr quint16 vuIdAppTitle = 40997;
 inline constexpr quint16 vuIdDesignEnvironment = 40998;
 inline constexpr quint16 vuIdUpdaterLabel = 40999;
-inline constexpr int vuMessageCount = 34;
+inline constexpr int vuMessageCount = 36;
 
 // Indices of the messages within a block.
 enum TvuMessageIndex : int {
@@ -56,6 +56,9 @@ enum TvuMessageIndex : int {
     vmFolderNotWritable = 31,       // %s: the folder an upgrade cannot write to
     vmPreviousVersionRestored = 32, // an upgrade failed to install and was undone
     vmFileNotStored = 33,           // %s: a downloaded file that could not be saved
+    vmInfoFileRefused = 34,         // %s: the application title; the information file failed
+                                    // its checks (signature, hashes, addresses)
+    vmFileVerificationFailed = 35,  // %s: a downloaded file that does not match its hash or size
 };
 
 // The string with identifier `id`; empty when there is none.

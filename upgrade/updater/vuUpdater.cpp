@@ -7,6 +7,7 @@
 #include "upgrade/updater/vuUpdaterDownload.h"
 #include "upgrade/updater/vuUpdaterHiddenWindow.h"
 #include "upgrade/updater/vuUpdaterInfoFile.h"
+#include "vuBuiltInKeys.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -115,6 +116,7 @@ TvuUpdater::TvuUpdater(QObject* owner) : TvuCustomHTTP(owner) {
     SetThreadPriority(tpNormal);
     SetTransferBufferSize(4096);
     versionDate_ = QByteArray::fromStdString(vu::FormatVersionDate(QDate::currentDate()));
+    updateKeys_ = vu::BuiltInUpdateKeys();
     infoFile_ = std::make_unique<TvuUpdaterInfo>();
     wizard_ = std::make_unique<TvuUpdaterWizard>();
     hiddenWindow_ = new TvuUpdaterHiddenWindow([this] { AutoCheckTimer(); }, this);
@@ -283,10 +285,17 @@ bool TvuUpdater::IsNewerVersion(const QByteArray& fileVersion, const QByteArray&
 }
 
 void TvuUpdater::InfoFileDone(const QByteArray& text) {
-    const vu::TvuInfoFileReader reader(text.toStdString());
     files_.clear();
-    for (const std::string& url : reader.Files())
-        files_.append(QByteArray::fromStdString(url));
+    expectations_.clear();
+    std::string readable;
+    std::vector<vu::InfoFileEntry> entries;
+    if (!AcceptInfoFile(text, readable, entries)) {
+        SignalEvent(waitEvent_.load());
+        return;
+    }
+    const vu::TvuInfoFileReader reader(std::move(readable));
+    for (const vu::InfoFileEntry& entry : entries)
+        files_.append(QByteArray::fromStdString(entry.Url));
 
     const bool newer = IsNewerVersion(QByteArray::fromStdString(reader.Version()),
                                       QByteArray::fromStdString(reader.Date()));
@@ -297,7 +306,9 @@ void TvuUpdater::InfoFileDone(const QByteArray& text) {
         method_ = static_cast<TvuUpgradeMethod>(reader.Method());
         if (OnBeginUpgrade)
             OnBeginUpgrade(this, message, method_, files_, canUpgrade_);
-        if (canUpgrade_ && method_ != umRedirectToURL && !CanWriteTargets()) {
+        if (canUpgrade_ && method_ != umRedirectToURL && !ExpectPendingFiles(entries)) {
+            // Refused: its message has been shown and the check has ended.
+        } else if (canUpgrade_ && method_ != umRedirectToURL && !CanWriteTargets()) {
             // Asking would only lead to an upgrade that cannot be installed.
             const QString folder = QFileInfo(UpgradeProgramPath()).absolutePath();
             if (OnFolderNotWritable)

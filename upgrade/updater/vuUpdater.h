@@ -13,6 +13,8 @@
 #include "upgrade/updater/vuUpdaterSettings.h"
 #include "upgrade/updater/vuUpdaterTypes.h"
 #include "upgrade/utils/vuUtils.h"
+#include "vuEd25519.h"
+#include "vuFileDigest.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -22,10 +24,16 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QTimer;
 class QIODevice;
 class TvuUpdaterHiddenWindow;
+namespace vu {
+struct InfoFileEntry;
+enum class InfoFileRefusal;
+} // namespace vu
 
 class TvuUpdater : public TvuCustomHTTP, public TvuUpdaterDialogHost {
     Q_OBJECT
@@ -117,6 +125,22 @@ public:
     TvuFolderNotWritableEvent OnFolderNotWritable;
     // At start-up: the last upgrade failed to install and the previous version was restored.
     TvuNotifyEvent OnPreviousVersionRestored;
+    // The information file failed its checks (see UpdateKeys); nothing is asked or downloaded.
+    TvuInfoFileRefusedEvent OnInfoFileRefused;
+    // A downloaded file does not match the hash or size recorded for it; the upgrade stops and
+    // none of its downloads is kept.
+    TvuFileVerificationFailedEvent OnFileVerificationFailed;
+
+    // ---- Verified upgrades ------------------------------------------------------------------
+    // The public keys an information file must be signed with: the keys built into the program
+    // unless changed. With at least one, an unsigned or otherwise signed information file is
+    // refused, only its signed part is read, and every file of an upgrade needs a recorded
+    // SHA-256. With none, information files are read unsigned. Recorded hashes and sizes are
+    // checked after each download either way.
+    const std::vector<vu::Ed25519PublicKey>& UpdateKeys() const { return updateKeys_; }
+    void SetUpdateKeys(std::vector<vu::Ed25519PublicKey> keys) { updateKeys_ = std::move(keys); }
+    // What was recorded for each of PendingFiles(), in the same order.
+    const std::vector<vu::FileExpectation>& PendingExpectations() const { return expectations_; }
 
     // ---- Stored settings and loading ------------------------------------------------------------
     // When the first command-line argument equals RestartParams exactly, confirms the start to
@@ -203,6 +227,18 @@ protected:
     // Cancels the upgrade (see AbortUpgrade) and ends it with the outcome.
     void AbortWith(TvuUpgradeOutcome outcome);
     bool ended_ = true; // the current check or upgrade has reported its outcome
+    // Checks of a verified upgrade (vuUpdaterVerification.cpp). Each refusal raises its event,
+    // shows its message and ends the check or upgrade; the functions then return false.
+    // The signature and the listed files; fills the text to read and the listed entries.
+    bool AcceptInfoFile(const QByteArray& text, std::string& readable,
+                        std::vector<vu::InfoFileEntry>& entries);
+    // Pairs PendingFiles() with what `entries` recorded for each address.
+    bool ExpectPendingFiles(const std::vector<vu::InfoFileEntry>& entries);
+    void RefuseInfoFile(vu::InfoFileRefusal refusal);
+    // The current download against its recorded hash and size.
+    bool VerifyDownloadedFile();
+    std::vector<vu::Ed25519PublicKey> updateKeys_;
+    std::vector<vu::FileExpectation> expectations_;
     // Tells a waiting replacement helper that this start of the new version succeeded.
     void ConfirmStart();
     // Deletes the downloads of the running upgrade and its manifest.

@@ -315,6 +315,8 @@ void TvuUpdater::DownloadDone() {
     if (!downloading_)
         return;
     ++outcomes_;
+    if (!VerifyDownloadedFile())
+        return;
     // Linux keeps no creation time: only the last-write time takes the server's
     // date.
     if (fileTime_ != 0)

@@ -59,18 +59,24 @@ using TvuEndUpgradeEvent = std::function<void(TvuUpdater* Sender, bool& RestartI
 
 // How an upgrade (or the check before it) ended, as reported by OnUpgradeEnded.
 enum TvuUpgradeOutcome : quint8 {
-    uoNoUpdate,          // no newer version (or no files listed)
-    uoNoInfoFile,        // the information file was answered with an error status
-    uoHostUnreachable,   // no answer at all
-    uoConnectionLost,    // a transfer broke off
-    uoPasswordRefused,   // credentials were wanted and none were given
-    uoDeclined,          // the upgrade question was answered No, or OnBeginUpgrade declined
-    uoLostFile,          // a listed file was missing and the upgrade was not continued
-    uoNotStored,         // a downloaded file could not be saved
-    uoFolderNotWritable, // the program's folder or a target cannot be written
-    uoCancelled,         // the wizard's abort question was confirmed
-    uoRedirected,        // the release was opened in the browser
-    uoDownloaded,        // every file is downloaded and listed for the replacement helper
+    uoNoUpdate,           // no newer version (or no files listed)
+    uoNoInfoFile,         // the information file was answered with an error status
+    uoHostUnreachable,    // no answer at all
+    uoConnectionLost,     // a transfer broke off
+    uoPasswordRefused,    // credentials were wanted and none were given
+    uoDeclined,           // the upgrade question was answered No, or OnBeginUpgrade declined
+    uoLostFile,           // a listed file was missing and the upgrade was not continued
+    uoNotStored,          // a downloaded file could not be saved
+    uoFolderNotWritable,  // the program's folder or a target cannot be written
+    uoCancelled,          // the wizard's abort question was confirmed
+    uoRedirected,         // the release was opened in the browser
+    uoDownloaded,         // every file is downloaded and listed for the replacement helper
+    uoInfoFileRefused,    // the information file failed its checks: nothing was asked or fetched
+    uoVerificationFailed, // a downloaded file did not match its recorded hash or size
 };
+// Reason: a short English description of the failed check.
+using TvuInfoFileRefusedEvent = std::function<void(TvuUpdater* Sender, const QByteArray& Reason)>;
+using TvuFileVerificationFailedEvent =
+    std::function<void(TvuUpdater* Sender, const QByteArray& FileURL, const QByteArray& Reason)>;
 using TvuUpgradeEndedEvent = std::function<void(TvuUpdater* Sender, TvuUpgradeOutcome Outcome)>;
 using TvuFolderNotWritableEvent = std::function<void(TvuUpdater* Sender, const QString& Folder)>;

@@ -1,0 +1,271 @@
+// Verified upgrades against a local server: information files that must be signed, downloads that
+// must match their recorded hash and size, and addresses the component refuses. In every refused
+// case nothing is downloaded into the program's folder or kept there.
+#include "UpdaterTestSupport.h"
+
+#include "LocalHTTPServer.h"
+#include "upgrade/dialogs/vuUpdaterMessages.h"
+#include "upgrade/updater/vuUpdater.h"
+#include "upgrade/updater/vuUpdaterDownload.h"
+#include "vuSignedInfoFile.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+using namespace vutest;
+
+namespace {
+
+const std::string kProgram = "#!/bin/sh\necho version 2\n";
+const std::string kData(5000, 'd');
+
+class VerifiedUpgrade : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.running());
+        ASSERT_TRUE(folder.isValid());
+        SetUpgradeProgramPathSource([this] { return folder.filePath("velmora"); });
+        TvuUpdater::SetTodaySource([] { return QDate(2026, 12, 8); });
+        updater = std::make_unique<TvuUpdater>();
+        updater->SetVersionDate("06/13/2006");
+        updater->Wizard()->SetEnabled(false);
+        updater->SetUpdateKeys({*key.PublicKey()});
+        log.Attach(*updater);
+        updater->OnInfoFileRefused = [this](TvuUpdater*, const QByteArray& reason) {
+            log.Names.push_back("InfoFileRefused");
+            refusal = reason;
+        };
+        updater->OnFileVerificationFailed = [this](TvuUpdater*, const QByteArray& url,
+                                                   const QByteArray&) {
+            log.Names.push_back("FileVerificationFailed");
+            failedUrl = url;
+        };
+        updater->OnFileDone = [this](TvuUpdater*, const QByteArray&) {
+            log.Names.push_back("FileDone");
+        };
+        // The installation itself is the helper's business: stop before it.
+        updater->OnEndUpgrade = [this](TvuUpdater*, bool& restart) {
+            log.Names.push_back("EndUpgrade");
+            restart = false;
+        };
+        updater->OnUpgradeEnded = [this](TvuUpdater*, TvuUpgradeOutcome ended) { outcome = ended; };
+        server.serve("/v2/velmora", kProgram);
+        server.serve("/v2/data.bin", kData);
+    }
+    void TearDown() override {
+        updater.reset();
+        TvuUpdater::SetTodaySource({});
+        SetUpgradeProgramPathSource({});
+    }
+
+    std::string Url(const std::string& path) const { return server.url(path); }
+    // An information file listing the program and the data file with their hashes and sizes.
+    std::string Listing(const std::string& programHash = vu::Sha256Hex(kProgram)) const {
+        return "#date=06/14/2006\n#url=" + Url("/v2/velmora") + "\n#sha256=" + programHash +
+               "\n#size=" + std::to_string(kProgram.size()) + "\n#url2=" + Url("/v2/data.bin") +
+               "\n#sha2562=" + vu::Sha256Hex(kData) + "\n#size2=" + std::to_string(kData.size()) +
+               "\n";
+    }
+    static std::string Signed(const std::string& body, const vu::Ed25519PrivateKey& by) {
+        return body + vu::InfoFileSignatureLine(body, by) + "\n";
+    }
+    // Publishes the information file and runs a check until the upgrade has ended.
+    void Check(const std::string& info) {
+        server.serve("/velmora.inf", info, "text/plain");
+        updater->SetInfoFileURL(QByteArray::fromStdString(Url("/velmora.inf")));
+        outcome.reset();
+        updater->CheckForUpdate();
+        ASSERT_TRUE(RunUntil([&] { return outcome.has_value() && !updater->Busy(); }));
+    }
+    QStringList Downloads() const {
+        return QDir(folder.path()).entryList({"*.uTMP"}, QDir::Files | QDir::Hidden);
+    }
+    std::size_t FileRequests() const {
+        return server.requestsFor("/v2/velmora").size() + server.requestsFor("/v2/data.bin").size();
+    }
+    void ExpectRefusedBeforeAnything() {
+        EXPECT_EQ(log.Count("InfoFileRefused"), 1);
+        EXPECT_EQ(outcome, uoInfoFileRefused);
+        EXPECT_EQ(log.Count("BeginUpgrade"), 0);
+        EXPECT_TRUE(presenter.Dialogs.empty()); // no question
+        ASSERT_EQ(presenter.Boxes.size(), 1u);
+        EXPECT_EQ(presenter.Boxes[0].Text,
+                  FormatMessageText(vmInfoFileRefused, {ApplicationTitle()}));
+        EXPECT_EQ(FileRequests(), 0u);
+        EXPECT_TRUE(Downloads().isEmpty());
+    }
+
+    vu::Ed25519PrivateKey key = vu::Ed25519PrivateKey::Generate();
+    LocalHTTPServer server;
+    QTemporaryDir folder;
+    RecordingPresenter presenter;
+    std::unique_ptr<TvuUpdater> updater;
+    EventLog log;
+    QByteArray refusal, failedUrl;
+    std::optional<TvuUpgradeOutcome> outcome;
+};
+
+TEST_F(VerifiedUpgrade, SignedFileWithMatchingHashesIsDownloaded) {
+    presenter.DialogResult = QDialog::Accepted; // yes to the question
+    Check(Signed(Listing(), key));
+    EXPECT_EQ(log.Count("InfoFileRefused"), 0);
+    EXPECT_EQ(log.Count("FileDone"), 2);
+    EXPECT_EQ(log.Count("EndUpgrade"), 1);
+    EXPECT_EQ(outcome, uoDownloaded);
+    EXPECT_EQ(Downloads(), QStringList({"data.bin.uTMP", "velmora.uTMP"}));
+}
+
+TEST_F(VerifiedUpgrade, UnsignedStrangerAndTamperedFilesAreRefusedBeforeAnyQuestion) {
+    const vu::Ed25519PrivateKey stranger = vu::Ed25519PrivateKey::Generate();
+    std::string tampered = Signed(Listing(), key);
+    tampered[tampered.find("#size2=") + 7] ^= 1;
+    for (const std::string& info : {Listing(), Signed(Listing(), stranger), tampered}) {
+        log.Names.clear();
+        presenter.Boxes.clear();
+        Check(info);
+        ExpectRefusedBeforeAnything();
+    }
+}
+
+TEST_F(VerifiedUpgrade, SecondOfTwoKeysIsEnough) {
+    const vu::Ed25519PrivateKey next = vu::Ed25519PrivateKey::Generate();
+    updater->SetUpdateKeys({*key.PublicKey(), *next.PublicKey()});
+    presenter.DialogResult = QDialog::Accepted;
+    Check(Signed(Listing(), next));
+    EXPECT_EQ(log.Count("EndUpgrade"), 1);
+}
+
+TEST_F(VerifiedUpgrade, WithKeysEveryFileNeedsAHash) {
+    const std::string body = "#date=06/14/2006\n#url=" + Url("/v2/velmora") +
+                             "\n#sha256=" + vu::Sha256Hex(kProgram) +
+                             "\n#url2=" + Url("/v2/data.bin") + "\n";
+    Check(Signed(body, key));
+    ExpectRefusedBeforeAnything();
+}
+
+TEST_F(VerifiedUpgrade, ChangedProgramFileIsDeletedAndNothingIsKept) {
+    presenter.DialogResult = QDialog::Accepted;
+    Check(Signed(Listing(vu::Sha256Hex("#!/bin/sh\necho version 1\n")), key));
+    EXPECT_EQ(log.Count("FileVerificationFailed"), 1);
+    EXPECT_EQ(outcome, uoVerificationFailed);
+    EXPECT_EQ(failedUrl, QByteArray::fromStdString(Url("/v2/velmora")));
+    EXPECT_EQ(log.Count("FileDone"), 0);
+    EXPECT_EQ(log.Count("EndUpgrade"), 0);
+    EXPECT_TRUE(Downloads().isEmpty());
+    // The data file after it is never fetched.
+    EXPECT_TRUE(server.requestsFor("/v2/data.bin").empty());
+    ASSERT_EQ(presenter.Boxes.size(), 1u);
+    EXPECT_EQ(presenter.Boxes[0].Text, FormatMessageText(vmFileVerificationFailed, {"velmora"}));
+}
+
+TEST_F(VerifiedUpgrade, WithoutKeysListedSizesAndHashesAreStillChecked) {
+    updater->SetUpdateKeys({});
+    presenter.DialogResult = QDialog::Accepted;
+    // A wrong size on the second file: the first is downloaded, then everything goes.
+    std::string body = Listing();
+    body.replace(body.find("#size2=5000"), 11, "#size2=5001");
+    Check(body);
+    EXPECT_EQ(log.Count("FileDone"), 1);
+    EXPECT_EQ(log.Count("FileVerificationFailed"), 1);
+    EXPECT_TRUE(Downloads().isEmpty());
+
+    // Old information files without any hash keep working.
+    log.Names.clear();
+    Check("#date=06/14/2006\n#url=" + Url("/v2/velmora") + "\n");
+    EXPECT_EQ(log.Count("EndUpgrade"), 1);
+    EXPECT_EQ(Downloads(), QStringList({"velmora.uTMP"}));
+}
+
+TEST_F(VerifiedUpgrade, ChangedFileListKeepsEachHashWithItsAddress) {
+    presenter.DialogResult = QDialog::Accepted;
+    updater->OnBeginUpgrade = [](TvuUpdater*, const QByteArray&, TvuUpgradeMethod,
+                                 QByteArrayList& files,
+                                 bool&) { std::reverse(files.begin(), files.end()); };
+    Check(Signed(Listing(), key));
+    EXPECT_EQ(log.Count("FileDone"), 2);
+    EXPECT_EQ(log.Count("FileVerificationFailed"), 0);
+
+    // An address the information file does not list has no hash: refused when keys are built in.
+    log.Names.clear();
+    presenter.Boxes.clear();
+    updater->OnBeginUpgrade = [this](TvuUpdater*, const QByteArray&, TvuUpgradeMethod,
+                                     QByteArrayList& files, bool&) {
+        files.append(QByteArray::fromStdString(Url("/v2/extra")));
+    };
+    Check(Signed(Listing(), key));
+    EXPECT_EQ(log.Count("InfoFileRefused"), 1);
+    EXPECT_TRUE(presenter.Dialogs.empty());
+}
+
+TEST_F(VerifiedUpgrade, LocalFileListedByANetworkInformationFileIsRefused) {
+    updater->SetUpdateKeys({});
+    QFile secret(folder.filePath("secret"));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("x");
+    secret.close();
+    Check("#date=06/14/2006\n#url=file://" + secret.fileName().toStdString() + "\n");
+    ExpectRefusedBeforeAnything();
+}
+
+// The publisher's tool signs what the component then accepts, and nothing else.
+TEST_F(VerifiedUpgrade, RoundTripThroughThePublishersTool) {
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    auto tool = [](const QStringList& args, QByteArray* out = nullptr) {
+        QProcess process;
+        process.start(QStringLiteral(VU_TEST_RELEASE_TOOL), args);
+        if (!process.waitForFinished(60000))
+            return -1;
+        if (out)
+            *out = process.readAllStandardOutput();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    };
+    QByteArray made;
+    ASSERT_EQ(tool({"keygen", work.filePath("key")}, &made), 0);
+    const QByteArray publicKey = made.mid(made.indexOf("public-key: ") + 12, 44);
+    const auto parsed = vu::ParsePublicKey(publicKey.toStdString());
+    ASSERT_TRUE(parsed.has_value());
+    updater->SetUpdateKeys({*parsed});
+    for (const auto& [name, content] :
+         {std::pair{"velmora", kProgram}, std::pair{"data.bin", kData}}) {
+        QFile file(work.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content.data(), qint64(content.size()));
+    }
+    QByteArray info;
+    ASSERT_EQ(tool({"sign", "--key", work.filePath("key"), "--base-url",
+                    QString::fromStdString(Url("/v2")), "--date", "06/14/2006",
+                    work.filePath("velmora"), work.filePath("data.bin")},
+                   &info),
+              0);
+    QFile saved(work.filePath("velmora.inf"));
+    ASSERT_TRUE(saved.open(QIODevice::WriteOnly));
+    saved.write(info);
+    saved.close();
+    ASSERT_EQ(tool({"verify", "--public-key", QString::fromLatin1(publicKey), saved.fileName(),
+                    work.filePath("velmora"), work.filePath("data.bin")}),
+              0);
+
+    presenter.DialogResult = QDialog::Accepted;
+    Check(info.toStdString());
+    EXPECT_EQ(outcome, uoDownloaded);
+    EXPECT_EQ(Downloads(), QStringList({"data.bin.uTMP", "velmora.uTMP"}));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
