@@ -179,6 +179,12 @@ int Upgrade(const Options& options) {
         case uoNotStored:
             Print(FormatMessageText(vmFileNotStored, {FileNameOf(currentURL)}));
             break;
+        case uoInfoFileRefused:
+            Print(FormatMessageText(vmInfoFileRefused, {ApplicationTitle()}));
+            break;
+        case uoVerificationFailed:
+            Print(FormatMessageText(vmFileVerificationFailed, {FileNameOf(currentURL)}));
+            break;
         case uoFolderNotWritable:
             Print(FormatMessageText(vmFolderNotWritable,
                                     {QFileInfo(UpgradeProgramPath()).absolutePath()}));
@@ -224,6 +230,9 @@ int UpgradeExitStatusFor(TvuUpgradeOutcome outcome) {
         return kUpgradeDeclined;
     case uoFolderNotWritable:
         return kUpgradeFolderNotWritable;
+    case uoInfoFileRefused:
+    case uoVerificationFailed:
+        return kUpgradeVerificationFailed;
     case uoDownloaded:
         return kUpgradeInstalled;
     }

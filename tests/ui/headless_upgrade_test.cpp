@@ -155,3 +155,23 @@ TEST_F(Headless, InterruptedInstallationIsUndoneAtTheNextStart) {
     EXPECT_EQ(Installed(), expected);
     EXPECT_NE(errors.find("previous version was restored"), std::string::npos) << errors;
 }
+
+TEST_F(Headless, FilesThatDoNotMatchTheirRecordedHashAreNeverInstalled) {
+    // The data file's recorded hash is wrong: the program file before it downloads, then both go.
+    std::string info = "#date=01/01/2030\r\n#url=" + server.url("/files/velmora") +
+                       "\r\n#url2=" + server.url("/files/data.dat") +
+                       "\r\n#sha2562=" + std::string(64, '0') + "\r\n";
+    server.serve("/info.txt", info, "text/plain");
+    EXPECT_EQ(Run({"--yes"}), 14) << errors;
+    EXPECT_EQ(Installed(), oldSet);
+    EXPECT_NE(errors.find("does not match the upgrade information"), std::string::npos) << errors;
+
+    // A local file listed by an information file fetched over http: refused before anything.
+    const std::size_t before = FileRequests();
+    server.serve("/info.txt", "#date=01/01/2030\r\n#url=file://" + program() + "\r\n",
+                 "text/plain");
+    EXPECT_EQ(Run({"--yes"}), 14) << errors;
+    EXPECT_EQ(Installed(), oldSet);
+    EXPECT_EQ(FileRequests(), before);
+    EXPECT_NE(errors.find("failed its security check"), std::string::npos) << errors;
+}
