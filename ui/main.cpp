@@ -4,11 +4,23 @@
 #endif
 #include "ui/window_app.h"
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char** argv) {
     // The command line answers without a display, so it is decided before any toolkit starts.
 #if VELMORA_WITH_UPDATER
     if (velmora::wantsHeadlessUpgrade(argc, argv))
         return velmora::runHeadlessUpgrade(argc, argv);
+#else
+    // Built without the upgrade component (a distribution's package): say so rather than open
+    // the window on an option the user meant for the command line.
+    if (argc > 1 && std::strcmp(argv[1], "--upgrade") == 0) {
+        std::fputs("velmora: this build has no upgrade component; "
+                   "update it through the system's package manager\n",
+                   stderr);
+        return 2;
+    }
 #endif
     if (velmora::wantsCommandLine(argc, argv))
         return velmora::runCommandLine(argc, argv);
