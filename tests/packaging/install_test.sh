@@ -55,6 +55,11 @@ grep -q "SPDX-License-Identifier: MIT" "$prefix/share/metainfo/$id.metainfo.xml"
 warnings="$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/velmora.1" 2>&1)"
 [[ -z "$warnings" ]] || fail "man page: $warnings"
 grep -q "Velmora $version" "$prefix/share/man/man1/velmora.1" || fail "man page version"
+# Every option that --help lists is described in the man page.
+for option in $("$prefix/bin/velmora" --help | grep -o -- '--[a-z0-9-]*' | sort -u); do
+    grep -qF -- "${option//-/\\-}" "$prefix/share/man/man1/velmora.1" ||
+        fail "man page does not describe $option"
+done
 
 if [[ "${4:-}" == "deb" ]]; then
     (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log") ||
