@@ -287,15 +287,16 @@ bool HTTPTransfer::ContinuesPartial() {
         QByteArray range;
         Request->Query("Content-Range", range);
         // "bytes FIRST-LAST/TOTAL", TOTAL possibly "*".
-        const QByteArray spec = range.trimmed();
-        const qsizetype dash = spec.indexOf('-');
-        const qsizetype slash = spec.indexOf('/');
+        const QByteArray contentRange = range.trimmed();
+        const qsizetype dash = contentRange.indexOf('-');
+        const qsizetype slash = contentRange.indexOf('/');
         bool okFirst = false, okLast = false, okTotal = false;
-        const quint64 first =
-            spec.startsWith("bytes ") && dash > 6 ? spec.mid(6, dash - 6).toULongLong(&okFirst) : 0;
+        const quint64 first = contentRange.startsWith("bytes ") && dash > 6
+                                  ? contentRange.mid(6, dash - 6).toULongLong(&okFirst)
+                                  : 0;
         const quint64 last =
-            slash > dash ? spec.mid(dash + 1, slash - dash - 1).toULongLong(&okLast) : 0;
-        const quint64 total = slash > 0 ? spec.mid(slash + 1).toULongLong(&okTotal) : 0;
+            slash > dash ? contentRange.mid(dash + 1, slash - dash - 1).toULongLong(&okLast) : 0;
+        const quint64 total = slash > 0 ? contentRange.mid(slash + 1).toULongLong(&okTotal) : 0;
         if (!okFirst || !okLast || first != ResumeFrom || last < first ||
             (okTotal && total != last + 1) || last + 1 > 0xFFFFFFFFull) {
             StartOver = true;
