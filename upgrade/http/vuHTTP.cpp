@@ -430,7 +430,9 @@ bool HTTPTransfer::StoreQuietly(const char* data, size_t size) {
         Data->seek(Memory->size());
     bool ok = true;
     while (size > 0) {
-        const size_t n = std::min(size, chunk);
+        // Nobody sees the chunks of a file without a progress handler: each piece goes to the
+        // file in one (checked) write instead of one write per chunk.
+        const size_t n = memory ? std::min(size, chunk) : size;
         if (memory) {
             Memory->append(data, static_cast<qsizetype>(n));
         } else if (!Write(data, n)) {
