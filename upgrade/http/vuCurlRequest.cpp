@@ -377,6 +377,21 @@ CURLcode CurlRequestState::runMulti() {
             brokeOff = true;
             break;
         }
+        // Everything that had arrived has been read: the listener may finish what it holds
+        // while the request waits. Time spent there is no stall of the server's.
+        if (Delivered && !RedirectHop) {
+            const Clock::time_point before = Clock::now();
+            const bool carryOn = Listener->Idle();
+            const Clock::duration spent = Clock::now() - before;
+            LastActivity += spent;
+            WindowStart += spent;
+            if (!carryOn) {
+                Stopped = true;
+                result = CURLE_WRITE_ERROR;
+                brokeOff = true;
+                break;
+            }
+        }
         int waitMs = 1000;
         if (Connected) {
             const long long due = checkLimits(Clock::now());

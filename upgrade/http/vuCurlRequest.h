@@ -55,6 +55,9 @@ public:
     virtual bool HeadersIn() = 0;
     // A piece of the body; false stops the request.
     virtual bool Body(const char* data, size_t size) = 0;
+    // After the headers: all that had arrived has been delivered and the request is about to
+    // wait for more. False stops the request.
+    virtual bool Idle() { return true; }
 };
 
 namespace vu_detail {

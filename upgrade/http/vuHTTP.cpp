@@ -2,6 +2,7 @@
 
 #include "upgrade/http/vuCurlRequest.h"
 #include "upgrade/http/vuHTTPStatus.h"
+#include "upgrade/http/vuOutputWriter.h"
 #include "upgrade/http/vuResumeRecord.h"
 #include "upgrade/http/vuTransferStatistics.h"
 #include "upgrade/http/vuURLParts.h"
@@ -128,7 +129,15 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
     std::unique_ptr<QIODevice> Data;
     QByteArray* Memory = nullptr; // the bytes of a memory stream
     bool DataIsFile = false;
-    bool Released = false;
+    std::atomic<bool> Released{false};
+
+    // An output file is written by the worker through its own writer, without DataLock, so that
+    // the GUI thread never waits for a write or the final sync. BytesRead counts what reached
+    // the file (from StoredFrom on, the bytes a resumed file already held); Unstored holds the
+    // ends of the chunks collected but not yet written, whose progress events wait for that.
+    TvuOutputWriter Writer;
+    quint64 StoredFrom = 0;
+    std::deque<quint32> Unstored;
 
     // The transfer buffer: worker-owned, a chunk being collected.
     std::vector<char> Chunk;
@@ -169,6 +178,7 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
 
     bool HeadersIn() override;
     bool Body(const char* data, size_t size) override;
+    bool Idle() override;
 
     bool AfterHeaders();
     bool ContinuesPartial();
@@ -176,14 +186,17 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
     bool CreateOutput();
     bool Store(const char* data, size_t size);
     bool StoreQuietly(const char* data, size_t size);
+    bool StoreInFile(const char* data, size_t size);
     bool Flush();
     bool Emit(const char* data, size_t size);
     bool Write(const char* data, size_t n);
+    bool OpenWriter(QFile& file, quint64 storedFrom);
+    bool ReportStored();
     bool FinishOutput();
     // The body could not be stored: no output file could be made, or a write failed.
     bool StorageFailed() const { return OutputFailed || WriteFailed; }
     bool WithinLimit(quint64 more);
-    bool QueueProgress();
+    bool QueueProgress(quint32 bytesRead);
     void DeliverProgress(bool final);
     void ScheduleDelivery(Clock::duration delay);
     void FlushProgress();
@@ -334,15 +347,15 @@ void HTTPTransfer::PrepareResume() {
 }
 
 bool HTTPTransfer::CreateOutput() {
-    std::lock_guard<std::recursive_mutex> guard(DataLock);
-    if (Released || Stop.load())
-        return false;
     if (!OutputFile.isEmpty() && Resumed) {
+        std::lock_guard<std::recursive_mutex> guard(DataLock);
+        if (Released || Stop.load())
+            return false;
         auto file = std::make_unique<QFile>(OutputFile);
         if (file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) &&
             file->size() >= static_cast<qint64>(ResumeFrom) &&
             file->resize(static_cast<qint64>(ResumeFrom)) &&
-            file->seek(static_cast<qint64>(ResumeFrom))) {
+            file->seek(static_cast<qint64>(ResumeFrom)) && OpenWriter(*file, ResumeFrom)) {
             Data = std::move(file);
             DataIsFile = true;
             RecordKept = true; // the record that led here still holds
@@ -352,29 +365,43 @@ bool HTTPTransfer::CreateOutput() {
         return false;
     }
     if (!OutputFile.isEmpty()) {
+        // Removing an earlier (possibly large) file takes a while: not while the GUI thread may
+        // be waiting for the data.
         QFile::remove(OutputFile);
-        auto file = std::make_unique<QFile>(OutputFile);
-        QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-        if (!HideOutputFile)
-            mode |= QFileDevice::ReadGroup | QFileDevice::ReadOther;
-        // Unbuffered: every write reaches the file at once, so a full disk or a failing device
-        // shows in the write that met it and not in a flush at close that nobody checks.
-        if (file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered, mode)) {
+        {
+            std::lock_guard<std::recursive_mutex> guard(DataLock);
+            if (Released || Stop.load())
+                return false;
+            auto file = std::make_unique<QFile>(OutputFile);
+            QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+            if (!HideOutputFile)
+                mode |= QFileDevice::ReadGroup | QFileDevice::ReadOther;
+            // Unbuffered: every write reaches the file at once, so a full disk or a failing
+            // device shows in the write that met it and not in a flush at close nobody checks.
+            if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered,
+                            mode) ||
+                !OpenWriter(*file, 0)) {
+                // A body meant for a file never falls back into memory: the caller would take a
+                // memory stream for a stored file. The completion finds no data and reports a
+                // failure.
+                OutputFailed = true;
+                return false;
+            }
             Data = std::move(file);
             DataIsFile = true;
-            // What the next attempt needs to go on from where this one breaks.
-            RecordKept = ResumeOutput && StatusCode == 200 && !RangeRequested &&
-                         !NewValidator.isEmpty() &&
-                         TvuResumeRecord{URL, NewValidator}.Write(OutputFile);
-            if (!RecordKept)
-                TvuResumeRecord::Remove(OutputFile);
-            return true;
         }
-        // A body meant for a file never falls back into memory: the caller would take a memory
-        // stream for a stored file. The completion finds no data and reports a failure.
-        OutputFailed = true;
-        return false;
+        // What the next attempt needs to go on from where this one breaks. Written (and synced)
+        // without holding the data; an abort meanwhile removes the file, and the record with it.
+        RecordKept = ResumeOutput && StatusCode == 200 && !RangeRequested &&
+                     !NewValidator.isEmpty() &&
+                     TvuResumeRecord{URL, NewValidator}.Write(OutputFile);
+        if (!RecordKept || Stop.load())
+            TvuResumeRecord::Remove(OutputFile);
+        return !Stop.load();
     }
+    std::lock_guard<std::recursive_mutex> guard(DataLock);
+    if (Released || Stop.load())
+        return false;
     auto buffer = std::make_unique<QBuffer>();
     Memory = &buffer->buffer();
     if (LengthAnnounced)
@@ -385,12 +412,21 @@ bool HTTPTransfer::CreateOutput() {
     return true;
 }
 
+// The worker's writer on the output file just opened (DataLock held).
+bool HTTPTransfer::OpenWriter(QFile& file, quint64 storedFrom) {
+    StoredFrom = storedFrom;
+    Unstored.clear();
+    return Writer.Open(file.handle());
+}
+
 // Collects the body in chunks of TransferBufferSize bytes, as a read of that size returns them:
 // every full chunk (and the last, shorter one, through Flush) is stored and reported. Whole
 // chunks of the incoming data are stored from where they are; only remainders are copied.
 bool HTTPTransfer::Store(const char* data, size_t size) {
     if (!WithinLimit(size))
         return false;
+    if (DataIsFile)
+        return StoreInFile(data, size);
     const size_t chunk = static_cast<size_t>(BufferSize);
     if (!WantProgress)
         return StoreQuietly(data, size);
@@ -425,14 +461,12 @@ bool HTTPTransfer::StoreQuietly(const char* data, size_t size) {
     std::lock_guard<std::recursive_mutex> guard(DataLock);
     if (Released || Stop.load() || !Data)
         return false;
-    const bool memory = !DataIsFile && Memory != nullptr;
+    const bool memory = Memory != nullptr;
     if (memory && Data->pos() != Memory->size())
         Data->seek(Memory->size());
     bool ok = true;
     while (size > 0) {
-        // Nobody sees the chunks of a file without a progress handler: each piece goes to the
-        // file in one (checked) write instead of one write per chunk.
-        const size_t n = memory ? std::min(size, chunk) : size;
+        const size_t n = std::min(size, chunk);
         if (memory) {
             Memory->append(data, static_cast<qsizetype>(n));
         } else if (!Write(data, n)) {
@@ -448,12 +482,61 @@ bool HTTPTransfer::StoreQuietly(const char* data, size_t size) {
     return ok;
 }
 
-bool HTTPTransfer::Flush() {
-    const size_t n = Pending;
-    Pending = 0;
-    return n == 0 || Emit(Chunk.data(), n);
+// A file's body goes to the writer as it comes, whatever the chunk size. The chunks are still
+// counted from the first byte of the body, one event each, but an event is queued only once
+// its bytes have reached the file.
+bool HTTPTransfer::StoreInFile(const char* data, size_t size) {
+    if (Released || Stop.load())
+        return false;
+    if (WantProgress) {
+        const quint64 chunk = static_cast<quint64>(BufferSize);
+        const quint64 from = Writer.Written() + Writer.Collected();
+        for (quint64 end = (from / chunk + 1) * chunk; end <= from + size; end += chunk)
+            Unstored.push_back(static_cast<quint32>(StoredFrom + end));
+    }
+    const bool ok = Writer.Append(data, size);
+    if (!ok)
+        WriteFailed = true;
+    return ReportStored() && ok;
 }
 
+// Brings BytesRead to what has reached the file and queues the events of the chunks stored in
+// full, each with its own figures.
+bool HTTPTransfer::ReportStored() {
+    BytesRead = static_cast<quint32>(StoredFrom + Writer.Written());
+    if (Unstored.empty() || Unstored.front() > BytesRead)
+        return true;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
+    while (!Unstored.empty() && Unstored.front() <= BytesRead) {
+        const quint32 end = Unstored.front();
+        Unstored.pop_front();
+        Stats = ComputeTransferStatistics(ContentLength, end, static_cast<quint32>(ms));
+        if (!QueueProgress(end))
+            return false;
+    }
+    return true;
+}
+
+// The end of the body: the last, shorter chunk, and for a file what the writer still holds.
+bool HTTPTransfer::Flush() {
+    if (!DataIsFile) {
+        const size_t n = Pending;
+        Pending = 0;
+        return n == 0 || Emit(Chunk.data(), n);
+    }
+    if (Released || Stop.load() || !Writer.IsOpen())
+        return false;
+    const quint64 received = Writer.Written() + Writer.Collected();
+    if (WantProgress && received % static_cast<quint64>(BufferSize) != 0)
+        Unstored.push_back(static_cast<quint32>(StoredFrom + received));
+    const bool ok = Writer.WriteOut();
+    if (!ok)
+        WriteFailed = true;
+    return ReportStored() && ok;
+}
+
+// A memory stream's chunk: stored, then its event queued.
 bool HTTPTransfer::Emit(const char* data, size_t n) {
     {
         std::lock_guard<std::recursive_mutex> guard(DataLock);
@@ -467,24 +550,25 @@ bool HTTPTransfer::Emit(const char* data, size_t n) {
         const auto ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
         Stats = ComputeTransferStatistics(ContentLength, BytesRead, static_cast<quint32>(ms));
-        return QueueProgress();
+        return QueueProgress(BytesRead);
     }
     return true;
 }
 
 // Whether `more` body bytes still fit under the size limit (counting what has been received).
 bool HTTPTransfer::WithinLimit(quint64 more) {
-    if (Limits.MaxBodySize == 0 || BytesRead + Pending + more <= Limits.MaxBodySize)
+    const quint64 received = BytesRead + Pending + Writer.Collected();
+    if (Limits.MaxBodySize == 0 || received + more <= Limits.MaxBodySize)
         return true;
     TooLarge = true;
     return false;
 }
 
-// Queues the event of the chunk just stored and asks the GUI thread for a delivery unless one is
-// on its way; waits only while the GUI thread is MaxQueuedEvents behind.
-bool HTTPTransfer::QueueProgress() {
+// Queues the event of a chunk just stored (with Stats) and asks the GUI thread for a delivery
+// unless one is on its way; waits only while the GUI thread is MaxQueuedEvents behind.
+bool HTTPTransfer::QueueProgress(quint32 bytesRead) {
     std::unique_lock<std::mutex> lock(QueueLock);
-    Queue.push_back({BytesRead, Stats});
+    Queue.push_back({bytesRead, Stats});
     if (!DeliveryPosted) {
         DeliveryPosted = true;
         lock.unlock();
@@ -566,8 +650,8 @@ void HTTPTransfer::FlushProgress() {
     }
 }
 
-// Writes n bytes to Data (DataLock held). A short write counts the bytes that did reach the
-// output, so BytesRead always tells what was stored.
+// Writes n bytes to a memory stream (DataLock held). A short write counts the bytes that did
+// reach it, so BytesRead always tells what was stored.
 bool HTTPTransfer::Write(const char* data, size_t n) {
     const qint64 written = Data->write(data, static_cast<qint64>(n));
     if (written == static_cast<qint64>(n))
@@ -581,13 +665,20 @@ bool HTTPTransfer::Write(const char* data, size_t n) {
 // Puts a complete output file on the disk before it may count as done: its data is synced and
 // the file closed, each step checked. Memory streams have nothing to finish.
 bool HTTPTransfer::FinishOutput() {
-    std::lock_guard<std::recursive_mutex> guard(DataLock);
-    if (!DataIsFile || !Data || Released)
+    if (!DataIsFile || Released)
         return true;
-    auto* file = static_cast<QFile*>(Data.get());
-    bool ok = file->flush() && ::fsync(file->handle()) == 0;
-    file->close();
-    ok = ok && file->error() == QFileDevice::NoError;
+    // The sync may take long for a large file: the writer does it on its own descriptor, so an
+    // abort meanwhile does not wait for it.
+    bool ok = Writer.Finish();
+    BytesRead = static_cast<quint32>(StoredFrom + Writer.Written());
+    {
+        std::lock_guard<std::recursive_mutex> guard(DataLock);
+        if (Data && !Released) {
+            auto* file = static_cast<QFile*>(Data.get());
+            file->close();
+            ok = ok && file->error() == QFileDevice::NoError;
+        }
+    }
     if (!ok)
         WriteFailed = true;
     return ok;
@@ -601,6 +692,19 @@ bool HTTPTransfer::Body(const char* data, size_t size) {
         return true;
     }
     return Store(data, size);
+}
+
+// The network has nothing more for now: what the writer collected goes to the file, so that the
+// progress of a slow download shows as its bytes arrive.
+bool HTTPTransfer::Idle() {
+    if (Holding || !DataIsFile || Writer.Collected() == 0)
+        return true;
+    if (Released || Stop.load())
+        return false;
+    const bool ok = Writer.WriteOut();
+    if (!ok)
+        WriteFailed = true;
+    return ReportStored() && ok;
 }
 
 void HTTPTransfer::Run() {
@@ -621,6 +725,7 @@ void HTTPTransfer::Run() {
     }
     request.reset();
     std::vector<char>().swap(Chunk);
+    Writer.Close(); // an output file given up on (the complete one is closed already)
 }
 
 void HTTPTransfer::Transfer() {

@@ -7,6 +7,7 @@
 #include "TransferFixture.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -15,9 +16,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <csignal>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using vutest::Fetch;
 using vutest::LocalHTTPServer;
@@ -224,6 +235,127 @@ TEST(Abort, LargeTransfersStopAtOnceAndLeaveNothing) {
     }
 }
 
+// The output "file" is a pipe that nobody reads: once it is full, the worker is stuck inside a
+// write for as long as the test wants, the way it is behind a slow or overloaded disk.
+class StuckOutput {
+public:
+    StuckOutput() {
+        if (::pipe2(fds_, O_CLOEXEC) != 0)
+            fds_[0] = fds_[1] = -1;
+    }
+    ~StuckOutput() {
+        for (int fd : fds_)
+            if (fd >= 0)
+                ::close(fd);
+    }
+    StuckOutput(const StuckOutput&) = delete;
+    StuckOutput& operator=(const StuckOutput&) = delete;
+
+    bool valid() const { return fds_[0] >= 0; }
+    // A name under which the component opens the pipe's writing end.
+    QString path() const { return QStringLiteral("/proc/self/fd/%1").arg(fds_[1]); }
+    // Whether the pipe is full and some thread of this process is inside a write into it.
+    bool writerBlocked() const {
+        int queued = 0;
+        if (::ioctl(fds_[0], FIONREAD, &queued) != 0 || queued < ::fcntl(fds_[0], F_GETPIPE_SZ))
+            return false;
+        const QString pipe = link(fds_[0]);
+        const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs);
+        for (const QString& task : tasks) {
+            QFile f(QStringLiteral("/proc/self/task/%1/syscall").arg(task));
+            if (!f.open(QIODevice::ReadOnly))
+                continue;
+            const QList<QByteArray> call = f.readAll().split(' ');
+            bool isFd = false;
+            const int fd = call.size() > 1 ? call[1].toInt(&isFd, 16) : -1;
+            if (call[0].toLong() == SYS_write && isFd && link(fd) == pipe)
+                return true;
+        }
+        return false;
+    }
+    // Reads what comes until `stop` is set.
+    void drainUntil(const std::atomic<bool>& stop) {
+        std::vector<char> buffer(1 << 20);
+        while (!stop.load()) {
+            pollfd p{fds_[0], POLLIN, 0};
+            if (::poll(&p, 1, 20) > 0 && ::read(fds_[0], buffer.data(), buffer.size()) == 0)
+                return;
+        }
+    }
+    // Closes the test's own writing end and reads until no writing end is left open anywhere;
+    // false when one still is after `ms`.
+    bool drainToEnd(int ms) {
+        ::close(fds_[1]);
+        fds_[1] = -1;
+        std::vector<char> buffer(1 << 20);
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms) {
+            pollfd p{fds_[0], POLLIN, 0};
+            if (::poll(&p, 1, 20) > 0 && ::read(fds_[0], buffer.data(), buffer.size()) == 0)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    static QString link(int fd) {
+        return QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
+    }
+    int fds_[2] = {-1, -1};
+};
+
+TEST(Abort, DoesNotWaitForAWriteTheOutputHoldsUp) {
+    std::signal(SIGPIPE, SIG_IGN); // a failed check must not end the run on a closed pipe
+    LocalHTTPServer server;
+    server.serve("/big", std::string(8u * 1024 * 1024, 'w'));
+    for (bool withHandler : {true, false}) {
+        SCOPED_TRACE(withHandler ? "progress handler" : "no handler");
+        StuckOutput output;
+        ASSERT_TRUE(output.valid());
+        TvuCustomHTTP http;
+        RecordedTransfer r;
+        http.Proxy()->AccessType = atDirect;
+        vutest::Record(http, r);
+        if (!withHandler)
+            http.OnTransferProgress = nullptr;
+        http.SetOutputFile(output.path());
+        http.SetURL(Q(server.url("/big")));
+        ASSERT_TRUE(http.Read());
+        ASSERT_TRUE(WaitFor([&] { return output.writerBlocked() || !http.Busy(); }));
+        ASSERT_TRUE(http.Busy());
+
+        // Were Abort to wait for the write, it would return only once the watchdog empties the
+        // pipe, seconds later.
+        std::mutex m;
+        std::condition_variable cv;
+        std::atomic<bool> returned{false};
+        bool rescued = false;
+        std::thread watchdog([&] {
+            std::unique_lock<std::mutex> lock(m);
+            if (cv.wait_for(lock, std::chrono::seconds(10), [&] { return returned.load(); }))
+                return;
+            rescued = true;
+            lock.unlock();
+            output.drainUntil(returned);
+        });
+        http.Abort();
+        {
+            std::lock_guard<std::mutex> lock(m);
+            returned = true;
+        }
+        cv.notify_all();
+        watchdog.join();
+        EXPECT_FALSE(rescued) << "Abort waited for the blocked write";
+        EXPECT_FALSE(http.Busy());
+        EXPECT_FALSE(http.Success());
+        EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferAborted"}));
+        // Once its write goes through, the abandoned worker lets the output go.
+        EXPECT_TRUE(output.drainToEnd(10000)) << "the output is still open";
+        ASSERT_TRUE(WaitFor([&] { return !http.Transferring(); }, 10000));
+    }
+}
+
 // ---- Progress events handed over in batches
 // ------------------------------------------------------
 
@@ -235,7 +367,9 @@ TEST(Progress, EveryChunkHasItsEventInOrderBeforeTheOutcome) {
     for (bool toFile : {false, true}) {
         TvuCustomHTTP http;
         http.Proxy()->AccessType = atDirect;
-        http.SetOutputFile(toFile ? dir.filePath(QStringLiteral("p.bin")) : QString());
+        const QString out = dir.filePath(QStringLiteral("p.bin"));
+        http.SetOutputFile(toFile ? out : QString());
+        int aheadOfFile = 0;
         QList<quint32> seen;
         QList<quint8> percents;
         bool doneSeen = false;
@@ -245,6 +379,9 @@ TEST(Progress, EveryChunkHasItsEventInOrderBeforeTheOutcome) {
             progressAfterDone = progressAfterDone || doneSeen;
             EXPECT_EQ(length, size);
             EXPECT_EQ(http.BytesRead(), bytes); // the component shows the event's figures
+            // An event never tells of bytes the file does not hold yet.
+            if (toFile && QFileInfo(out).size() < bytes)
+                ++aheadOfFile;
             seen << bytes;
             percents << percent;
         };
@@ -253,6 +390,7 @@ TEST(Progress, EveryChunkHasItsEventInOrderBeforeTheOutcome) {
         ASSERT_TRUE(Fetch(http, 60000));
         ASSERT_TRUE(doneSeen);
         EXPECT_FALSE(progressAfterDone);
+        EXPECT_EQ(aheadOfFile, 0);
         // One event per 4096-byte chunk, the last one shorter, in order.
         ASSERT_EQ(seen.size(), static_cast<qsizetype>((size + 4095) / 4096)) << toFile;
         bool inOrder = true;

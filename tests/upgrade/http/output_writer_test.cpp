@@ -1,0 +1,102 @@
+// The writer that puts a download into its output file: batching, what counts as written, and
+// when a file counts as complete.
+
+#include "upgrade/http/vuOutputWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray Bytes(int n, int seed) {
+    QByteArray b(n, '\0');
+    for (int i = 0; i < n; ++i)
+        b[i] = static_cast<char>((i * 7 + seed) & 0xFF);
+    return b;
+}
+
+TEST(OutputWriter, PiecesOfAnySizeReachTheFileWholeAndInOrder) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.bin"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    TvuOutputWriter writer(16, 40); // tiny batches, write-back started every 40 bytes
+    ASSERT_TRUE(writer.Open(file.handle()));
+    file.close(); // the writer keeps its own descriptor
+
+    QByteArray expected;
+    // One byte stays collected; filling the batch writes it; a piece longer than a batch goes
+    // out in whole batches and keeps only its remainder.
+    const QByteArray first = Bytes(1, 1);
+    ASSERT_TRUE(writer.Append(first.constData(), first.size()));
+    expected += first;
+    EXPECT_EQ(writer.Written(), 0u);
+    EXPECT_EQ(writer.Collected(), 1u);
+    const QByteArray fill = Bytes(15, 2);
+    ASSERT_TRUE(writer.Append(fill.constData(), fill.size()));
+    expected += fill;
+    EXPECT_EQ(writer.Written(), 16u);
+    EXPECT_EQ(writer.Collected(), 0u);
+    const QByteArray longPiece = Bytes(3 * 16 + 5, 3);
+    ASSERT_TRUE(writer.Append(longPiece.constData(), longPiece.size()));
+    expected += longPiece;
+    EXPECT_EQ(writer.Written(), 64u);
+    EXPECT_EQ(writer.Collected(), 5u);
+    const QByteArray straddling = Bytes(20, 4);
+    ASSERT_TRUE(writer.Append(straddling.constData(), straddling.size()));
+    expected += straddling;
+    EXPECT_EQ(writer.Written() + writer.Collected(), static_cast<quint64>(expected.size()));
+
+    ASSERT_TRUE(writer.Finish());
+    EXPECT_FALSE(writer.IsOpen());
+    EXPECT_EQ(writer.Written(), static_cast<quint64>(expected.size()));
+    QFile back(path);
+    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+    EXPECT_EQ(back.readAll(), expected);
+}
+
+TEST(OutputWriter, WhatCannotBeWrittenOrSyncedIsNoCompleteFile) {
+    // No descriptor to write through.
+    TvuOutputWriter none;
+    EXPECT_FALSE(none.Open(-1));
+    EXPECT_FALSE(none.Append("x", 1));
+    EXPECT_FALSE(none.Finish());
+
+    // A descriptor opened for reading only: the first write fails, and so does everything
+    // after it, with nothing counted as written.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("read-only.bin"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    TvuOutputWriter readOnly(8);
+    ASSERT_TRUE(readOnly.Open(file.handle()));
+    const QByteArray data = Bytes(20, 5);
+    EXPECT_FALSE(readOnly.Append(data.constData(), data.size()));
+    EXPECT_TRUE(readOnly.Failed());
+    EXPECT_EQ(readOnly.Written(), 0u);
+    EXPECT_FALSE(readOnly.Append("x", 1));
+    EXPECT_FALSE(readOnly.Finish());
+
+    // Everything written, but the data cannot be synced (a pipe): not complete.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    TvuOutputWriter piped;
+    ASSERT_TRUE(piped.Open(fds[1]));
+    ::close(fds[1]);
+    ASSERT_TRUE(piped.Append(data.constData(), data.size()));
+    EXPECT_FALSE(piped.Finish());
+    EXPECT_EQ(piped.Written(), 20u);
+    char back[32];
+    EXPECT_EQ(::read(fds[0], back, sizeof back), 20);
+    ::close(fds[0]);
+}
+
+} // namespace

@@ -1,0 +1,107 @@
+#include "upgrade/http/vuOutputWriter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+TvuOutputWriter::TvuOutputWriter(std::size_t batchBytes, std::uint64_t writeBackBytes)
+    : batchBytes_(std::max<std::size_t>(batchBytes, 1)), writeBackBytes_(writeBackBytes) {}
+
+TvuOutputWriter::~TvuOutputWriter() {
+    Close();
+}
+
+bool TvuOutputWriter::Open(int fd) {
+    Close();
+    fd_ = fd >= 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    failed_ = fd_ < 0;
+    written_ = 0;
+    sinceWriteBack_ = 0;
+    batch_.clear();
+    return fd_ >= 0;
+}
+
+void TvuOutputWriter::Close() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    std::vector<char>().swap(batch_);
+}
+
+bool TvuOutputWriter::Append(const char* data, std::size_t n) {
+    if (failed_ || fd_ < 0)
+        return false;
+    while (n > 0) {
+        // A batch that is empty and a piece at least a batch long: straight from where it is.
+        if (batch_.empty() && n >= batchBytes_) {
+            const std::size_t whole = n - n % batchBytes_;
+            if (!WriteAll(data, whole))
+                return false;
+            data += whole;
+            n -= whole;
+            continue;
+        }
+        if (batch_.capacity() < batchBytes_)
+            batch_.reserve(batchBytes_);
+        const std::size_t take = std::min(n, batchBytes_ - batch_.size());
+        batch_.insert(batch_.end(), data, data + take);
+        data += take;
+        n -= take;
+        if (batch_.size() == batchBytes_ && !WriteOut())
+            return false;
+    }
+    return true;
+}
+
+bool TvuOutputWriter::WriteOut() {
+    if (failed_ || fd_ < 0)
+        return false;
+    const bool ok = batch_.empty() || WriteAll(batch_.data(), batch_.size());
+    batch_.clear();
+    return ok;
+}
+
+bool TvuOutputWriter::Finish() {
+    if (!WriteOut())
+        return false;
+    const bool synced = ::fsync(fd_) == 0;
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    failed_ = !(synced && closed);
+    return !failed_;
+}
+
+// One checked write of n bytes, resumed after a signal or a short write; a write that stores
+// nothing (a full disk) or fails ends it.
+bool TvuOutputWriter::WriteAll(const char* data, std::size_t n) {
+    while (n > 0) {
+        const ssize_t done = ::write(fd_, data, n);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) {
+            failed_ = true;
+            return false;
+        }
+        written_ += static_cast<std::uint64_t>(done);
+        sinceWriteBack_ += static_cast<std::uint64_t>(done);
+        data += done;
+        n -= static_cast<std::size_t>(done);
+    }
+    if (writeBackBytes_ > 0 && sinceWriteBack_ >= writeBackBytes_)
+        StartWriteBack();
+    return true;
+}
+
+// Asks the kernel to start writing the file's dirty pages now (without waiting for them), so
+// that they go to the disk while the body still arrives. Only a hint: its failure changes
+// nothing, and the final sync is what makes the file safe. Where the hint does not exist, the
+// final sync does all of the writing.
+void TvuOutputWriter::StartWriteBack() {
+    sinceWriteBack_ = 0;
+#if defined(__linux__)
+    ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}

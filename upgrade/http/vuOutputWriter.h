@@ -1,0 +1,59 @@
+// TvuOutputWriter: how a transfer's worker puts a body into its output file.
+//
+// Received pieces are collected and written in large, checked writes (one system call per
+// batch instead of one per small chunk). Write-back to the disk is started every few MiB, so
+// that the sync that ends a download has little left to wait for. Finish() writes the rest,
+// syncs and closes; only then is the file complete.
+//
+// The writer works on its own duplicate of the output file's descriptor: the GUI thread may close
+// the file (an abort) while the worker is inside a long write or sync, without waiting for it
+// and without pulling the descriptor from under it. Not thread-safe: one worker uses it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class TvuOutputWriter {
+public:
+    static constexpr std::size_t DefaultBatch = 256 * 1024;
+    static constexpr std::uint64_t DefaultWriteBack = 8 * 1024 * 1024;
+
+    explicit TvuOutputWriter(std::size_t batchBytes = DefaultBatch,
+                             std::uint64_t writeBackBytes = DefaultWriteBack);
+    ~TvuOutputWriter(); // closes the descriptor without syncing (an abandoned file)
+    TvuOutputWriter(const TvuOutputWriter&) = delete;
+    TvuOutputWriter& operator=(const TvuOutputWriter&) = delete;
+
+    // Takes a duplicate of an open file's descriptor; false when none can be made.
+    bool Open(int fd);
+    bool IsOpen() const { return fd_ >= 0; }
+
+    // Collects bytes, writing a batch out once it is full. False once a write has failed.
+    bool Append(const char* data, std::size_t n);
+    // Writes out what is collected. False when a write failed (or failed before).
+    bool WriteOut();
+    // Writes out the rest, syncs the data to the disk and closes the descriptor, each step
+    // checked. False when any of them failed.
+    bool Finish();
+    // Closes the descriptor without syncing.
+    void Close();
+
+    // Bytes that reached the file (a failed write counts what it did store).
+    std::uint64_t Written() const { return written_; }
+    // Bytes collected and not yet written.
+    std::size_t Collected() const { return batch_.size(); }
+    bool Failed() const { return failed_; }
+
+private:
+    bool WriteAll(const char* data, std::size_t n);
+    void StartWriteBack();
+
+    int fd_ = -1;
+    std::size_t batchBytes_;
+    std::uint64_t writeBackBytes_;
+    std::vector<char> batch_;
+    std::uint64_t written_ = 0;
+    std::uint64_t sinceWriteBack_ = 0;
+    bool failed_ = false;
+};
