@@ -1,5 +1,7 @@
 #include "ui/artwork.h"
 
+#include "ui/window_icon_engine.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -48,10 +50,7 @@ QImage windowIconImage(int size) {
 }
 
 QIcon applicationIcon() {
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256, 512})
-        icon.addPixmap(QPixmap::fromImage(windowIconImage(size)));
-    return icon;
+    return QIcon(new WindowIconEngine);
 }
 
 QImage driveImage() {

@@ -10,8 +10,9 @@ namespace velmora {
 // monitor with a small orange crescent at its lower right.
 QImage windowIconImage(int size = 32);
 
-// The window icon at the icon theme's sizes (16 to 512 pixels), so that the desktop shows a
-// sharp picture in the task switcher as well as in the title bar.
+// The window icon for windows and the application: each size is drawn for that size when it
+// is first needed, so the desktop shows a sharp picture in the title bar and the task switcher
+// without the program drawing sizes nobody asks for.
 QIcon applicationIcon();
 
 // 16 x 16, transparent background: a small grey drive (saving).

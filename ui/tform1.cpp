@@ -106,7 +106,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), panelWidth_(ConceptPanelWidth
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowIcon(applicationIcon());
+    // The application's icon when it has one, so that its pictures are drawn once for both.
+    const QIcon sharedIcon = QGuiApplication::windowIcon();
+    setWindowIcon(sharedIcon.isNull() ? applicationIcon() : sharedIcon);
     setFont(windowFont());
     setFixedSize(ClientWidth, ClientHeight);
     setBackgroundRole(QPalette::Button);
