@@ -138,6 +138,7 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
     TvuOutputWriter Writer;
     quint64 StoredFrom = 0;
     std::deque<quint32> Unstored;
+    std::vector<ProgressEvent> Stored; // the events of one write, queued together
 
     // The transfer buffer: worker-owned, a chunk being collected.
     std::vector<char> Chunk;
@@ -196,7 +197,7 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
     // The body could not be stored: no output file could be made, or a write failed.
     bool StorageFailed() const { return OutputFailed || WriteFailed; }
     bool WithinLimit(quint64 more);
-    bool QueueProgress(quint32 bytesRead);
+    bool QueueProgress(const ProgressEvent* events, size_t count);
     void DeliverProgress(bool final);
     void ScheduleDelivery(Clock::duration delay);
     void FlushProgress();
@@ -508,14 +509,14 @@ bool HTTPTransfer::ReportStored() {
         return true;
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
+    Stored.clear();
     while (!Unstored.empty() && Unstored.front() <= BytesRead) {
         const quint32 end = Unstored.front();
         Unstored.pop_front();
         Stats = ComputeTransferStatistics(ContentLength, end, static_cast<quint32>(ms));
-        if (!QueueProgress(end))
-            return false;
+        Stored.push_back({end, Stats});
     }
-    return true;
+    return QueueProgress(Stored.data(), Stored.size());
 }
 
 // The end of the body: the last, shorter chunk, and for a file what the writer still holds.
@@ -550,7 +551,8 @@ bool HTTPTransfer::Emit(const char* data, size_t n) {
         const auto ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
         Stats = ComputeTransferStatistics(ContentLength, BytesRead, static_cast<quint32>(ms));
-        return QueueProgress(BytesRead);
+        const ProgressEvent event{BytesRead, Stats};
+        return QueueProgress(&event, 1);
     }
     return true;
 }
@@ -564,11 +566,11 @@ bool HTTPTransfer::WithinLimit(quint64 more) {
     return false;
 }
 
-// Queues the event of a chunk just stored (with Stats) and asks the GUI thread for a delivery
-// unless one is on its way; waits only while the GUI thread is MaxQueuedEvents behind.
-bool HTTPTransfer::QueueProgress(quint32 bytesRead) {
+// Queues the events of chunks just stored and asks the GUI thread for a delivery unless one is
+// on its way; waits only while the GUI thread is MaxQueuedEvents behind.
+bool HTTPTransfer::QueueProgress(const ProgressEvent* events, size_t count) {
     std::unique_lock<std::mutex> lock(QueueLock);
-    Queue.push_back({bytesRead, Stats});
+    Queue.insert(Queue.end(), events, events + count);
     if (!DeliveryPosted) {
         DeliveryPosted = true;
         lock.unlock();
@@ -601,11 +603,23 @@ void HTTPTransfer::DeliverProgress(bool final) {
             }
             data.lock();
         }
+        const auto previousHandOver = LastHandOver;
         LastHandOver = now;
         const auto deadline = now + DeliveryBudget;
+        bool delivered = false;
         while (Owner != nullptr && !Stop.load()) {
             {
-                std::lock_guard<std::mutex> lock(QueueLock);
+                // Nor does it wait for the queue: a worker preempted while it adds to the queue
+                // may not run again for a while on a busy machine.
+                std::unique_lock<std::mutex> lock(QueueLock, std::defer_lock);
+                if (final) {
+                    lock.lock();
+                } else if (!lock.try_lock()) {
+                    if (!delivered)
+                        LastHandOver = previousHandOver;
+                    ScheduleDelivery(delivered ? HandOverInterval : RetryDelivery);
+                    return;
+                }
                 if (Queue.empty())
                     break;
                 Shown = Queue.front();
@@ -613,12 +627,19 @@ void HTTPTransfer::DeliverProgress(bool final) {
                 if (Queue.size() == MaxQueuedEvents - 1)
                     QueueChanged.notify_all();
             }
+            delivered = true;
             Owner->DoTransferProgress(Data.get());
             if (Clock::now() >= deadline)
                 break;
         }
     }
-    std::unique_lock<std::mutex> lock(QueueLock);
+    std::unique_lock<std::mutex> lock(QueueLock, std::defer_lock);
+    if (final) {
+        lock.lock();
+    } else if (!lock.try_lock()) {
+        ScheduleDelivery(RetryDelivery);
+        return;
+    }
     if (Owner == nullptr || Stop.load())
         Queue.clear();
     QueueChanged.notify_all();
