@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -47,6 +48,21 @@ constexpr auto DeliveryBudget = std::chrono::milliseconds(8);
 constexpr size_t MaxQueuedEvents = 16384;
 // A delivery that finds the worker holding the data tries again after this long.
 constexpr auto RetryDelivery = std::chrono::milliseconds(2);
+
+// A large body in memory is filled page by page as it arrives; asking for large pages where the
+// system offers them on request saves most of the page faults (a hint: nothing changes without).
+void AdviseLargePages(char* data, size_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr uintptr_t Large = 2u * 1024u * 1024u;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + Large - 1) & ~(Large - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(Large - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(size);
+#endif
+}
 
 } // namespace
 
@@ -405,8 +421,10 @@ bool HTTPTransfer::CreateOutput() {
         return false;
     auto buffer = std::make_unique<QBuffer>();
     Memory = &buffer->buffer();
-    if (LengthAnnounced)
+    if (LengthAnnounced) {
         Memory->reserve(static_cast<qsizetype>(std::min(ContentLength, MaxPresize)));
+        AdviseLargePages(Memory->data(), static_cast<size_t>(Memory->capacity()));
+    }
     buffer->open(QIODevice::ReadWrite);
     Data = std::move(buffer);
     DataIsFile = false;
