@@ -8,8 +8,12 @@
 // the component ran (a timer ticking every millisecond; its anchor is the same watch while nothing
 // is transferred), the resident memory during the file
 // downloads above the idle figure, and how long Abort takes in the middle of a large transfer.
+// Each case's longest stall is taken apart: how much of it the GUI thread spent running, waiting
+// for a processor (the kernel's run-queue figures of the thread) or asleep, and the longest single
+// event the GUI thread handled in that case (where the component's own work would show).
 //
-//   transfer_bench [size in MiB, default 256] [pairs, default 7]
+//   transfer_bench [size in MiB, default 256] [pairs, default 7] [only the cases whose name holds
+//   this text, e.g. "file,   handler" or "4 KiB"]
 
 #include "LocalHTTPServer.h"
 
@@ -23,10 +27,15 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <QEvent>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -40,13 +49,84 @@ long residentKiB() {
     return 0;
 }
 
-// Watches the GUI thread: the longest gap between two ticks of a 1 ms timer, and the largest
-// resident size seen.
+// The calling thread's time on a processor and waiting for one, in ns, from the kernel.
+struct SchedTimes {
+    qint64 running = 0;
+    qint64 waiting = 0;
+};
+
+class SchedReader {
+public:
+    SchedReader() : fd_(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)) {}
+    ~SchedReader() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    SchedTimes read() const {
+        char text[128];
+        const ssize_t n = fd_ >= 0 ? ::pread(fd_, text, sizeof text - 1, 0) : -1;
+        SchedTimes t;
+        if (n > 0) {
+            text[n] = '\0';
+            std::sscanf(text, "%lld %lld", &t.running, &t.waiting);
+        }
+        return t;
+    }
+
+private:
+    int fd_;
+};
+
+// The longest time one event took to be handled on the GUI thread: its type, its receiver's
+// class, and how much of it the thread ran or waited for a processor (the rest it slept).
+class TimedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    struct Longest {
+        qint64 ns = 0;
+        SchedTimes sched;
+        int type = 0;
+        const char* receiver = "";
+    } longest;
+    bool notify(QObject* receiver, QEvent* event) override {
+        if (depth_++ > 0) {
+            const bool handled = QApplication::notify(receiver, event);
+            --depth_;
+            return handled;
+        }
+        // Read before: the event and its receiver may be gone afterwards.
+        const int type = event->type();
+        const char* name = receiver->metaObject()->className();
+        const SchedTimes before = sched_.read();
+        QElapsedTimer t;
+        t.start();
+        const bool handled = QApplication::notify(receiver, event);
+        const qint64 ns = t.nsecsElapsed();
+        --depth_;
+        if (ns > longest.ns) {
+            const SchedTimes after = sched_.read();
+            longest = {
+                ns, {after.running - before.running, after.waiting - before.waiting}, type, name};
+        }
+        return handled;
+    }
+
+private:
+    int depth_ = 0;
+    SchedReader sched_;
+};
+
+// Watches the GUI thread: the longest gap between two ticks of a 1 ms timer (with how much of it
+// the thread ran, waited for a processor, or slept), and the largest resident size seen.
 struct Watch {
     QTimer timer;
     QElapsedTimer clock;
+    SchedReader sched;
     qint64 last = 0;
+    SchedTimes lastSched;
     qint64 longest = 0;
+    SchedTimes longestSched;                // of the longest gap
+    TimedApplication::Longest longestEvent; // the longest single event handled while watching
     long peakKiB = 0;
     unsigned ticks = 0;
     Watch() {
@@ -58,18 +138,47 @@ struct Watch {
         peakKiB = residentKiB();
         clock.start();
         last = clock.nsecsElapsed();
+        lastSched = sched.read();
+        app()->longest = {};
         timer.start();
     }
     void stop() {
         tick();
         timer.stop();
+        if (app()->longest.ns > longestEvent.ns)
+            longestEvent = app()->longest;
     }
+    static TimedApplication* app() { return static_cast<TimedApplication*>(qApp); }
     void tick() {
         const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, now - last);
+        const SchedTimes times = sched.read();
+        if (now - last > longest) {
+            longest = now - last;
+            longestSched = {times.running - lastSched.running, times.waiting - lastSched.waiting};
+        }
         last = now;
+        lastSched = times;
         if (++ticks % 16 == 0) // reading /proc costs; every 16th tick is enough
             peakKiB = std::max(peakKiB, residentKiB());
+    }
+    void reset() {
+        longest = 0;
+        longestSched = {};
+        longestEvent = {};
+    }
+    // "running a + waiting for a CPU b + asleep c" of the longest gap and of the longest single
+    // event, in ms.
+    void printBreakdown(const char* who) const {
+        auto split = [](qint64 ns, const SchedTimes& t) {
+            const double run = t.running / 1e6, wait = t.waiting / 1e6;
+            std::printf("%6.1f ms = run %5.1f + wait for CPU %5.1f + asleep %5.1f", ns / 1e6, run,
+                        wait, std::max(0.0, ns / 1e6 - run - wait));
+        };
+        std::printf("    %-9s gap ", who);
+        split(longest, longestSched);
+        std::printf("; event ");
+        split(longestEvent.ns, longestEvent.sched);
+        std::printf(" (type %d, %s)\n", longestEvent.type, longestEvent.receiver);
     }
 };
 
@@ -80,10 +189,12 @@ double curlSeconds(const QString& curl, const QString& url, const QString& targe
     QProcess p;
     bool finished = false;
     QObject::connect(&p, &QProcess::finished, [&finished] { finished = true; });
-    watch.start();
     QElapsedTimer t;
     t.start();
     p.start(curl, {QStringLiteral("-s"), QStringLiteral("-o"), target, url});
+    // Watched from here: starting the process (a fork of this large process) is the benchmark's
+    // own doing, not the transfer's.
+    watch.start();
     while (!finished && p.state() != QProcess::NotRunning)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     if (!finished)
@@ -142,9 +253,10 @@ double median(std::vector<double> v) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+    TimedApplication app(argc, argv);
     const long mib = argc > 1 ? std::max(1L, std::atol(argv[1])) : 256;
     const int pairs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+    const QByteArray only = argc > 3 ? QByteArray(argv[3]) : QByteArray();
     const size_t size = static_cast<size_t>(mib) * 1024 * 1024;
     const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
     if (curl.isEmpty()) {
@@ -195,8 +307,10 @@ int main(int argc, char** argv) {
     qint64 longestStall = 0, longestCurlStall = 0;
     Watch curlWatch;
     for (Case& c : cases) {
-        watch.longest = 0;
-        curlWatch.longest = 0;
+        if (!QByteArray(c.name).contains(only))
+            continue;
+        watch.reset();
+        curlWatch.reset();
         std::vector<double> own, theirs;
         for (int i = 0; i < pairs; ++i) {
             // Alternate which side goes first, so that neither always meets a warm cache.
@@ -222,6 +336,8 @@ int main(int argc, char** argv) {
         std::printf("%-36s %8.2f %8.2f %12.3f %12.3f %10.1f %10.1f\n", c.name,
                     *std::min_element(c.ratios.begin(), c.ratios.end()), median(c.ratios),
                     median(own), median(theirs), watch.longest / 1e6, curlWatch.longest / 1e6);
+        watch.printBreakdown("component");
+        curlWatch.printBreakdown("curl");
         longestStall = std::max(longestStall, watch.longest);
         longestCurlStall = std::max(longestCurlStall, curlWatch.longest);
         std::fflush(stdout);
