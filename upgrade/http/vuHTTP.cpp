@@ -1059,7 +1059,7 @@ void TvuCustomHTTP::Abort() {
     if (running && t && !t->CompletionStarted) {
         t->Aborted = true;
         if (hadFile) {
-            QFile::remove(t->OutputFile);
+            TvuOutputWriter::Remove(t->OutputFile);
             TvuResumeRecord::Remove(t->OutputFile);
         }
     }
@@ -1140,7 +1140,7 @@ void TvuCustomHTTP::Completion(TvuCustomThread*) {
     if (transfer_ == t)
         busy_ = false;
     if (deleteFile) {
-        QFile::remove(outputFile);
+        TvuOutputWriter::Remove(outputFile);
         TvuResumeRecord::Remove(outputFile);
     } else if (t->Success && t->DataIsFile) {
         TvuResumeRecord::Remove(outputFile); // complete: nothing to go on from

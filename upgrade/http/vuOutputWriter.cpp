@@ -1,10 +1,14 @@
 #include "upgrade/http/vuOutputWriter.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TvuOutputWriter::TvuOutputWriter(std::size_t batchBytes, std::uint64_t writeBackBytes)
@@ -104,4 +108,21 @@ void TvuOutputWriter::StartWriteBack() {
 #if defined(__linux__)
     ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
+}
+
+bool TvuOutputWriter::Remove(const QString& path) {
+    // Freeing a file's blocks happens when its last descriptor closes: holding one across the
+    // unlink moves that work to whoever closes it. (Not blocking: the name may be a pipe.)
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const bool removed = ::unlink(name.constData()) == 0;
+    if (fd < 0)
+        return removed;
+    constexpr off_t Large = 8 * 1024 * 1024;
+    struct stat st {};
+    if (removed && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= Large)
+        std::thread([fd] { ::close(fd); }).detach();
+    else
+        ::close(fd);
+    return removed;
 }

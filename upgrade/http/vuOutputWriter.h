@@ -10,6 +10,8 @@
 // and without pulling the descriptor from under it. Not thread-safe: one worker uses it.
 #pragma once
 
+#include <QString>
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -44,6 +46,11 @@ public:
     // Bytes collected and not yet written.
     std::size_t Collected() const { return batch_.size(); }
     bool Failed() const { return failed_; }
+
+    // Removes an output file's name at once and leaves the freeing of its data to a helper
+    // thread: on some file systems that takes a long time for a large file (tenths of a second
+    // for a few hundred MiB), too long for the GUI thread. False when the name was not removed.
+    static bool Remove(const QString& path);
 
 private:
     bool WriteAll(const char* data, std::size_t n);

@@ -99,4 +99,19 @@ TEST(OutputWriter, WhatCannotBeWrittenOrSyncedIsNoCompleteFile) {
     ::close(fds[0]);
 }
 
+TEST(OutputWriter, RemovedFilesLoseTheirNameAtOnce) {
+    QTemporaryDir dir;
+    // A large file (its data freed on a helper thread) and a small one (freed at once).
+    for (qint64 size : {qint64(9) * 1024 * 1024, qint64(100)}) {
+        const QString path = dir.filePath(QStringLiteral("gone.bin"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(size));
+        file.close();
+        EXPECT_TRUE(TvuOutputWriter::Remove(path)) << size;
+        EXPECT_FALSE(QFile::exists(path)) << size;
+        EXPECT_FALSE(TvuOutputWriter::Remove(path)) << size;
+    }
+}
+
 } // namespace
