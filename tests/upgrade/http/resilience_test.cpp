@@ -402,6 +402,31 @@ TEST(Progress, EveryChunkHasItsEventInOrderBeforeTheOutcome) {
     }
 }
 
+TEST(Progress, ADownloadIntoAFileShowsWhatHasArrivedWhileTheServerPauses) {
+    // The file is written in large batches; a server that pauses after a few chunks must not
+    // leave their progress (and their bytes) waiting for the batch to fill.
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("slow.bin"));
+    const std::string body = LocalHTTPServer::pattern(1000000);
+    ScriptedServer server([&](ScriptedConnection& c) {
+        if (!c.ReadRequest().empty() && c.Send(OkHeaders(body.size()) + body.substr(0, 10000)))
+            c.Hold();
+    });
+    TvuCustomHTTP http;
+    http.Proxy()->AccessType = atDirect;
+    quint32 shown = 0;
+    http.OnTransferProgress = [&](QObject*, const QByteArray&, quint32, quint32 bytes, qint32,
+                                  qint32, quint8, float, QIODevice*) { shown = bytes; };
+    http.SetOutputFile(out);
+    http.SetURL(Q(server.url("/slow.bin")));
+    ASSERT_TRUE(http.Read());
+    // Two whole 4096-byte chunks arrived: both are reported, and they are in the file.
+    ASSERT_TRUE(WaitFor([&] { return shown >= 8192 || !http.Busy(); }));
+    EXPECT_EQ(shown, 8192u);
+    EXPECT_GE(QFileInfo(out).size(), 8192);
+    http.Abort();
+}
+
 TEST(Progress, ASlowHandlerHoldsTheWorkerBackWithoutLosingEvents) {
     // A handler slower than the network: the worker may only run so far ahead, and every event
     // still arrives. The GUI thread keeps serving its other events meanwhile.
