@@ -142,7 +142,7 @@ std::optional<QByteArrayList> reportFor(const QString& character, const QString&
     const auto bytes = big5Character(character, where);
     if (!bytes)
         return std::nullopt;
-    const ReportResult report = btn3Click(*bytes, code.toUtf8());
+    const ReportResult report = buildReport(*bytes, code.toUtf8());
     if (!report.ok()) {
         printError(where + report.error);
         return std::nullopt;

@@ -155,27 +155,30 @@ QByteArrayList itemsForKey(int level, const QByteArray& key) {
     }
 }
 
-void lst1Click(NavigatorModel& model) {
+namespace {
+
+// The steps of a choice at each level; chooseAtLevel has recorded the list's selection.
+void chooseLevel1(NavigatorModel& model) {
     clearLists(model, 2);
     const int position = selectedOf(model, 1);
     model.LevelDigits1 = QByteArray::number(position);
     fill(model, 2, level2ItemsFor(position == 0));
 }
 
-void lst2Click(NavigatorModel& model) {
+void chooseLevel2(NavigatorModel& model) {
     clearLists(model, 3);
     model.LevelDigits2 = QByteArray::number(selectedOf(model, 2));
     fill(model, 3, lookUp(kLevel3Rows, model.LevelDigits1 + model.LevelDigits2));
 }
 
-void lst3Click(NavigatorModel& model) {
+void chooseLevel3(NavigatorModel& model) {
     clearLists(model, 4);
     model.LevelDigits3 = QByteArray::number(selectedOf(model, 3));
     fill(model, 4,
          lookUp(kLevel4Rows, model.LevelDigits1 + model.LevelDigits2 + model.LevelDigits3));
 }
 
-void lst4Click(NavigatorModel& model) {
+void chooseLevel4(NavigatorModel& model) {
     clearLists(model, 5);
     if (const auto digits = binaryDigits(selectedOf(model, 4), 2))
         model.LevelDigits4 = *digits;
@@ -184,32 +187,34 @@ void lst4Click(NavigatorModel& model) {
                 model.LevelDigits1 + model.LevelDigits2 + model.LevelDigits3 + model.LevelDigits4));
 }
 
-QByteArray lst5Click(NavigatorModel& model) {
+QByteArray chooseLevel5(NavigatorModel& model) {
     if (const auto digits = binaryDigits(selectedOf(model, 5), 3))
         model.LevelDigits5 = *digits;
     return model.LevelDigits1 + model.LevelDigits2 + model.LevelDigits3 + model.LevelDigits4 +
            model.LevelDigits5;
 }
 
-std::optional<QByteArray> selectAndClick(NavigatorModel& model, int level, int position) {
+} // namespace
+
+std::optional<QByteArray> chooseAtLevel(NavigatorModel& model, int level, int position) {
     if (level < 1 || level > NavigatorLevels)
         return std::nullopt;
     model.lists[level - 1].selected = position;
     switch (level) {
     case 1:
-        lst1Click(model);
+        chooseLevel1(model);
         break;
     case 2:
-        lst2Click(model);
+        chooseLevel2(model);
         break;
     case 3:
-        lst3Click(model);
+        chooseLevel3(model);
         break;
     case 4:
-        lst4Click(model);
+        chooseLevel4(model);
         break;
     default:
-        return lst5Click(model);
+        return chooseLevel5(model);
     }
     return std::nullopt;
 }

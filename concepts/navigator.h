@@ -7,11 +7,12 @@
 #include <optional>
 
 // The classification navigator without widgets: the contents and selections of the five
-// cascading lists (levels 1 to 5), the five level-digit strings and the five click algorithms.
+// cascading lists (levels 1 to 5), the five level-digit strings and what a choice in each list
+// does to them.
 //
-// A window mirrors this model: when the user selects row r of list n, it sets
-// lists[n-1].selected = r, calls lstNClick (or selectAndClick), then shows lists n+1..5 again from
-// the model. All texts are Big5 bytes.
+// A window mirrors this model: when the user chooses row r of list n, it calls
+// chooseAtLevel(model, n, r), then shows lists n+1..5 again from the model. All texts are Big5
+// bytes.
 namespace velmora {
 
 constexpr int NavigatorLevels = 5;
@@ -39,24 +40,19 @@ struct NavigatorModel {
     NavigatorModel();
 };
 
-// Level 1: empties lists 2..5, records LevelDigits1, fills list 2 ("抽象","具象" for position
-// 0, "認識","行為" otherwise).
-void lst1Click(NavigatorModel& model);
-// Level 2: empties lists 3..5, records LevelDigits2, fills list 3 from digits 1-2.
-void lst2Click(NavigatorModel& model);
-// Level 3: empties lists 4..5, records LevelDigits3, fills list 4 from digits 1-3.
-void lst3Click(NavigatorModel& model);
-// Level 4: empties list 5, records LevelDigits4 (positions 0..3 only), fills list 5 from
-// digits 1-5.
-void lst4Click(NavigatorModel& model);
-// Level 5: records LevelDigits5 (positions 0..7 only) and returns the concept code, the five
-// digit strings joined ("11110010" for a complete path). The caller then clears the report
-// buffer, puts the code into the hidden code edit and runs the report.
-QByteArray lst5Click(NavigatorModel& model);
-
-// Sets the selection of list `level` (1..5) to `position` and runs that list's click.
-// Returns the concept code for level 5, no value for levels 1 to 4.
-std::optional<QByteArray> selectAndClick(NavigatorModel& model, int level, int position);
+// Records `position` (0-based, -1 for none) as the selection of list `level` (1..5) and applies
+// that level's choice:
+//   1: empties lists 2..5, records LevelDigits1, fills list 2 ("抽象","具象" for position 0,
+//      "認識","行為" otherwise);
+//   2: empties lists 3..5, records LevelDigits2, fills list 3 from digits 1-2;
+//   3: empties lists 4..5, records LevelDigits3, fills list 4 from digits 1-3;
+//   4: empties list 5, records LevelDigits4 (positions 0..3 only), fills list 5 from digits 1-5;
+//   5: records LevelDigits5 (positions 0..7 only).
+// Returns the concept code after a choice at level 5, the five digit strings joined
+// ("11110010" for a complete path); no value for levels 1 to 4 and for a level outside 1..5
+// (which changes nothing). After a level-5 choice the caller clears the report buffer, puts the
+// code into the hidden code edit and runs the report.
+std::optional<QByteArray> chooseAtLevel(NavigatorModel& model, int level, int position);
 
 // The fixed texts, Big5.
 // Caption of the group box of `level` (1..5): "立場", "現象", "認知", "四別", "八象".

@@ -54,7 +54,7 @@ int conceptRowIndex(const QByteArray& code) {
     return v;
 }
 
-ReportResult btn3Click(const QByteArray& character, const QByteArray& code) {
+ReportResult buildReport(const QByteArray& character, const QByteArray& code) {
     ReportResult result;
     if (!isConceptCode(code)) {
         result.error = QStringLiteral("the concept code must be eight binary digits (0 or 1), "

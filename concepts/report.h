@@ -25,8 +25,8 @@ struct ReportResult {
     bool ok() const { return error.isEmpty(); }
 };
 
-// The report (the hidden button's click): for `character` (the whole text of the character
-// edit, Big5, unchanged even if empty) and `code`, the lines
+// The report the window shows for `character` (the whole text of the character edit, Big5,
+// unchanged even if empty) under `code`: the lines
 //   1 "『" character "』"
 //   2 "十進制代碼=" decimal value (242)
 //   3 "二進制代碼=" code unchanged
@@ -35,7 +35,7 @@ struct ReportResult {
 //   6 "【概念分類】"
 //   7 the concept row of the code
 // A code other than eight '0'/'1' characters gives no lines and an error message.
-ReportResult btn3Click(const QByteArray& character, const QByteArray& code);
+ReportResult buildReport(const QByteArray& character, const QByteArray& code);
 
 // Caption of the confirmation box: "請確認".
 QByteArray confirmationCaption();

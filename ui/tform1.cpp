@@ -51,10 +51,14 @@ constexpr int CharacterInputBytes = 2;
 // Line pitch of the concept diagram, so that its 13 lines fit the memo.
 constexpr int DiagramLineHeight = 13;
 
+QString noBig5Form(const QString& text) {
+    return QStringLiteral("The text \"%1\" has no Big5 form").arg(text);
+}
+
 QByteArray big5OrThrow(const QString& text) {
     std::optional<QByteArray> bytes = toBig5(text);
     if (!bytes)
-        throw UiError(QStringLiteral("The text \"%1\" has no Big5 form").arg(text));
+        throw UiError(noBig5Form(text));
     return *bytes;
 }
 
@@ -311,16 +315,11 @@ void TForm1::connectHandlers() {
     connect(lst3, &ConceptListBox::userClicked, this, guarded([this] { lst3Click(); }));
     connect(lst4, &ConceptListBox::userClicked, this, guarded([this] { lst4Click(); }));
     connect(lst5, &ConceptListBox::userClicked, this, guarded([this] { lst5Click(); }));
-    // The report button is clicked from the fifth list only; an error of the report ends that
-    // click as a whole.
+    // The fifth list runs the report itself; a click of the hidden button from elsewhere builds
+    // the report too and shows why when it cannot.
     connect(btn3, &QPushButton::clicked, this, [this] {
-        try {
-            btn3Click();
-        } catch (...) {
-            if (!inReport_)
-                throw;
-            reportError_ = std::current_exception();
-        }
+        if (const ReportResult report = btn3Click(); !report.ok())
+            showUnhandledError(report.error);
     });
     connect(edt2, &CharacterEdit::clicked, this, guarded([this] { edt2Click(); }));
     connect(mmo2, &ResultMemo::popupRequested, this, [this](const QPoint& at) { pm1->popup(at); });
@@ -388,12 +387,18 @@ void TForm1::FormCreate() {
     fillConceptTable();
 }
 
-void TForm1::btn3Click() {
-    const ReportResult report =
-        velmora::btn3Click(big5OrThrow(edt2->text()), big5OrThrow(edt1->text()));
-    if (!report.ok())
-        throw UiError(report.error);
-    appendMemoLines(mmo3, fromBig5Lines(report.lines));
+ReportResult TForm1::btn3Click() {
+    const std::optional<QByteArray> character = toBig5(edt2->text());
+    const std::optional<QByteArray> code = toBig5(edt1->text());
+    if (!character || !code) {
+        ReportResult refused;
+        refused.error = noBig5Form(character ? edt1->text() : edt2->text());
+        return refused;
+    }
+    ReportResult report = buildReport(*character, *code);
+    if (report.ok())
+        appendMemoLines(mmo3, fromBig5Lines(report.lines));
+    return report;
 }
 
 void TForm1::showListsBelow(int level) {
@@ -402,41 +407,38 @@ void TForm1::showListsBelow(int level) {
         lists[i]->setItems(fromBig5Lines(navigator_.lists[static_cast<size_t>(i)].items));
 }
 
+void TForm1::chooseInList(int level, const ConceptListBox* list) {
+    chooseAtLevel(navigator_, level, list->selectedPosition());
+    showListsBelow(level);
+}
+
 void TForm1::lst1Click() {
-    navigator_.lists[0].selected = lst1->selectedPosition();
-    velmora::lst1Click(navigator_);
-    showListsBelow(1);
+    chooseInList(1, lst1);
 }
 
 void TForm1::lst2Click() {
-    navigator_.lists[1].selected = lst2->selectedPosition();
-    velmora::lst2Click(navigator_);
-    showListsBelow(2);
+    chooseInList(2, lst2);
 }
 
 void TForm1::lst3Click() {
-    navigator_.lists[2].selected = lst3->selectedPosition();
-    velmora::lst3Click(navigator_);
-    showListsBelow(3);
+    chooseInList(3, lst3);
 }
 
 void TForm1::lst4Click() {
-    navigator_.lists[3].selected = lst4->selectedPosition();
-    velmora::lst4Click(navigator_);
-    showListsBelow(4);
+    chooseInList(4, lst4);
 }
 
 void TForm1::lst5Click() {
-    navigator_.lists[4].selected = lst5->selectedPosition();
-    const QByteArray code = velmora::lst5Click(navigator_);
+    const QByteArray code = chooseAtLevel(navigator_, 5, lst5->selectedPosition()).value();
     mmo3->clear();
     edt1->setText(fromBig5(code));
-    inReport_ = true;
-    reportError_ = nullptr;
-    btn3->click();
-    inReport_ = false;
-    if (reportError_)
-        std::rethrow_exception(std::exchange(reportError_, nullptr));
+    // The report is what the hidden button's click does; a report that cannot be built is shown
+    // as an error and not offered for confirmation.
+    const ReportResult report = btn3Click();
+    if (!report.ok()) {
+        showUnhandledError(report.error);
+        return;
+    }
     confirmReport();
 }
 

@@ -7,7 +7,6 @@
 #include <QWidget>
 
 #include <array>
-#include <exception>
 
 class QAction;
 class QFrame;
@@ -28,6 +27,7 @@ class ConceptListBox;
 class LinkLabel;
 class PanelSplitter;
 class ResultMemo;
+struct ReportResult;
 
 // The program's main window: the character input, the five cascading concept lists, the
 // concept diagram, the result memo with its popup menu, the status bar and the link label.
@@ -79,7 +79,9 @@ public:
 
     // Handlers.
     void FormCreate();
-    void btn3Click();
+    // Builds the report for the character in edt2 and the code in edt1 and appends its lines to
+    // mmo3; returns the report, or why it could not be built (mmo3 is then unchanged).
+    ReportResult btn3Click();
     void lst1Click();
     void lst2Click();
     void lst3Click();
@@ -116,15 +118,15 @@ private:
     void arrange();
     void centreOnScreen();
     void showListsBelow(int level);
+    // Applies the choice now selected in `list`, the list of `level` (1..4).
+    void chooseInList(int level, const ConceptListBox* list);
     void confirmReport();
 
     NavigatorModel navigator_;
     int panelWidth_;
     QString lastRefusal_;
     QLabel* statusPanels_[2];
-    bool inReport_ = false;
     bool centred_ = false;
-    std::exception_ptr reportError_;
 };
 
 } // namespace velmora

@@ -59,7 +59,7 @@ void BM_BuildReport(benchmark::State& state) {
     const QByteArray character = velmora::toBig5("頡").value();
     const QByteArray code = "11110010";
     for (auto _ : state) {
-        auto report = velmora::btn3Click(character, code);
+        auto report = velmora::buildReport(character, code);
         benchmark::DoNotOptimize(report);
     }
 }

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using velmora::chooseAtLevel;
 using velmora::NavigatorModel;
-using velmora::selectAndClick;
 
 namespace {
 
@@ -24,7 +24,7 @@ QByteArray walk(NavigatorModel& model, std::initializer_list<int> positions) {
     int level = 1;
     std::optional<QByteArray> code;
     for (const int p : positions)
-        code = selectAndClick(model, level++, p);
+        code = chooseAtLevel(model, level++, p);
     return code.value_or(QByteArray());
 }
 
@@ -44,11 +44,11 @@ TEST(Navigator, StartsWithOnlyTheFirstListFilled) {
 
 TEST(Navigator, FirstLevelChoiceFillsOnlyTheSecondList) {
     NavigatorModel model;
-    selectAndClick(model, 1, 0);
+    chooseAtLevel(model, 1, 0);
     EXPECT_EQ(model.lists[1].items, big5List({"抽象", "具象"}));
     for (int level = 3; level <= 5; ++level)
         EXPECT_TRUE(model.lists[level - 1].items.isEmpty());
-    selectAndClick(model, 1, 1);
+    chooseAtLevel(model, 1, 1);
     EXPECT_EQ(model.lists[1].items, big5List({"認識", "行為"}));
     EXPECT_EQ(model.LevelDigits1, "1");
 }
@@ -90,10 +90,10 @@ TEST(Navigator, ChoosingAgainEmptiesTheListsBelowAndKeepsUpperDigits) {
     NavigatorModel model;
     walk(model, {1, 1, 1, 2, 2});
     // Another item in the fifth list: same digits 1 to 5, new last three.
-    EXPECT_EQ(selectAndClick(model, 5, 7), "11110111");
+    EXPECT_EQ(chooseAtLevel(model, 5, 7), "11110111");
     EXPECT_EQ(model.lists[4].items.size(), 8) << "the fifth list is not refilled by itself";
     // A new choice at level 1 empties lists 3..5 and refills list 2.
-    selectAndClick(model, 1, 0);
+    chooseAtLevel(model, 1, 0);
     EXPECT_EQ(model.lists[1].items, big5List({"抽象", "具象"}));
     EXPECT_EQ(model.lists[1].selected, -1);
     for (int level = 3; level <= 5; ++level) {
@@ -108,21 +108,21 @@ TEST(Navigator, ChoosingAgainEmptiesTheListsBelowAndKeepsUpperDigits) {
 TEST(Navigator, NoSelectionOrOutOfRangePositions) {
     NavigatorModel model;
     // No selection in list 1 counts as "not 0": the second pair of items.
-    selectAndClick(model, 1, -1);
+    chooseAtLevel(model, 1, -1);
     EXPECT_EQ(model.LevelDigits1, "-1");
     EXPECT_EQ(model.lists[1].items, big5List({"認識", "行為"}));
     // The key "-10" matches no row: list 3 stays empty.
-    selectAndClick(model, 2, 0);
+    chooseAtLevel(model, 2, 0);
     EXPECT_TRUE(model.lists[2].items.isEmpty());
 
     walk(model, {0, 0, 0, 3, 4});
     EXPECT_EQ(model.LevelDigits4, "11");
     // Levels 4 and 5 ignore positions outside their range and keep their digits.
-    selectAndClick(model, 4, 4);
+    chooseAtLevel(model, 4, 4);
     EXPECT_EQ(model.LevelDigits4, "11");
     EXPECT_EQ(model.lists[4].items[0], big5("景象")) << "the kept digits choose the items";
-    EXPECT_EQ(selectAndClick(model, 5, 8), "00011100");
-    EXPECT_EQ(selectAndClick(model, 5, -1), "00011100");
+    EXPECT_EQ(chooseAtLevel(model, 5, 8), "00011100");
+    EXPECT_EQ(chooseAtLevel(model, 5, -1), "00011100");
 }
 
 TEST(Navigator, ItemTablesByKey) {

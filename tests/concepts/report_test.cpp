@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-using velmora::btn3Click;
+using velmora::buildReport;
 
 namespace {
 
@@ -15,7 +15,7 @@ QByteArray big5(const char* utf8) {
 } // namespace
 
 TEST(Report, SevenLinesForTheStartCharacter) {
-    const auto report = btn3Click(big5("頡"), "11110010");
+    const auto report = buildReport(big5("頡"), "11110010");
     ASSERT_TRUE(report.ok());
     const QByteArrayList expected = {
         big5("『頡』"),
@@ -32,7 +32,7 @@ TEST(Report, SevenLinesForTheStartCharacter) {
 }
 
 TEST(Report, LowestAndHighestCodes) {
-    const auto low = btn3Click(big5("日"), "00000000");
+    const auto low = buildReport(big5("日"), "00000000");
     ASSERT_TRUE(low.ok());
     ASSERT_EQ(low.lines.size(), 7);
     EXPECT_EQ(low.lines[1], big5("十進制代碼=0"));
@@ -40,28 +40,28 @@ TEST(Report, LowestAndHighestCodes) {
     EXPECT_EQ(low.lines[4], big5("倉頡編碼=A     "));
     EXPECT_EQ(low.lines[6], velmora::conceptRow(0));
 
-    const auto high = btn3Click(big5("褒"), "11111111");
+    const auto high = buildReport(big5("褒"), "11111111");
     ASSERT_TRUE(high.ok());
     EXPECT_EQ(high.lines[1], big5("十進制代碼=255"));
     EXPECT_EQ(high.lines[3], big5("十六進制代碼=FF"));
     EXPECT_EQ(high.lines[4], big5("倉頡編碼=XXYHD "));
     EXPECT_EQ(high.lines[6], velmora::conceptRow(255));
 
-    const auto ten = btn3Click(big5("日"), "00001010");
+    const auto ten = buildReport(big5("日"), "00001010");
     EXPECT_EQ(ten.lines[3], big5("十六進制代碼=0A"));
 }
 
 TEST(Report, CharactersWithoutACangjieCodeGiveSixLines) {
     for (const QByteArray& character :
          {QByteArray(), QByteArray("A"), QByteArray("ab"), big5("，")}) {
-        const auto report = btn3Click(character, "00000001");
+        const auto report = buildReport(character, "00000001");
         ASSERT_TRUE(report.ok());
         ASSERT_EQ(report.lines.size(), 6) << character.toHex().constData();
         EXPECT_EQ(report.lines[0], big5("『") + character + big5("』"));
         EXPECT_EQ(report.lines[4], big5("【概念分類】"));
         EXPECT_EQ(report.lines[5], velmora::conceptRow(1));
     }
-    EXPECT_EQ(btn3Click(QByteArray(), "00000001").lines[0], big5("『』"));
+    EXPECT_EQ(buildReport(QByteArray(), "00000001").lines[0], big5("『』"));
 }
 
 TEST(Report, EveryCodeReportsItsOwnRowAndValues) {
@@ -69,7 +69,7 @@ TEST(Report, EveryCodeReportsItsOwnRowAndValues) {
         const QByteArray code = QByteArray::number(v, 2).rightJustified(8, '0');
         EXPECT_EQ(velmora::conceptCodeValue(code), v);
         EXPECT_EQ(velmora::conceptRowIndex(code), v);
-        const auto report = btn3Click(big5("頡"), code);
+        const auto report = buildReport(big5("頡"), code);
         ASSERT_TRUE(report.ok()) << v;
         EXPECT_EQ(report.lines[1], big5("十進制代碼=") + QByteArray::number(v));
         EXPECT_EQ(report.lines[2], big5("二進制代碼=") + code);
@@ -81,7 +81,7 @@ TEST(Report, RejectsCodesThatAreNotEightBinaryDigits) {
     for (const QByteArray& code :
          {QByteArray(), QByteArray("1111001"), QByteArray("111100101"), QByteArray("11110020"),
           QByteArray(" 1110010"), QByteArray("1111001\n"), QByteArray("abcdefgh")}) {
-        const auto report = btn3Click(big5("頡"), code);
+        const auto report = buildReport(big5("頡"), code);
         EXPECT_FALSE(report.ok()) << code.constData();
         EXPECT_TRUE(report.lines.isEmpty());
         EXPECT_TRUE(report.error.contains(QLatin1String("eight binary digits")));
@@ -100,8 +100,8 @@ TEST(Report, ConfirmationTextHasItsLoneCarriageReturns) {
 }
 
 TEST(Report, ConfirmedReportsAccumulateInTheMemo) {
-    const auto first = btn3Click(big5("頡"), "11110010").lines;
-    const auto second = btn3Click(QByteArray(), "00000000").lines;
+    const auto first = buildReport(big5("頡"), "11110010").lines;
+    const auto second = buildReport(QByteArray(), "00000000").lines;
     QByteArrayList memo;
     velmora::transferToMemo(memo, first);
     velmora::transferToMemo(memo, second);

@@ -280,6 +280,32 @@ private slots:
         QCOMPARE(form->mmo2->toPlainText(), memo);
     }
 
+    void aReportThatCannotBeBuiltIsShownInsteadOfConfirmed() {
+        // A character with no Big5 form reaches the input only from code, never by typing.
+        form->edt2->setText(QStringLiteral("😀"));
+        clickPath(*form, {1, 1, 1, 2, 2});
+        QCOMPARE(dialogs->messages.size(), 1);
+        QCOMPARE(dialogs->messages.first().icon, QMessageBox::Critical);
+        QCOMPARE(dialogs->messages.first().text,
+                 QStringLiteral("The text \"😀\" has no Big5 form."));
+        QCOMPARE(form->mmo3->toPlainText(), QString());
+        QCOMPARE(form->mmo2->toPlainText(), QString());
+
+        // The hidden button clicked from elsewhere with a code that is none: the same box,
+        // and the window goes on.
+        form->edt2->setText(QStringLiteral("頡"));
+        form->edt1->setText(QStringLiteral("1111001"));
+        form->btn3->click();
+        QCOMPARE(dialogs->messages.size(), 2);
+        QVERIFY(dialogs->messages.last().text.contains(QStringLiteral("\"1111001\"")));
+        QCOMPARE(form->mmo3->toPlainText(), QString());
+        form->edt1->setText(QStringLiteral("11110010"));
+        form->btn3->click();
+        QCOMPARE(velmora::memoLines(form->mmo3->toPlainText()),
+                 reportFor("頡", 242, "11110010", "GRMBC "));
+        QCOMPARE(dialogs->messages.size(), 2);
+    }
+
     void keyboardWalksTheLists() {
         dialogs->answers << QMessageBox::Ok;
         form->lst1->setFocus();
