@@ -119,6 +119,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), panelWidth_(ConceptPanelWidth
     setAutoFillBackground(true);
 
     buildControls();
+    placeFixedControls();
     connectHandlers();
     arrange();
     centreOnScreen();
@@ -145,26 +146,16 @@ void TForm1::buildControls() {
     pnl1 = plainPanel(this);
     pnl1->setObjectName(QStringLiteral("pnl1"));
     grp2 = groupBox(1, pnl1);
-    grp2->setGeometry(0, 0, 185, 73);
     lst1 = new ConceptListBox(grp2);
-    lst1->setGeometry(16, 16, 153, 41);
     lst1->setItems(fromBig5Lines(level1Items()));
     grp3 = groupBox(2, pnl1);
-    grp3->setGeometry(0, 72, 185, 73);
     lst2 = new ConceptListBox(grp3);
-    lst2->setGeometry(16, 16, 153, 41);
     grp4 = groupBox(3, pnl1);
-    grp4->setGeometry(0, 144, 185, 73);
     lst3 = new ConceptListBox(grp4);
-    lst3->setGeometry(16, 16, 153, 41);
     grp1 = groupBox(4, pnl1);
-    grp1->setGeometry(0, 216, 185, 105);
     lst4 = new ConceptListBox(grp1);
-    lst4->setGeometry(16, 16, 153, 73);
     grp6 = groupBox(5, pnl1);
-    grp6->setGeometry(0, 320, 185, 137);
     lst5 = new ConceptListBox(grp6);
-    lst5->setGeometry(16, 16, 153, 113);
 
     spl1 = new PanelSplitter(this);
     spl1->setObjectName(QStringLiteral("spl1"));
@@ -174,7 +165,6 @@ void TForm1::buildControls() {
     pnl2->setObjectName(QStringLiteral("pnl2"));
     grp5 = new QGroupBox(QStringLiteral("概念分類表"), pnl2);
     mmo1 = new QTextEdit(grp5);
-    mmo1->setGeometry(104, 16, 489, 185);
     mmo1->setFont(diagramFont());
     mmo1->setFrameShape(QFrame::NoFrame);
     mmo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -206,15 +196,12 @@ void TForm1::buildControls() {
     mmo2->setToolTip(QStringLiteral("點擊鼠標右鍵"));
 
     btn3 = new QPushButton(QStringLiteral("查看結果"), grp5);
-    btn3->setGeometry(168, 192, 75, 25);
     btn3->hide();
     edt1 = new QLineEdit(QStringLiteral("11110010"), grp5);
-    edt1->setGeometry(8, 196, 161, 21);
     edt1->hide();
 
     grp7 = new QGroupBox(QStringLiteral("請先輸入您要定義的字,而後從右側選取概念分類!"), pnl2);
     edt2 = new CharacterEdit(QStringLiteral("頡"), grp7);
-    edt2->setGeometry(296, 16, 33, 37);
     edt2->setFont(characterFont());
     {
         QPalette palette = edt2->palette();
@@ -229,7 +216,6 @@ void TForm1::buildControls() {
     edt2->setValidator(validator);
 
     mmo3 = new QPlainTextEdit(QStringLiteral("mmo3"), this);
-    mmo3->setGeometry(0, 427, ClientWidth, 33);
     mmo3->hide();
 
     // The result memo's popup menu.
@@ -265,7 +251,6 @@ void TForm1::buildControls() {
     lbl1 = new LinkLabel(grp7);
     lbl1->setText(QStringLiteral("更多信息,請前往") + QString::fromUtf8(ReferenceSiteAddress) +
                   QStringLiteral(" 查看       "));
-    lbl1->setGeometry(392, 32, 250, 13);
 
     dlgSave1.defaultSuffix = QStringLiteral("txt");
     dlgSave1.filters = {QStringLiteral("全部文本檔案(*.txt)"), QStringLiteral("其他格式檔案(*.*)")};
@@ -281,6 +266,17 @@ void TForm1::buildControls() {
     setTabOrder(edt2, lbl1);
     lst4->setFocus();
     nameControls();
+}
+
+void TForm1::placeFixedControls() {
+    const FixedLayout& at = fixedLayout;
+    const std::pair<QWidget*, QRect> placements[] = {
+        {grp2, at.grp2}, {lst1, at.lst1}, {grp3, at.grp3}, {lst2, at.lst2},
+        {grp4, at.grp4}, {lst3, at.lst3}, {grp1, at.grp1}, {lst4, at.lst4},
+        {grp6, at.grp6}, {lst5, at.lst5}, {mmo1, at.mmo1}, {btn3, at.btn3},
+        {edt1, at.edt1}, {edt2, at.edt2}, {lbl1, at.lbl1}, {mmo3, at.mmo3}};
+    for (const auto& [control, geometry] : placements)
+        control->setGeometry(geometry);
 }
 
 void TForm1::nameControls() {

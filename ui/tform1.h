@@ -113,6 +113,7 @@ protected:
 
 private:
     void buildControls();
+    void placeFixedControls();
     void nameControls();
     void connectHandlers();
     void arrange();
