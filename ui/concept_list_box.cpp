@@ -47,6 +47,16 @@ QStringList ConceptListBox::items() const {
     return texts;
 }
 
+QItemSelectionModel::SelectionFlags ConceptListBox::selectionCommand(const QModelIndex& index,
+                                                                     const QEvent* event) const {
+    if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+    if (command.testFlag(QItemSelectionModel::Deselect))
+        command = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    return command;
+}
+
 void ConceptListBox::mousePressEvent(QMouseEvent* event) {
     pressed_ = event->button() == Qt::LeftButton;
     rowAtPress_ = selectedPosition();

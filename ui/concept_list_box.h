@@ -4,6 +4,9 @@
 
 // A list box of the navigator. It reports a click whenever the user chooses an item: a mouse
 // click on an item (also on the one already selected) or a keyboard move of the selection.
+// Once an item is chosen the list always shows a choice, since the lists below hold its
+// children: a click beside the items changes nothing, and Ctrl does not turn a click (or the
+// space key) on the chosen item into taking it back.
 namespace velmora {
 
 class ConceptListBox : public QListWidget {
@@ -21,6 +24,8 @@ signals:
     void userClicked();
 
 protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -280,6 +280,39 @@ private slots:
         QCOMPARE(form->mmo2->toPlainText(), memo);
     }
 
+    void aChoiceStaysHighlightedWithItsChildrenBelow() {
+        clickPath(*form, {1, 0});
+        const QStringList children = form->lst3->items();
+        QCOMPARE(children, QStringList({"感知", "狀態"}));
+        // A click into the empty area below the last item.
+        const QRect last = form->lst2->visualItemRect(form->lst2->item(1));
+        const QPoint below(last.center().x(), last.bottom() + 6);
+        QVERIFY(below.y() < form->lst2->viewport()->height());
+        QVERIFY(!form->lst2->indexAt(below).isValid());
+        QTest::mouseClick(form->lst2->viewport(), Qt::LeftButton, {}, below);
+        QCOMPARE(form->lst2->selectedPosition(), 0);
+        QCOMPARE(form->lst3->items(), children);
+
+        // Ctrl+click on the chosen item counts as a plain click on it.
+        const QPoint chosen = form->lst2->visualItemRect(form->lst2->item(0)).center();
+        QTest::mouseClick(form->lst2->viewport(), Qt::LeftButton, Qt::ControlModifier, chosen);
+        QCOMPARE(form->lst2->selectedPosition(), 0);
+        QCOMPARE(form->lst3->items(), children);
+        QCOMPARE(form->navigator().LevelDigits2, QByteArray("0"));
+
+        // Ctrl+Space on the chosen item keeps it too.
+        form->lst2->setFocus();
+        QTest::keyClick(form->lst2, Qt::Key_Space, Qt::ControlModifier);
+        QCOMPARE(form->lst2->selectedPosition(), 0);
+
+        // Ctrl+click on another item chooses it like a plain click.
+        const QPoint other = form->lst1->visualItemRect(form->lst1->item(0)).center();
+        QTest::mouseClick(form->lst1->viewport(), Qt::LeftButton, Qt::ControlModifier, other);
+        QCOMPARE(form->lst1->selectedPosition(), 0);
+        QCOMPARE(form->lst2->items(), QStringList({"抽象", "具象"}));
+        QCOMPARE(form->lst3->count(), 0);
+    }
+
     void aReportThatCannotBeBuiltIsShownInsteadOfConfirmed() {
         // A character with no Big5 form reaches the input only from code, never by typing.
         form->edt2->setText(QStringLiteral("😀"));
