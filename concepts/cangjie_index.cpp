@@ -21,8 +21,9 @@ std::unique_ptr<const FirstRows> buildFirstRows() {
     rows->fill(0);
     for (int i = 0; i < CangjieRowCount; ++i) {
         const std::string_view row = cangjieRow(i);
-        std::int32_t& slot = (*rows)[slotOf(static_cast<unsigned char>(row[CangjieCodeBytes]),
-                                            static_cast<unsigned char>(row[CangjieCodeBytes + 1]))];
+        std::int32_t& slot =
+            (*rows)[slotOf(static_cast<unsigned char>(row[kCangjieCodeBytes]),
+                           static_cast<unsigned char>(row[kCangjieCodeBytes + 1]))];
         // Rows are visited in table order, so the first row of a character keeps its slot.
         if (slot == 0)
             slot = i + 1;

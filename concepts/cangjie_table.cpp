@@ -9,11 +9,11 @@ namespace velmora {
 namespace {
 
 std::string_view codeField(int i) {
-    return cangjieRow(i).substr(0, CangjieCodeBytes);
+    return cangjieRow(i).substr(0, kCangjieCodeBytes);
 }
 
 std::string_view characterField(int i) {
-    return cangjieRow(i).substr(CangjieCodeBytes);
+    return cangjieRow(i).substr(kCangjieCodeBytes);
 }
 
 bool repeatsRowBefore(int i) {
@@ -21,21 +21,21 @@ bool repeatsRowBefore(int i) {
 }
 
 bool isCodeLetters(const QByteArray& letters) {
-    return letters.size() >= 1 && letters.size() < CangjieCodeBytes &&
+    return letters.size() >= 1 && letters.size() < kCangjieCodeBytes &&
            std::all_of(letters.begin(), letters.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
 }
 
 } // namespace
 
 std::string_view cangjieRow(int i) {
-    return {CangjieTable + static_cast<std::ptrdiff_t>(i) * CangjieRowBytes, CangjieRowBytes};
+    return {CangjieTable + static_cast<std::ptrdiff_t>(i) * kCangjieRowBytes, kCangjieRowBytes};
 }
 
 std::optional<QByteArray> cangjieLookup(const QByteArray& text) {
     const int row = firstCangjieRow(text);
     if (row < 0)
         return std::nullopt;
-    return QByteArray(cangjieRow(row).data(), CangjieCodeBytes);
+    return QByteArray(cangjieRow(row).data(), kCangjieCodeBytes);
 }
 
 QByteArrayList cangjieCodesOf(const QByteArray& character) {
@@ -47,7 +47,7 @@ QByteArrayList cangjieCodesOf(const QByteArray& character) {
     for (int i = first; i < CangjieRowCount; ++i) {
         if (characterField(i) != wanted || repeatsRowBefore(i))
             continue;
-        codes.append(QByteArray(codeField(i).data(), CangjieCodeBytes).trimmed());
+        codes.append(QByteArray(codeField(i).data(), kCangjieCodeBytes).trimmed());
     }
     return codes;
 }
@@ -56,8 +56,8 @@ QByteArrayList cangjieCharactersUnder(const QByteArray& letters) {
     QByteArrayList characters;
     if (!isCodeLetters(letters))
         return characters;
-    const QByteArray padded = letters.leftJustified(CangjieCodeBytes, ' ');
-    const std::string_view wanted(padded.constData(), CangjieCodeBytes);
+    const QByteArray padded = letters.leftJustified(kCangjieCodeBytes, ' ');
+    const std::string_view wanted(padded.constData(), kCangjieCodeBytes);
     // Rows are sorted by their code bytes (compared as unsigned bytes, as string_view does), so
     // the rows of one code are one run, found by bisection.
     const auto [from, to] =

@@ -12,8 +12,8 @@
 // the source table's order. The rows are generated data (see tools/cangjie).
 namespace velmora {
 
-constexpr int CangjieRowBytes = 8;
-constexpr int CangjieCodeBytes = 6;
+constexpr int kCangjieRowBytes = 8;
+constexpr int kCangjieCodeBytes = 6;
 
 // All rows back to back (CangjieRowCount * 8 bytes, no terminator counted).
 extern const char CangjieTable[];

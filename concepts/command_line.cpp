@@ -238,7 +238,7 @@ int runCharacters(Writer& out, const QString& code) {
 
 int runConcepts(Writer& out) {
     QByteArrayList lines;
-    for (int v = 0; v < ConceptRowCount; ++v)
+    for (int v = 0; v < kConceptRowCount; ++v)
         lines.append(QByteArray::number(v, 2).rightJustified(8, '0') + ' ' + conceptRow(v));
     out.lines(lines);
     return out.finish() ? kExitOk : kExitOutputFailed;

@@ -7,7 +7,7 @@
 
 namespace velmora {
 
-std::array<QByteArray, ConceptRowCount> ConceptTable;
+std::array<QByteArray, kConceptRowCount> ConceptTable;
 
 namespace {
 
@@ -15,7 +15,7 @@ namespace {
 // has a Big5 form (a test converts each row); the blanks, the "」" in rows 82 and 89 and the
 // leading ideographic space of the 11101 group are part of the rows.
 // clang-format off
-const char* const kRowTexts[ConceptRowCount] = {
+const char* const kRowTexts[kConceptRowCount] = {
     /*   0 */ "　　0客觀－0抽象族－0定義類－00符號屬：意識層次。無〔體形能〕００類詞",
     /*   1 */ "　　0客觀－0抽象族－0定義類－00符號屬：意識層次。無〔體形能〕０１序詞",
     /*   2 */ "　　0客觀－0抽象族－0定義類－00符號屬：意識層次。無〔體形能〕０２數詞",
@@ -280,7 +280,7 @@ bool filled = false;
 } // namespace
 
 void fillConceptTable() {
-    for (int v = 0; v < ConceptRowCount; ++v) {
+    for (int v = 0; v < kConceptRowCount; ++v) {
         const auto big5 = toBig5(kRowTexts[v]);
         if (!big5) {
             // Only a broken edit of the texts above can get here.

@@ -11,10 +11,10 @@
 // hexadecimal digits, the level-5 name and its facets. Rows are Big5 bytes.
 namespace velmora {
 
-constexpr int ConceptRowCount = 256;
+constexpr int kConceptRowCount = 256;
 
 // The program-wide table. Empty until fillConceptTable() has run; read-only afterwards.
-extern std::array<QByteArray, ConceptRowCount> ConceptTable;
+extern std::array<QByteArray, kConceptRowCount> ConceptTable;
 
 // Assigns rows 0 to 255 in index order, one stored text per row. Takes no input and cannot
 // fail; calling it again assigns the same texts. The main window calls it when it is created;

@@ -97,7 +97,7 @@ const QByteArrayList& level2ItemsFor(bool firstPosition) {
 }
 
 void clearLists(NavigatorModel& model, int fromLevel) {
-    for (int level = fromLevel; level <= NavigatorLevels; ++level) {
+    for (int level = fromLevel; level <= kNavigatorLevels; ++level) {
         model.lists[level - 1].items.clear();
         model.lists[level - 1].selected = -1;
     }
@@ -129,8 +129,8 @@ NavigatorModel::NavigatorModel() {
 }
 
 QByteArray levelCaption(int level) {
-    static const char* const captions[NavigatorLevels] = {"立場", "現象", "認知", "四別", "八象"};
-    if (level < 1 || level > NavigatorLevels)
+    static const char* const captions[kNavigatorLevels] = {"立場", "現象", "認知", "四別", "八象"};
+    if (level < 1 || level > kNavigatorLevels)
         return {};
     return big5(captions[level - 1]);
 }
@@ -197,7 +197,7 @@ QByteArray chooseLevel5(NavigatorModel& model) {
 } // namespace
 
 std::optional<QByteArray> chooseAtLevel(NavigatorModel& model, int level, int position) {
-    if (level < 1 || level > NavigatorLevels)
+    if (level < 1 || level > kNavigatorLevels)
         return std::nullopt;
     model.lists[level - 1].selected = position;
     switch (level) {

@@ -15,7 +15,7 @@
 // bytes.
 namespace velmora {
 
-constexpr int NavigatorLevels = 5;
+constexpr int kNavigatorLevels = 5;
 
 // One list box: its items in order and its selected position (0-based, -1 for none).
 struct NavigatorList {
@@ -26,7 +26,7 @@ struct NavigatorList {
 struct NavigatorModel {
     // lists[0] is level 1 ("立場") ... lists[4] is level 5 ("八象"). lists[0] holds its two
     // fixed items from construction on; the others start empty.
-    std::array<NavigatorList, NavigatorLevels> lists;
+    std::array<NavigatorList, kNavigatorLevels> lists;
 
     // The digits of each level's current choice. Empty at start, written only by their own
     // click, never reset. 1..3: "0" or "1" (the decimal text of the position, so "-1" when the

@@ -8,7 +8,7 @@ namespace velmora {
 
 namespace {
 
-constexpr int ItemHeight = 13;
+constexpr int kItemHeight = 13;
 
 // Rows of a fixed height, whatever the font's line spacing.
 class FixedRowDelegate : public QStyledItemDelegate {
@@ -16,7 +16,7 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(ItemHeight);
+        size.setHeight(kItemHeight);
         return size;
     }
 };

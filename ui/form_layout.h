@@ -9,17 +9,17 @@
 // the memo overlap by one pixel). All others keep fixed positions inside their parents.
 namespace velmora {
 
-inline constexpr int ClientWidth = 867;
-inline constexpr int ClientHeight = 479;
-inline constexpr int StatusHeight = 19;
-inline constexpr int SplitterWidth = 3;
-inline constexpr int ConceptPanelWidth = 193;
-inline constexpr int DiagramGroupHeight = 217;
-inline constexpr int InputGroupHeight = 64;
-inline constexpr int ResultMemoHeight = 180;
+inline constexpr int kClientWidth = 867;
+inline constexpr int kClientHeight = 479;
+inline constexpr int kStatusHeight = 19;
+inline constexpr int kSplitterWidth = 3;
+inline constexpr int kConceptPanelWidth = 193;
+inline constexpr int kDiagramGroupHeight = 217;
+inline constexpr int kInputGroupHeight = 64;
+inline constexpr int kResultMemoHeight = 180;
 // The left panel keeps at least this width; a concept panel this narrow or narrower snaps shut.
-inline constexpr int MinFillWidth = 30;
-inline constexpr int SnapWidth = 30;
+inline constexpr int kMinFillWidth = 30;
+inline constexpr int kSnapWidth = 30;
 
 struct DockedLayout {
     QRect stat1;
@@ -57,13 +57,13 @@ struct FixedLayout {
     QRect edt2{296, 16, 33, 37};
     QRect lbl1{392, 32, 250, 13};
     // In the window, hidden: the report buffer.
-    QRect mmo3{0, 427, ClientWidth, 33};
+    QRect mmo3{0, 427, kClientWidth, 33};
 };
 
 inline constexpr FixedLayout fixedLayout{};
 
 // The concept panel's width when the splitter's left edge is dragged to `splitterLeft`: the
-// left panel keeps MinFillWidth, and SnapWidth or less closes the concept panel (0).
+// left panel keeps kMinFillWidth, and kSnapWidth or less closes the concept panel (0).
 int splitPanelWidth(int clientWidth, int splitterLeft);
 
 } // namespace velmora

@@ -45,11 +45,11 @@ namespace velmora {
 namespace {
 
 // Width of the first status panel.
-constexpr int ReferencePanelWidth = 400;
+constexpr int kReferencePanelWidth = 400;
 // The character input holds one double-byte character at most.
-constexpr int CharacterInputBytes = 2;
+constexpr int kCharacterInputBytes = 2;
 // Line pitch of the concept diagram, so that its 13 lines fit the memo.
-constexpr int DiagramLineHeight = 13;
+constexpr int kDiagramLineHeight = 13;
 
 QString noBig5Form(const QString& text) {
     return QStringLiteral("The text \"%1\" has no Big5 form").arg(text);
@@ -93,13 +93,13 @@ void fillDiagram(QTextEdit* memo) {
     QTextCursor cursor(memo->document());
     cursor.select(QTextCursor::Document);
     QTextBlockFormat format;
-    format.setLineHeight(DiagramLineHeight, QTextBlockFormat::FixedHeight);
+    format.setLineHeight(kDiagramLineHeight, QTextBlockFormat::FixedHeight);
     cursor.mergeBlockFormat(format);
 }
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent), panelWidth_(ConceptPanelWidth) {
+TForm1::TForm1(QWidget* parent) : QWidget(parent), panelWidth_(kConceptPanelWidth) {
     setObjectName(QStringLiteral("Form1"));
     // The upgrade component closes this window to restart the program, and its worker threads
     // only wait for their hidden window at exit, once no main window is left.
@@ -114,7 +114,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), panelWidth_(ConceptPanelWidth
     const QIcon sharedIcon = QGuiApplication::windowIcon();
     setWindowIcon(sharedIcon.isNull() ? applicationIcon() : sharedIcon);
     setFont(windowFont());
-    setFixedSize(ClientWidth, ClientHeight);
+    setFixedSize(kClientWidth, kClientHeight);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
 
@@ -134,10 +134,10 @@ void TForm1::buildControls() {
     stat1->setObjectName(QStringLiteral("stat1"));
     stat1->setSizeGripEnabled(false);
     statusPanels_[0] =
-        new QLabel(QStringLiteral("參考資料：") + QString::fromUtf8(ReferencePageAddress), stat1);
-    statusPanels_[0]->setFixedWidth(ReferencePanelWidth);
+        new QLabel(QStringLiteral("參考資料：") + QString::fromUtf8(kReferencePageAddress), stat1);
+    statusPanels_[0]->setFixedWidth(kReferencePanelWidth);
     statusPanels_[0]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    statusPanels_[1] = new QLabel(QString::fromUtf8(CreditLine), stat1);
+    statusPanels_[1] = new QLabel(QString::fromUtf8(kCreditLine), stat1);
     statusPanels_[1]->setAlignment(Qt::AlignCenter);
     stat1->addWidget(statusPanels_[0]);
     stat1->addWidget(statusPanels_[1], 1);
@@ -208,7 +208,7 @@ void TForm1::buildControls() {
         palette.setColor(QPalette::Text, Qt::red);
         edt2->setPalette(palette);
     }
-    auto* validator = new Big5InputValidator(CharacterInputBytes, edt2);
+    auto* validator = new Big5InputValidator(kCharacterInputBytes, edt2);
     validator->onRefused = [this](const QString& reason) {
         lastRefusal_ = reason;
         QToolTip::showText(edt2->mapToGlobal(QPoint(0, edt2->height())), reason, edt2);
@@ -249,7 +249,7 @@ void TForm1::buildControls() {
 #endif
 
     lbl1 = new LinkLabel(grp7);
-    lbl1->setText(QStringLiteral("更多信息,請前往") + QString::fromUtf8(ReferenceSiteAddress) +
+    lbl1->setText(QStringLiteral("更多信息,請前往") + QString::fromUtf8(kReferenceSiteAddress) +
                   QStringLiteral(" 查看       "));
 
     dlgSave1.defaultSuffix = QStringLiteral("txt");
@@ -281,12 +281,12 @@ void TForm1::placeFixedControls() {
 
 void TForm1::nameControls() {
     // Names and descriptions for screen readers; the lists are named after their levels.
-    ConceptListBox* const lists[NavigatorLevels] = {lst1, lst2, lst3, lst4, lst5};
-    for (int level = 1; level <= NavigatorLevels; ++level) {
+    ConceptListBox* const lists[kNavigatorLevels] = {lst1, lst2, lst3, lst4, lst5};
+    for (int level = 1; level <= kNavigatorLevels; ++level) {
         ConceptListBox* list = lists[level - 1];
         list->setAccessibleName(fromBig5(levelCaption(level)));
         list->setAccessibleDescription(
-            level < NavigatorLevels
+            level < kNavigatorLevels
                 ? QStringLiteral("概念分類第%1層，選取後列出第%2層").arg(level).arg(level + 1)
                 : QStringLiteral("概念分類第%1層，選取後顯示結果並請您確認").arg(level));
     }
@@ -332,7 +332,7 @@ void TForm1::connectHandlers() {
     connect(lbl1, &LinkLabel::clicked, this, guarded([this] { lbl1Click(); }));
 
     spl1->constrain = [this](int left) {
-        return width() - SplitterWidth - splitPanelWidth(width(), left);
+        return width() - kSplitterWidth - splitPanelWidth(width(), left);
     };
     spl1->onMoved = [this](int left) { setConceptPanelWidth(splitPanelWidth(width(), left)); };
 }
@@ -398,8 +398,8 @@ ReportResult TForm1::btn3Click() {
 }
 
 void TForm1::showListsBelow(int level) {
-    ConceptListBox* const lists[NavigatorLevels] = {lst1, lst2, lst3, lst4, lst5};
-    for (int i = level; i < NavigatorLevels; ++i)
+    ConceptListBox* const lists[kNavigatorLevels] = {lst1, lst2, lst3, lst4, lst5};
+    for (int i = level; i < kNavigatorLevels; ++i)
         lists[i]->setItems(fromBig5Lines(navigator_.lists[static_cast<size_t>(i)].items));
 }
 
@@ -504,7 +504,7 @@ void TForm1::lbl1MouseMove() {
 }
 
 void TForm1::lbl1Click() {
-    dialogs().startProgram(QStringLiteral("xdg-open"), {QString::fromUtf8(ReferenceSiteAddress)});
+    dialogs().startProgram(QStringLiteral("xdg-open"), {QString::fromUtf8(kReferenceSiteAddress)});
 }
 
 void TForm1::N1Click() {

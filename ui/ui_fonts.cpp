@@ -15,7 +15,7 @@ QFont fontOf(const QStringList& families, int pixels) {
 }
 
 QStringList sansFirst() {
-    return {QStringLiteral("DejaVu Sans"), QString::fromLatin1(ChineseFontFamily),
+    return {QStringLiteral("DejaVu Sans"), QString::fromLatin1(kChineseFontFamily),
             QStringLiteral("Sans Serif")};
 }
 
@@ -26,7 +26,7 @@ QFont windowFont() {
 }
 
 QFont diagramFont() {
-    return fontOf({QString::fromLatin1(ChineseFontFamily), QStringLiteral("DejaVu Sans")}, 11);
+    return fontOf({QString::fromLatin1(kChineseFontFamily), QStringLiteral("DejaVu Sans")}, 11);
 }
 
 QFont characterFont() {

@@ -8,7 +8,7 @@
 namespace velmora {
 
 // The Traditional Chinese face that the set-up installs.
-inline constexpr const char* ChineseFontFamily = "AR PL UMing TW";
+inline constexpr const char* kChineseFontFamily = "AR PL UMing TW";
 
 // The window's font: 11 pixels, sans-serif first.
 QFont windowFont();

@@ -10,8 +10,8 @@ int main() {
     for (int i = 0; i < velmora::CangjieRowCount; ++i) {
         const std::string_view row = velmora::cangjieRow(i);
         const QByteArray character =
-            velmora::fromBig5(QByteArray(row.data() + velmora::CangjieCodeBytes, 2)).toUtf8();
-        std::printf("%s\t%.*s\n", character.constData(), velmora::CangjieCodeBytes, row.data());
+            velmora::fromBig5(QByteArray(row.data() + velmora::kCangjieCodeBytes, 2)).toUtf8();
+        std::printf("%s\t%.*s\n", character.constData(), velmora::kCangjieCodeBytes, row.data());
     }
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

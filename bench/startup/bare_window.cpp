@@ -9,7 +9,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QWidget window;
-    window.setFixedSize(velmora::ClientWidth, velmora::ClientHeight);
+    window.setFixedSize(velmora::kClientWidth, velmora::kClientHeight);
     new QuitWhenShown(window);
     window.show();
     return app.exec();

@@ -40,7 +40,7 @@ TEST(Big5LineDecoder, EveryTwoByteValueAsTheFullConversionShowsIt) {
 
 TEST(Big5LineDecoder, LinesOfRowsAndOfMixedBytes) {
     Big5LineDecoder decoder;
-    for (int v = 0; v < velmora::ConceptRowCount; ++v)
+    for (int v = 0; v < velmora::kConceptRowCount; ++v)
         ASSERT_EQ(decodedBy(decoder, velmora::conceptRow(v)),
                   fromBig5(velmora::conceptRow(v)).toUtf8())
             << v;

@@ -39,7 +39,7 @@ const QRegularExpression kRowShape(QString::fromUtf8(
 TEST(ConceptTable, FillAssignsAllRowsAndIsRepeatable) {
     velmora::fillConceptTable();
     const auto first = ConceptTable;
-    for (int v = 0; v < velmora::ConceptRowCount; ++v)
+    for (int v = 0; v < velmora::kConceptRowCount; ++v)
         EXPECT_FALSE(first[v].isEmpty()) << v;
     velmora::fillConceptTable();
     EXPECT_EQ(ConceptTable, first);

@@ -368,7 +368,7 @@ private slots:
         QCOMPARE(dialogs->started.size(), 1);
         QCOMPARE(dialogs->started.first().first, QStringLiteral("xdg-open"));
         QCOMPARE(dialogs->started.first().second,
-                 QStringList{QString::fromUtf8(velmora::ReferenceSiteAddress)});
+                 QStringList{QString::fromUtf8(velmora::kReferenceSiteAddress)});
     }
 
     void linkLabelByKeyboard() {
@@ -385,7 +385,7 @@ private slots:
         QTest::keyClick(form->lbl1, Qt::Key_Return, Qt::ControlModifier);
         QCOMPARE(dialogs->started.size(), 3);
         QCOMPARE(dialogs->started.last().second,
-                 QStringList{QString::fromUtf8(velmora::ReferenceSiteAddress)});
+                 QStringList{QString::fromUtf8(velmora::kReferenceSiteAddress)});
     }
 
     void splitterDrag() {

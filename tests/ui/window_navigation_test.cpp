@@ -25,7 +25,7 @@ using velmora::TForm1;
 
 namespace {
 
-const QString Row242 = QStringLiteral(
+const QString kRow242 = QStringLiteral(
     "　　1主觀－1行為族－1經驗類－10行為屬：〔因═團體利益〕═意識層次。Ｆ２待人：〔因－目的，"
     "果－待人〕〔體═對象，用═行為〕〔可知人事時地物情理法〕");
 
@@ -248,7 +248,7 @@ private slots:
         QCOMPARE(form->lst5->item(2)->text(), QStringLiteral("待人"));
         const QStringList lines = velmora::memoLines(form->mmo3->toPlainText());
         QCOMPARE(lines, reportFor("頡", 242, "11110010", "GRMBC "));
-        QCOMPARE(lines.last(), Row242);
+        QCOMPARE(lines.last(), kRow242);
         QCOMPARE(form->mmo2->toPlainText(), QString());
     }
 
