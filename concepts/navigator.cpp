@@ -8,7 +8,7 @@
 namespace velmora {
 namespace {
 
-// A key of digits and the items a click adds for it, as written in the source (UTF-8).
+// A key of digits and the items a choice adds for it, as written in the source (UTF-8).
 struct KeyedItems {
     const char* key;
     std::vector<const char*> items;

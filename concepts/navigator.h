@@ -28,9 +28,9 @@ struct NavigatorModel {
     // fixed items from construction on; the others start empty.
     std::array<NavigatorList, kNavigatorLevels> lists;
 
-    // The digits of each level's current choice. Empty at start, written only by their own
-    // click, never reset. 1..3: "0" or "1" (the decimal text of the position, so "-1" when the
-    // list had no selection); 4: "00".."11"; 5: "000".."111".
+    // The digits of each level's current choice. Empty at start, written only by a choice at
+    // their own level, never reset. 1..3: "0" or "1" (the decimal text of the position, so "-1"
+    // when the list had no selection); 4: "00".."11"; 5: "000".."111".
     QByteArray LevelDigits1;
     QByteArray LevelDigits2;
     QByteArray LevelDigits3;
@@ -59,7 +59,7 @@ std::optional<QByteArray> chooseAtLevel(NavigatorModel& model, int level, int po
 QByteArray levelCaption(int level);
 // The two items of list 1: "靜態，客觀（體）" and "動態，主觀（用） " (ends in an ASCII blank).
 const QByteArrayList& level1Items();
-// Items that a click adds for a key of digits, or an empty list when the key matches no row:
+// Items that a choice adds for a key of digits, or an empty list when the key matches no row:
 // level 2 keys are "0"/other (list 2 gets items for any position), level 3 keys "00".."11",
 // level 4 keys "000".."111", level 5 keys "00000".."11111".
 QByteArrayList itemsForKey(int level, const QByteArray& key);

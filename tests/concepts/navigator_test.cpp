@@ -19,7 +19,7 @@ QByteArrayList big5List(std::initializer_list<const char*> texts) {
     return out;
 }
 
-// Clicks the given positions in lists 1..5 in turn and returns the code.
+// Chooses the given positions in lists 1..5 in turn and returns the code.
 QByteArray walk(NavigatorModel& model, std::initializer_list<int> positions) {
     int level = 1;
     std::optional<QByteArray> code;
