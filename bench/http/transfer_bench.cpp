@@ -15,7 +15,7 @@
 //   transfer_bench [size in MiB, default 256] [pairs, default 7] [only the cases whose name holds
 //   this text, e.g. "file,   handler" or "4 KiB"]
 
-#include "LocalHTTPServer.h"
+#include "local_http_server.h"
 
 #include "upgrade/http/vuHTTP.h"
 

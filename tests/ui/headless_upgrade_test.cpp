@@ -1,7 +1,7 @@
 // The headless upgrade, "velmora --upgrade", run as a real program against a local server: its
 // exit statuses, what it leaves installed, and the faults a real installation meets.
-#include "LocalHTTPServer.h"
 #include "helper_process.h"
+#include "local_http_server.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // and the helper installs the files and starts the new stand-in with the restart switch.
 #include "upgrade_fixture.h"
 
-#include "SmallDisk.h"
+#include "small_disk.h"
 
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterWizard.h"

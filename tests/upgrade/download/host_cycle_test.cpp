@@ -1,7 +1,7 @@
 // The whole cycle for real: a running program checks a local server, downloads three files
 // (one of them its own new build), is closed, replaced by the helper and started again.
-#include "LocalHTTPServer.h"
 #include "helper_process.h"
+#include "local_http_server.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

@@ -3,8 +3,8 @@
 // questions, and bounded waits that keep the event loop running.
 #pragma once
 
-#include "LocalHTTPServer.h"
 #include "helper_process.h"
+#include "local_http_server.h"
 #include "upgrade/dialogs/vuMessageBox.h"
 #include "upgrade/updater/vuUpdater.h"
 

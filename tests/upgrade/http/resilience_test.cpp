@@ -2,9 +2,9 @@
 // TLS handshake that never ends, a drip of bytes, a body without end; Abort of a large transfer;
 // the order and completeness of progress events handed over in batches.
 
-#include "LocalHTTPServer.h"
-#include "ScriptedServer.h"
-#include "TransferFixture.h"
+#include "local_http_server.h"
+#include "scripted_server.h"
+#include "transfer_fixture.h"
 
 #include <QApplication>
 #include <QDir>

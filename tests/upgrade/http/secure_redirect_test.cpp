@@ -1,8 +1,8 @@
 // A secure transfer never continues in the clear: a redirect from https to http is not followed,
 // while redirects that stay secure, or move from http to https, still are.
 
-#include "LocalHTTPServer.h"
-#include "TransferFixture.h"
+#include "local_http_server.h"
+#include "transfer_fixture.h"
 
 #include <QApplication>
 #include <QUrl>

@@ -1,9 +1,9 @@
 // Real transfers of the HTTP component against a local server: outcomes and their event order,
 // output files, credentials, proxies, request headers, redirects, time-outs, Abort and HTTPS.
 
-#include "LocalHTTPServer.h"
-#include "SmallDisk.h"
-#include "TransferFixture.h"
+#include "local_http_server.h"
+#include "small_disk.h"
+#include "transfer_fixture.h"
 
 #include "upgrade/http/vuHTTPStatus.h"
 

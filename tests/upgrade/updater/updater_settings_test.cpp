@@ -1,6 +1,6 @@
 // The upgrade component without a server: defaults, stored settings and their rules, the main
 // window's configuration, the restart event, the language setting and the version decision.
-#include "UpdaterTestSupport.h"
+#include "updater_test_support.h"
 
 #include "upgrade/dialogs/vuUpdaterLanguage.h"
 #include "upgrade/updater/vuUpdater.h"

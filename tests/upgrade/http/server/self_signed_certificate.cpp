@@ -1,4 +1,4 @@
-#include "SelfSignedCertificate.h"
+#include "self_signed_certificate.h"
 
 #include <fstream>
 #include <openssl/evp.h>

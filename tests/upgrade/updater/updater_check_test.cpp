@@ -1,8 +1,8 @@
 // The version check against a local server, through real transfers: every outcome with and
 // without its message bit, the newer-version paths, the busy channel and the automatic check.
-#include "UpdaterTestSupport.h"
+#include "updater_test_support.h"
 
-#include "LocalHTTPServer.h"
+#include "local_http_server.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/updater/vuUpdater.h"
 

@@ -1,9 +1,9 @@
 // Verified upgrades against a local server: information files that must be signed, downloads that
 // must match their recorded hash and size, and addresses the component refuses. In every refused
 // case nothing is downloaded into the program's folder or kept there.
-#include "UpdaterTestSupport.h"
+#include "updater_test_support.h"
 
-#include "LocalHTTPServer.h"
+#include "local_http_server.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/updater/vuUpdater.h"
 #include "upgrade/updater/vuUpdaterDownload.h"

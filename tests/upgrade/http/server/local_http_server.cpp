@@ -1,6 +1,6 @@
-#include "LocalHTTPServer.h"
+#include "local_http_server.h"
 
-#include "SelfSignedCertificate.h"
+#include "self_signed_certificate.h"
 
 #include <algorithm>
 #include <chrono>

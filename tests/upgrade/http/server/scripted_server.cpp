@@ -1,4 +1,4 @@
-#include "ScriptedServer.h"
+#include "scripted_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
