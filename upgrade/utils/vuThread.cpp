@@ -95,7 +95,8 @@ struct ThreadCore : std::enable_shared_from_this<ThreadCore> {
     // The pending synchronized call, guarded by g_lock.
     TvuThreadMethod pending;
     std::exception_ptr syncException;
-    std::atomic<bool> syncDone{false};       // set by the GUI thread when the call has run
+    std::atomic<bool> syncDone{false}; // set by the GUI thread when the call has run
+    bool syncRunning = false;          // the GUI thread has taken the call and not yet finished it
     std::atomic<bool> workerSleeping{false}; // the worker waits on syncCv
     std::condition_variable syncCv;
     std::condition_variable finishedCv;
@@ -170,6 +171,10 @@ void RunPending(const std::shared_ptr<ThreadCore>& core, const TvuThreadMethod& 
         }
     }
     core->syncException = failure; // read by the worker only after it has seen syncDone
+    {
+        std::lock_guard lock(g_lock);
+        core->syncRunning = false;
+    }
     core->syncDone.store(true, std::memory_order_seq_cst);
     if (core->workerSleeping.load(std::memory_order_seq_cst)) {
         // Passing through the lock orders this after the worker's last look at syncDone; the
@@ -193,6 +198,7 @@ void DrainQueue() {
             if (synchronized) {
                 call.posted = std::move(call.core->pending);
                 call.core->pending = nullptr;
+                call.core->syncRunning = true;
             }
         }
         if (synchronized) {
@@ -322,8 +328,11 @@ void SynchronizeCore(const std::shared_ptr<ThreadCore>& core, const TvuThreadMet
         // No spinning: on a busy machine a spinning worker keeps the GUI thread it waits for off
         // the processor (measured slower here).
         core->workerSleeping.store(true, std::memory_order_seq_cst);
+        // An abandoned run stops waiting, unless its call is running: the call may be what
+        // abandoned it (an abort from a handler), and it uses the worker's stack until it ends.
         core->syncCv.wait(lock, [&] {
-            return core->syncDone.load(std::memory_order_seq_cst) || core->abandoned.load();
+            return core->syncDone.load(std::memory_order_seq_cst) ||
+                   (core->abandoned.load() && !core->syncRunning);
         });
         core->workerSleeping.store(false);
         if (!core->syncDone.load())

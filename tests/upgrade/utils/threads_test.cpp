@@ -236,6 +236,36 @@ TEST(UtilsThread, SecondExecuteAbandonsTheFirstRun) {
     EXPECT_EQ(finishes.load(), 1); // the second run's only
 }
 
+TEST(UtilsThread, HardTerminateFromInsideASynchronizedCallWaitsForTheCallToEnd) {
+    // A handler that aborts the transfer it was called for abandons the worker from inside the
+    // worker's synchronized call. The call still uses the worker's stack (its function object and
+    // what it refers to): the worker may leave Synchronize only once the call has ended.
+    TvuCustomThread thread;
+    std::mutex m;
+    std::condition_variable cv;
+    bool left = false;
+    std::atomic<bool> callEnded{false}, workerEnded{false};
+    bool leftDuringTheCall = false;
+    thread.SetOnExecute([&](TvuCustomThread* sender) {
+        t_exitFlag.flag = &workerEnded;
+        sender->Synchronize([&] {
+            thread.Terminate(true);
+            std::unique_lock lock(m);
+            leftDuringTheCall =
+                cv.wait_for(lock, std::chrono::milliseconds(300), [&] { return left; });
+            callEnded = true;
+        });
+        std::lock_guard lock(m);
+        left = true;
+        cv.notify_all();
+    });
+    thread.Execute();
+    ASSERT_TRUE(WaitUntil([&] { return callEnded.load(); }));
+    EXPECT_FALSE(leftDuringTheCall);
+    // Then the abandoned worker leaves and ends by itself.
+    ASSERT_TRUE(WaitUntil([&] { return workerEnded.load(); }));
+}
+
 TEST(UtilsThread, HiddenWindowLivesWithTheThreadObjects) {
     // Earlier tests left no thread object behind.
     EXPECT_FALSE(ThreadWindowExists());
