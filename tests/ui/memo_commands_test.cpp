@@ -1,6 +1,6 @@
 // The result memo's popup menu (enabling, save, select, copy, clear), the unhandled-error box,
 // the character input, the link label and the splitter, driven through the window.
-#include "scripted_dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 #include "window_driver.h"
 
 #include "concepts/big5.h"

@@ -1,6 +1,7 @@
 // The upgrade entry at the foot of the result memo's popup menu and the window's own upgrade
 // component with its stored settings.
-#include "scripted_dialogs.h"
+#include "tests/support/recording_presenter.h"
+#include "tests/support/scripted_dialogs.h"
 
 #include "ui/tform1.h"
 #include "upgrade/dialogs/vuMessageBox.h"
@@ -12,31 +13,6 @@
 #include <QTest>
 
 using velmora::TForm1;
-
-namespace {
-
-// Records every box and dialog of the upgrade component and answers none of them.
-class RecordingPresenter : public TvuUserPresenter {
-public:
-    RecordingPresenter() { previous_ = SetUserPresenter(this); }
-    ~RecordingPresenter() override { SetUserPresenter(previous_); }
-
-    QStringList shown;
-
-    int MessageBox(const QString& text, const QString& caption, unsigned) override {
-        shown << caption + QLatin1Char('|') + text;
-        return 0;
-    }
-    int ExecDialog(QDialog& dialog) override {
-        shown << dialog.windowTitle();
-        return QDialog::Rejected;
-    }
-
-private:
-    TvuUserPresenter* previous_ = nullptr;
-};
-
-} // namespace
 
 class UpgradeMenuTest : public QObject {
     Q_OBJECT
@@ -86,7 +62,7 @@ void UpgradeMenuTest::checkWithStoredSettingsShowsNothingAndSecondClickStartsNot
     if (QByteArray(VELMORA_INFO_FILE_URL) != "http://")
         QSKIP("built with an information file address: tests never fetch it");
     ScriptedDialogs dialogs;
-    RecordingPresenter presenter;
+    vutest::RecordingPresenter presenter;
     TForm1 form;
     // Every way a check can end; exactly one of them must be raised for the two clicks.
     QStringList outcomes;
@@ -106,7 +82,8 @@ void UpgradeMenuTest::checkWithStoredSettingsShowsNothingAndSecondClickStartsNot
     QTest::qWait(0);
 
     QCOMPARE(outcomes.size(), 1);
-    QCOMPARE(presenter.shown, QStringList());
+    QCOMPARE(int(presenter.Boxes.size()), 0);
+    QCOMPARE(int(presenter.Dialogs.size()), 0);
     QCOMPARE(dialogs.messages.size(), 0);
 }
 

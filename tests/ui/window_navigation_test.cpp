@@ -1,6 +1,6 @@
 // The main window at start and the classification walked through real list clicks: layout,
 // focus order, the five lists, the report, its confirmation and the transfer to the memo.
-#include "scripted_dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 #include "window_driver.h"
 
 #include "concepts/big5.h"

@@ -1,6 +1,8 @@
 // The three upgrade dialogs, answered through the presenter seam: texts, layout, results, and
 // the wizard's ways of closing.
-#include "test_support.h"
+#include "fake_updater.h"
+#include "tests/support/qstring_printer.h"
+#include "tests/support/recording_presenter.h"
 
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterPassword.h"
@@ -19,6 +21,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+using vutest::RecordingPresenter;
 
 namespace {
 
@@ -128,7 +132,7 @@ TEST_F(Dialogs, UpgradeQuestionLaterEscAndCloseBoxAnswerNo) {
         return dialog.result();
     };
     EXPECT_TRUE(AskUpgrade(QString()));
-    EXPECT_EQ(presenter.DialogsRun, 4);
+    EXPECT_EQ(presenter.Dialogs.size(), 4u);
 }
 
 TEST_F(Dialogs, UpgradeQuestionProgramNameAndSecondQuestion) {
@@ -148,7 +152,7 @@ TEST_F(Dialogs, UpgradeQuestionProgramNameAndSecondQuestion) {
     EXPECT_TRUE(label.startsWith(QStringLiteral("A newer version of <AppTitle> was released.")))
         << label.toStdString();
     EXPECT_FALSE(nested);
-    EXPECT_EQ(presenter.DialogsRun, 1);
+    EXPECT_EQ(presenter.Dialogs.size(), 1u);
 }
 
 TEST_F(Dialogs, UpgradeQuestionInTraditionalChinese) {
@@ -172,7 +176,7 @@ TEST_F(Dialogs, UpgradeQuestionInTraditionalChinese) {
 
 TEST_F(Dialogs, MessageBoxesCarryTheCaptionOfTheLanguage) {
     RecordingPresenter presenter;
-    presenter.Answer = IDOK;
+    presenter.BoxAnswer = IDOK;
     EXPECT_EQ(ShowMessageByIndex(vmNoInfoFile, MB_ICONERROR), IDOK);
     ASSERT_EQ(presenter.Boxes.size(), 1u);
     EXPECT_EQ(presenter.Boxes[0].Caption, QStringLiteral("Application update wizard"));
@@ -181,7 +185,7 @@ TEST_F(Dialogs, MessageBoxesCarryTheCaptionOfTheLanguage) {
     EXPECT_EQ(presenter.Boxes[0].Flags, MB_ICONERROR);
 
     MessageBase = MessageBlockStart(wlChineseSimplified);
-    presenter.Answer = IDYES;
+    presenter.BoxAnswer = IDYES;
     EXPECT_EQ(
         ShowMessageText(FormatMessageText(vmLostFile, {"data.bin"}), MB_YESNO | MB_ICONEXCLAMATION),
         IDYES);
@@ -342,7 +346,7 @@ TEST_F(Dialogs, WizardEscAndEnterAskTheAbortQuestionNoKeepsGoing) {
     FakeUpdater updater;
     ShowUpgradeWizard(&updater);
     QPointer<TvuUpdaterWizardForm> form = vuUpdaterWizardForm();
-    presenter.Answer = IDNO;
+    presenter.BoxAnswer = IDNO;
 
     QTest::keyClick(form.data(), Qt::Key_Escape);
     FlushEvents();
@@ -374,7 +378,7 @@ TEST_F(Dialogs, WizardYesClosesFirstThenAborts) {
     QPointer<TvuUpdaterWizardForm> form = vuUpdaterWizardForm();
     bool goneWhenAborted = false;
     updater.OnAbort = [&] { goneWhenAborted = vuUpdaterWizardForm() == nullptr; };
-    presenter.Answer = IDYES;
+    presenter.BoxAnswer = IDYES;
 
     // The wait of the upgrader after the last file ends when the window closes.
     QTimer::singleShot(0, [&] { QTest::keyClick(form.data(), Qt::Key_Escape); });
@@ -416,7 +420,7 @@ TEST_F(Dialogs, WizardCompletedState) {
     ASSERT_FALSE(form.isNull());
 
     // The close box still asks; No keeps the window.
-    presenter.Answer = IDNO;
+    presenter.BoxAnswer = IDNO;
     form->close();
     FlushEvents();
     EXPECT_EQ(presenter.Boxes.size(), 1u);
@@ -440,7 +444,7 @@ TEST_F(Dialogs, WizardCompletedCloseBoxYesAbandonsTheRestart) {
     FakeUpdater updater;
     ShowUpgradeWizard(&updater);
     vuUpdaterWizardForm()->ShowWizardCompleted();
-    presenter.Answer = IDYES;
+    presenter.BoxAnswer = IDYES;
     vuUpdaterWizardForm()->close();
     EXPECT_EQ(presenter.Boxes.size(), 1u);
     EXPECT_EQ(updater.Aborts, 1);
@@ -478,7 +482,7 @@ TEST_F(Dialogs, WizardEndedByTheUpgrader) {
             return RecordingPresenter::MessageBox(text, caption, flags);
         }
     } ending;
-    ending.Answer = IDYES;
+    ending.BoxAnswer = IDYES;
     form->close();
     EXPECT_EQ(ending.Boxes.size(), 1u);
     EXPECT_EQ(updater.Aborts, 0);

@@ -5,6 +5,7 @@
 
 #include "small_disk.h"
 
+#include "tests/support/event_loop_wait.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterWizard.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
@@ -22,6 +23,8 @@
 using namespace download_test;
 using replacer_test::Exists;
 using replacer_test::ReadFile;
+using vutest::ShownBox;
+using vutest::WaitFor;
 
 namespace {
 
@@ -109,15 +112,15 @@ TEST(upgrade_download_Cycle, LostFileSkippedOrAbortedByTheAnswer) {
         ServeFile(s, "/files/prog.exe", NewBuild());
         ServeFile(s, "/files/readme.txt", "readme");
         s.Publish({"/files/prog.exe", "/status/404", "/files/readme.txt"});
-        s.Presenter.Answer = [skip](const ShownBox&) { return skip ? IDYES : IDNO; };
+        s.Presenter.OnBox = [skip](const ShownBox&) { return skip ? IDYES : IDNO; };
 
         ASSERT_TRUE(s.Run());
         ASSERT_EQ(s.Events.Lost.size(), 1u);
         EXPECT_EQ(s.Events.Lost[0].second, 404);
-        ASSERT_EQ(s.Presenter.Shown.size(), 1u);
-        EXPECT_EQ(s.Presenter.Shown[0].Caption, LoadMessageText(vmError) + " #404");
-        EXPECT_EQ(s.Presenter.Shown[0].Text, FormatMessageText(vmLostFile, {QString("404")}));
-        EXPECT_EQ(s.Presenter.Shown[0].Flags, MB_YESNO | MB_ICONEXCLAMATION);
+        ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
+        EXPECT_EQ(s.Presenter.Boxes[0].Caption, LoadMessageText(vmError) + " #404");
+        EXPECT_EQ(s.Presenter.Boxes[0].Text, FormatMessageText(vmLostFile, {QString("404")}));
+        EXPECT_EQ(s.Presenter.Boxes[0].Flags, MB_YESNO | MB_ICONEXCLAMATION);
         if (skip) {
             EXPECT_EQ(s.Events.Closed, 1);
             EXPECT_EQ(s.Events.Aborted, 0);
@@ -231,8 +234,8 @@ TEST(upgrade_download_Cycle, CompletionPageClosedThroughTheAbortQuestion) {
     EXPECT_EQ(s.Events.Closed, 0);
     EXPECT_TRUE(s.PendingFiles().empty());
     EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
-    ASSERT_FALSE(s.Presenter.Shown.empty());
-    EXPECT_EQ(s.Presenter.Shown.back().Flags, MB_YESNO | MB_ICONQUESTION);
+    ASSERT_FALSE(s.Presenter.Boxes.empty());
+    EXPECT_EQ(s.Presenter.Boxes.back().Flags, MB_YESNO | MB_ICONQUESTION);
 }
 
 TEST(upgrade_download_Cycle, CancelWhileAFileIsTransferredDeletesEveryDownload) {
@@ -283,7 +286,7 @@ TEST(upgrade_download_Cycle, ExternalSetupRunsTheDownloadedSetupFirst) {
     ASSERT_TRUE(s.Run());
     EXPECT_EQ(s.Events.Closed, 1);
     EXPECT_EQ(s.Log(2), (std::vector<std::string>{Ran("v2", "setup.exe"), Ran("v1", "prog.exe")}));
-    EXPECT_TRUE(WaitUntil([&] { return !Exists(s.Dir / "setup.exe"); }, 30s));
+    EXPECT_TRUE(WaitFor([&] { return !Exists(s.Dir / "setup.exe"); }, 30s));
     EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
 }
 
@@ -296,18 +299,18 @@ TEST(upgrade_download_Faults, ServerDyingMidFileStopsWithOneMessageAndKeepsTheOl
         const auto before = s.Installed();
         ServeFile(s, "/files/readme.txt", "readme");
         s.Publish({"/files/readme.txt", broken});
-        s.Presenter.Answer = [](const ShownBox&) { return IDYES; };
+        s.Presenter.OnBox = [](const ShownBox&) { return IDYES; };
 
         ASSERT_TRUE(s.Run());
         // Give a queued question the chance to show up: there must be none.
-        WaitUntil([] { return false; }, 200ms);
+        WaitFor([] { return false; }, 200ms);
         s.Server.releaseStalls();
         EXPECT_EQ(s.Events.ConnLost, 1);
         EXPECT_EQ(s.Events.Aborted, 0);
         EXPECT_EQ(s.Events.Closed, 0);
         EXPECT_TRUE(s.Events.Lost.empty());
-        ASSERT_EQ(s.Presenter.Shown.size(), 1u);
-        EXPECT_EQ(s.Presenter.Shown[0].Text, LoadMessageText(vmConnectionLost));
+        ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
+        EXPECT_EQ(s.Presenter.Boxes[0].Text, LoadMessageText(vmConnectionLost));
         EXPECT_EQ(s.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoConnectionLost}));
         // Neither the finished file nor the broken one stays behind.
         EXPECT_EQ(s.Installed(), before);
@@ -336,7 +339,7 @@ TEST(upgrade_download_Faults, DroppedConnectionIsRetriedFromThePartialFileBefore
         ASSERT_TRUE(s.Run());
         EXPECT_EQ(pauses, (std::vector<int>{1000, 2000}));
         EXPECT_EQ(s.Events.ConnLost, 0);
-        EXPECT_TRUE(s.Presenter.Shown.empty());
+        EXPECT_TRUE(s.Presenter.Boxes.empty());
         const auto requests = s.Server.requestsFor(path);
         ASSERT_EQ(requests.size(), 3u);
         EXPECT_EQ(requests[0].header("Range"), "");
@@ -358,8 +361,8 @@ TEST(upgrade_download_Faults, DroppedConnectionIsRetriedFromThePartialFileBefore
         EXPECT_EQ(pauses, (std::vector<int>{1000, 2000, 4000}));
         EXPECT_EQ(s.Server.requestsFor(path).size(), 4u);
         EXPECT_EQ(s.Events.ConnLost, 1);
-        ASSERT_EQ(s.Presenter.Shown.size(), 1u);
-        EXPECT_EQ(s.Presenter.Shown[0].Text, LoadMessageText(vmConnectionLost));
+        ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
+        EXPECT_EQ(s.Presenter.Boxes[0].Text, LoadMessageText(vmConnectionLost));
         EXPECT_TRUE(s.PendingFiles().empty());
     }
 }
@@ -383,8 +386,8 @@ TEST(upgrade_download_Faults, FullDiskEndsTheUpgradeAndLeavesTheOldSet) {
         EXPECT_EQ(s.Events.Done.size(), 1u); // only the file that fitted
         EXPECT_EQ(s.Events.Aborted, 1);
         EXPECT_EQ(s.Events.Closed, 0);
-        ASSERT_EQ(s.Presenter.Shown.size(), 1u);
-        EXPECT_EQ(s.Presenter.Shown[0].Text,
+        ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
+        EXPECT_EQ(s.Presenter.Boxes[0].Text,
                   FormatMessageText(vmFileNotStored, {QString("400000")}));
         EXPECT_EQ(s.Installed(), before);
         std::remove((s / "data.dat").c_str());
@@ -442,8 +445,8 @@ TEST(upgrade_download_Faults, HelperThatCannotBeWrittenIsNotStarted) {
     ASSERT_TRUE(s.Run());
     EXPECT_EQ(s.Events.EndUpgrade, 1);
     EXPECT_EQ(s.Events.Closed, 0);
-    ASSERT_EQ(s.Presenter.Shown.size(), 1u);
-    EXPECT_EQ(s.Presenter.Shown[0].Caption, LoadMessageText(vmError));
+    ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
+    EXPECT_EQ(s.Presenter.Boxes[0].Caption, LoadMessageText(vmError));
     EXPECT_TRUE(s.PendingFiles().empty());
     EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
     EXPECT_EQ(ReadFile(helper + "/keep"), "keep");
@@ -460,8 +463,8 @@ TEST(upgrade_download_Faults, DownloadThatCannotBeStoredEndsTheUpgrade) {
     ASSERT_EQ(mkdir((s.Dir / "prog.exe.uTMP").c_str(), 0755), 0);
 
     ASSERT_TRUE(s.Run());
-    ASSERT_EQ(s.Presenter.Shown.size(), 1u);
-    EXPECT_EQ(s.Presenter.Shown[0].Text, FormatMessageText(vmFileNotStored, {QString("prog.exe")}));
+    ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
+    EXPECT_EQ(s.Presenter.Boxes[0].Text, FormatMessageText(vmFileNotStored, {QString("prog.exe")}));
     EXPECT_TRUE(s.Events.Lost.empty());
     EXPECT_EQ(s.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoNotStored}));
     EXPECT_EQ(s.Events.Aborted, 1);
@@ -484,8 +487,8 @@ TEST(upgrade_download_Faults, ReadOnlyProgramFolderKeepsTheOldProgram) {
     // Refused before the question, with a message of its own; nothing is downloaded.
     EXPECT_EQ(s.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoFolderNotWritable}));
     EXPECT_TRUE(s.Events.Started.empty());
-    ASSERT_EQ(s.Presenter.Shown.size(), 1u);
-    EXPECT_EQ(s.Presenter.Shown[0].Flags, MB_OK | MB_ICONERROR);
+    ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
+    EXPECT_EQ(s.Presenter.Boxes[0].Flags, MB_OK | MB_ICONERROR);
     EXPECT_TRUE(s.PendingFiles().empty());
     EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
 }

@@ -2,11 +2,11 @@
 // (one of them its own new build), is closed, replaced by the helper and started again.
 #include "helper_process.h"
 #include "local_http_server.h"
+#include "tests/support/poll_wait.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/wait.h>
-#include <thread>
 
 using namespace replacer_test;
 
@@ -18,17 +18,17 @@ std::string ReadOrEmpty(const std::string& path) {
 
 std::vector<std::string> WaitForRecord(const std::string& path, const std::string& last,
                                        std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        std::vector<std::string> lines;
-        std::istringstream in(ReadOrEmpty(path));
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        if ((!lines.empty() && lines.back() == last) ||
-            std::chrono::steady_clock::now() >= deadline)
-            return lines;
-        std::this_thread::sleep_for(5ms);
-    }
+    std::vector<std::string> lines;
+    vutest::PollUntil(
+        [&] {
+            lines.clear();
+            std::istringstream in(ReadOrEmpty(path));
+            for (std::string line; std::getline(in, line);)
+                lines.push_back(line);
+            return !lines.empty() && lines.back() == last;
+        },
+        timeout);
+    return lines;
 }
 
 } // namespace

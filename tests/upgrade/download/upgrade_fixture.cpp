@@ -1,44 +1,11 @@
 #include "upgrade_fixture.h"
 
-#include <QTimer>
-
+#include "tests/support/event_loop_wait.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
 
-#include <QCoreApplication>
-#include <QDialog>
-#include <QElapsedTimer>
-#include <QEventLoop>
+#include <QTimer>
 
 namespace download_test {
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() >= timeout.count())
-            return condition();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return true;
-}
-
-RecordingPresenter::RecordingPresenter() {
-    previous_ = SetUserPresenter(this);
-}
-
-RecordingPresenter::~RecordingPresenter() {
-    SetUserPresenter(previous_);
-}
-
-int RecordingPresenter::MessageBox(const QString& text, const QString& caption, unsigned flags) {
-    Shown.push_back({text, caption, flags});
-    return Answer ? Answer(Shown.back()) : IDYES;
-}
-
-int RecordingPresenter::ExecDialog(QDialog&) {
-    return QDialog::Rejected;
-}
 
 UpgradeScenario::UpgradeScenario(const std::string& folder) : Dir(folder), Root(Dir.path()) {
     Setup();
@@ -51,6 +18,7 @@ UpgradeScenario::UpgradeScenario(InFolder folder) : Root(folder.root) {
 }
 
 void UpgradeScenario::Setup() {
+    Presenter.BoxAnswer = IDYES;
     // Retries after a dropped connection follow at once instead of after seconds.
     TvuDownloadRetry::SetScheduler([](QObject* context, int, std::function<void()> retry) {
         QTimer::singleShot(0, context, std::move(retry));
@@ -101,7 +69,7 @@ void UpgradeScenario::Publish(const std::vector<std::string>& paths, int method)
 
 bool UpgradeScenario::Run(std::chrono::milliseconds timeout) {
     Updater->CheckForUpdate();
-    return WaitUntil(
+    return vutest::WaitFor(
         [this] {
             return Events.Closed > 0 || Events.Aborted > 0 || Events.ConnLost > 0 ||
                    (Events.EndUpgrade > 0 && !Updater->Busy()) ||

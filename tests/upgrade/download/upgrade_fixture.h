@@ -1,11 +1,11 @@
 // Test support for whole upgrades inside the test process: a local server publishing an
-// upgrade, a program folder with a stand-in program, a presenter that answers the component's
-// questions, and bounded waits that keep the event loop running.
+// upgrade, a program folder with a stand-in program, and a presenter that answers the component's
+// questions.
 #pragma once
 
 #include "helper_process.h"
 #include "local_http_server.h"
-#include "upgrade/dialogs/vuMessageBox.h"
+#include "tests/support/recording_presenter.h"
 #include "upgrade/updater/vuUpdater.h"
 
 #include <QString>
@@ -20,30 +20,6 @@
 namespace download_test {
 
 using namespace std::chrono_literals;
-
-// Runs the event loop until the condition holds or the time is up; returns the condition.
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
-
-struct ShownBox {
-    QString Text;
-    QString Caption;
-    unsigned Flags = 0;
-};
-
-// Records every message box and answers it with Answer (IDYES by default).
-class RecordingPresenter : public TvuUserPresenter {
-public:
-    RecordingPresenter();
-    ~RecordingPresenter() override;
-    int MessageBox(const QString& text, const QString& caption, unsigned flags) override;
-    int ExecDialog(QDialog& dialog) override;
-
-    std::function<int(const ShownBox&)> Answer;
-    std::vector<ShownBox> Shown;
-
-private:
-    TvuUserPresenter* previous_ = nullptr;
-};
 
 // What the component reported during one upgrade.
 struct Record {
@@ -76,7 +52,7 @@ public:
     replacer_test::TempFolder Dir;
     std::string Root; // the program folder with a trailing "/"
 
-    RecordingPresenter Presenter;
+    vutest::RecordingPresenter Presenter; // answers every box with Yes
     std::unique_ptr<TvuUpdater> Updater;
     Record Events;
 

@@ -1,33 +1,19 @@
 #pragma once
 
 // Shared pieces of the transfer tests: a component with every event recorded in order, and a
-// bounded wait that keeps the GUI thread's event loop running.
+// transfer run to its end with the bounded wait.
 
+#include "tests/support/event_loop_wait.h"
 #include "upgrade/http/vuHTTP.h"
 
 #include <QByteArray>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QIODevice>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 #include <mutex>
 
 namespace vutest {
-
-// Runs the event loop until `done` holds or `timeoutMs` passed; returns `done()`.
-inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 15000) {
-    // The loop sleeps while idle; a 5 ms timer wakes it to look at the condition.
-    QElapsedTimer clock;
-    clock.start();
-    QTimer poll;
-    poll.start(5);
-    while (!done() && clock.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    return done();
-}
 
 // OnStatus and OnRedirected run on the worker: what they record is guarded by this lock.
 inline std::mutex WorkerEventLock;

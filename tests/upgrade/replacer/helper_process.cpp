@@ -1,5 +1,7 @@
 #include "helper_process.h"
 
+#include "tests/support/poll_wait.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -27,6 +29,8 @@ namespace {
 constexpr auto kPoll = 2ms;
 
 } // namespace
+
+using vutest::PollUntil;
 
 TempFolder::TempFolder(const std::string& subPath) {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/vu-replacer-XXXXXX";
@@ -124,18 +128,18 @@ pid_t Start(const std::string& path, const std::vector<std::string>& args,
 }
 
 std::optional<int> WaitExit(pid_t pid, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        int status = 0;
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            return status;
-        if (done < 0 && errno != EINTR)
-            return std::nullopt;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return std::nullopt;
-        std::this_thread::sleep_for(kPoll);
-    }
+    std::optional<int> exit;
+    PollUntil(
+        [&] {
+            int status = 0;
+            const pid_t done = waitpid(pid, &status, WNOHANG);
+            if (done == pid)
+                exit = status;
+            // Not a child (any more): nothing to wait for.
+            return exit.has_value() || (done < 0 && errno != EINTR);
+        },
+        timeout, kPoll);
+    return exit;
 }
 
 void Kill(pid_t pid) {
@@ -145,41 +149,41 @@ void Kill(pid_t pid) {
 
 std::vector<std::string> WaitForLogLines(const std::string& folder, std::size_t count,
                                          std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        std::vector<std::string> lines;
-        if (const auto text = ReadFile(folder + "run.log")) {
-            std::istringstream in(*text);
-            for (std::string line; std::getline(in, line);)
-                lines.push_back(line);
-        }
-        if (lines.size() >= count || std::chrono::steady_clock::now() >= deadline)
-            return lines;
-        std::this_thread::sleep_for(kPoll);
-    }
+    std::vector<std::string> lines;
+    PollUntil(
+        [&] {
+            lines.clear();
+            if (const auto text = ReadFile(folder + "run.log")) {
+                std::istringstream in(*text);
+                for (std::string line; std::getline(in, line);)
+                    lines.push_back(line);
+            }
+            return lines.size() >= count;
+        },
+        timeout, kPoll);
+    return lines;
 }
 
 bool WaitForThreadNice(pid_t pid, int nice, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
     const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    for (;;) {
-        std::error_code ec;
-        for (const auto& task : std::filesystem::directory_iterator(tasks, ec)) {
-            const auto stat = ReadFile(task.path().string() + "/stat");
-            if (!stat)
-                continue;
-            // Fields after the command name in parentheses; nice is field 19 of the line.
-            std::istringstream in(stat->substr(stat->rfind(')') + 2));
-            std::string field;
-            for (int i = 3; i <= 19 && in >> field; ++i) {
+    return PollUntil(
+        [&] {
+            std::error_code ec;
+            for (const auto& task : std::filesystem::directory_iterator(tasks, ec)) {
+                const auto stat = ReadFile(task.path().string() + "/stat");
+                if (!stat)
+                    continue;
+                // Fields after the command name in parentheses; nice is field 19 of the line.
+                std::istringstream in(stat->substr(stat->rfind(')') + 2));
+                std::string field;
+                for (int i = 3; i <= 19 && in >> field; ++i) {
+                }
+                if (field == std::to_string(nice))
+                    return true;
             }
-            if (field == std::to_string(nice))
-                return true;
-        }
-        if (std::chrono::steady_clock::now() >= deadline)
             return false;
-        std::this_thread::sleep_for(kPoll);
-    }
+        },
+        timeout, kPoll);
 }
 
 HoldPipe::HoldPipe(const std::string& path) : path_(path) {
@@ -193,17 +197,14 @@ HoldPipe::~HoldPipe() {
 }
 
 bool HoldPipe::WaitUntilHeld(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (writer_ < 0) {
-        // Opening the writing end without blocking succeeds only once a reader has it open.
-        writer_ = open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (writer_ >= 0)
-            break;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(kPoll);
-    }
-    return true;
+    return PollUntil(
+        [&] {
+            // Opening the writing end without blocking succeeds only once a reader has it open.
+            if (writer_ < 0)
+                writer_ = open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            return writer_ >= 0;
+        },
+        timeout, kPoll);
 }
 
 void HoldPipe::Release() {

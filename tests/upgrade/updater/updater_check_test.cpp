@@ -58,7 +58,7 @@ protected:
         updater->SetInfoFileURL(url);
         const std::size_t before = log.Names.size();
         updater->CheckForUpdate();
-        ASSERT_TRUE(RunUntil([&] { return log.Names.size() > before && !updater->Busy(); }));
+        ASSERT_TRUE(WaitFor([&] { return log.Names.size() > before && !updater->Busy(); }));
     }
     // A port on 127.0.0.1 where nothing listens any more.
     static QByteArray ClosedPortUrl() {
@@ -177,7 +177,7 @@ TEST_F(UpdaterCheck, PasswordRefusedAbortsAndHandlerRetryCarriesCredentials) {
     // The prompt is answered Cancel: the upgrade is abandoned.
     updater->SetInfoFileURL(Url("/auth/Updates"));
     updater->CheckForUpdate();
-    ASSERT_TRUE(RunUntil([&] { return log.Count("Aborted") == 1 && !updater->Busy(); }));
+    ASSERT_TRUE(WaitFor([&] { return log.Count("Aborted") == 1 && !updater->Busy(); }));
     EXPECT_EQ(log.Realm, "Updates");
     EXPECT_EQ(log.Names.front(), "PasswordRequest");
     EXPECT_EQ(presenter.Dialogs.size(), 1u);
@@ -205,7 +205,7 @@ TEST_F(UpdaterCheck, PasswordRequestWithoutItsBitAbortsWithoutPrompt) {
     updater->SetShowMessages(vuDefaultShowMessages & ~mPasswordRequest);
     updater->SetInfoFileURL(Url("/auth/Updates"));
     updater->CheckForUpdate();
-    ASSERT_TRUE(RunUntil([&] { return log.Count("Aborted") == 1 && !updater->Busy(); }));
+    ASSERT_TRUE(WaitFor([&] { return log.Count("Aborted") == 1 && !updater->Busy(); }));
     EXPECT_TRUE(presenter.Dialogs.empty());
 }
 
@@ -241,7 +241,7 @@ TEST_F(UpdaterCheck, HandlerCanRefuseOrChangeTheUpgradeBeforeTheQuestion) {
     log.Names.clear();
     updater->SetInfoFileURL(Url("/newer.inf"));
     updater->CheckForUpdate();
-    ASSERT_TRUE(RunUntil([&] { return !updater->CheckingInfoFile(); }));
+    ASSERT_TRUE(WaitFor([&] { return !updater->CheckingInfoFile(); }));
     EXPECT_EQ(updater->PendingFiles(), QByteArrayList{Url("/files/f1")});
     EXPECT_EQ(log.Count("LaterUpgrade"), 0);
     EXPECT_TRUE(presenter.Dialogs.empty());
@@ -277,7 +277,7 @@ TEST_F(UpdaterCheck, RedirectWithTheListEmptiedByTheHandlerOpensNothing) {
     updater->OnLaterUpgrade = [&](TvuUpdater*) { log.Names.push_back("LaterUpgrade"); };
     updater->SetInfoFileURL(Url("/redirect.inf"));
     updater->CheckForUpdate();
-    ASSERT_TRUE(RunUntil([&] { return server.requestCount() == 1 && !updater->Busy(); }));
+    ASSERT_TRUE(WaitFor([&] { return server.requestCount() == 1 && !updater->Busy(); }));
     EXPECT_EQ(starts, 0);
     EXPECT_TRUE(updater->PendingFiles().isEmpty());
 }
@@ -291,7 +291,7 @@ TEST_F(UpdaterCheck, CheckWhileTheChannelIsBusyDoesNothing) {
     updater->CheckForUpdate();
     updater->CheckForUpdate();
     server.releaseStalls();
-    ASSERT_TRUE(RunUntil([&] { return !updater->Busy() && !log.Names.empty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !updater->Busy() && !log.Names.empty(); }));
     EXPECT_EQ(server.requestCount(), 1u);
     EXPECT_TRUE(server.requestsFor("/status/404").empty());
 }
@@ -310,13 +310,13 @@ TEST_F(UpdaterCheck, AutomaticCheckWaitsForTheNetworkAndRetriesUnreachableHosts)
     EXPECT_TRUE(updater->AutoCheckTimerActive());
     EXPECT_EQ(updater->AutoCheckTimerInterval(), 30);
     // Offline: the timer keeps firing and nothing is fetched.
-    ASSERT_TRUE(RunUntil([&] { return onlineQueries >= 3; }));
+    ASSERT_TRUE(WaitFor([&] { return onlineQueries >= 3; }));
     EXPECT_TRUE(log.Names.empty());
     EXPECT_TRUE(updater->AutoCheckTimerActive());
 
     // Online but the host cannot be reached: no message, a new attempt after each delay.
     online = true;
-    ASSERT_TRUE(RunUntil([&] { return log.Count("HostUnreachable") >= 2; }));
+    ASSERT_TRUE(WaitFor([&] { return log.Count("HostUnreachable") >= 2; }));
     EXPECT_TRUE(presenter.Boxes.empty());
     EXPECT_TRUE(updater->AutomaticCheck());
 
@@ -324,7 +324,7 @@ TEST_F(UpdaterCheck, AutomaticCheckWaitsForTheNetworkAndRetriesUnreachableHosts)
     // automatic check's "no newer version".
     Serve("/same.inf", "#date=06/13/2006\r\n");
     updater->SetInfoFileURL(Url("/same.inf"));
-    ASSERT_TRUE(RunUntil([&] { return log.Count("NoUpdateAvailable") == 1 && !updater->Busy(); }));
+    ASSERT_TRUE(WaitFor([&] { return log.Count("NoUpdateAvailable") == 1 && !updater->Busy(); }));
     EXPECT_TRUE(updater->AutomaticCheckDone());
     EXPECT_FALSE(updater->AutoCheckTimerActive());
     EXPECT_TRUE(presenter.Boxes.empty());
@@ -348,7 +348,7 @@ TEST_F(UpdaterCheck, AutomaticFlagLastsThroughTheDownloadThatFollows) {
     updater->SetInfoFileURL(Url("/auto.inf"));
     updater->SetAutoCheckDelay(100);
     updater->SetAutoCheck(true);
-    ASSERT_TRUE(RunUntil([&] { return log.Count("HostUnreachable") == 1 && !updater->Busy(); }));
+    ASSERT_TRUE(WaitFor([&] { return log.Count("HostUnreachable") == 1 && !updater->Busy(); }));
     EXPECT_EQ(log.Names, (std::vector<std::string>{"BeginUpgrade", "HostUnreachable"}));
     EXPECT_EQ(presenter.Dialogs.size(), 1u); // the question, and no message box after it
     EXPECT_TRUE(presenter.Boxes.empty());

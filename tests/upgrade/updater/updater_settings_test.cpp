@@ -164,7 +164,7 @@ TEST(UpdaterMainWindowInstance, StoredSettingsLoadAndTheCheckEndsSilently) {
     EventLog log;
     log.Attach(u);
     u.CheckForUpdate();
-    ASSERT_TRUE(RunUntil([&] { return !log.Names.empty() && !u.Busy(); }));
+    ASSERT_TRUE(WaitFor([&] { return !log.Names.empty() && !u.Busy(); }));
     EXPECT_TRUE(presenter.Boxes.empty());
     EXPECT_TRUE(presenter.Dialogs.empty());
     EXPECT_EQ(log.Count("BeginUpgrade"), 0);
@@ -232,7 +232,7 @@ TEST(UpdaterHiddenWindow, TimerKeepsFiringAndAnErrorInItsHandlerIsShownNotFatal)
     });
     window.SetTimer(5);
     EXPECT_TRUE(window.TimerActive());
-    ASSERT_TRUE(RunUntil([&] { return fired >= 3; }));
+    ASSERT_TRUE(WaitFor([&] { return fired >= 3; }));
     ASSERT_EQ(presenter.Boxes.size(), 1u);
     EXPECT_EQ(presenter.Boxes[0].Text, "timer trouble");
     EXPECT_EQ(presenter.Boxes[0].Flags & MB_ICONMASK, MB_ICONSTOP);

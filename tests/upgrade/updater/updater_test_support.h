@@ -1,54 +1,17 @@
-// Shared pieces of the upgrade component's tests: a presenter that answers and records the message
-// boxes and dialogs, an event recorder, and bounded waits on the GUI thread's event loop.
+// Shared pieces of the upgrade component's tests: the recording presenter, the bounded wait, and
+// a recorder of the events an updater raises.
 #pragma once
 
-#include "upgrade/dialogs/vuMessageBox.h"
+#include "tests/support/event_loop_wait.h"
+#include "tests/support/recording_presenter.h"
 #include "upgrade/updater/vuUpdater.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QDialog>
-#include <QString>
-#include <QTimer>
+#include <QByteArray>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace vutest {
-
-struct ShownBox {
-    QString Text, Caption;
-    unsigned Flags = 0;
-};
-
-// Answers every message box with `BoxAnswer` and every dialog with `DialogResult`, recording what
-// was shown.
-class RecordingPresenter : public TvuUserPresenter {
-public:
-    RecordingPresenter() { previous_ = SetUserPresenter(this); }
-    ~RecordingPresenter() override { SetUserPresenter(previous_); }
-
-    int MessageBox(const QString& text, const QString& caption, unsigned flags) override {
-        Boxes.push_back({text, caption, flags});
-        return BoxAnswer;
-    }
-    int ExecDialog(QDialog& dialog) override {
-        Dialogs.push_back(dialog.metaObject()->className());
-        if (OnDialog)
-            OnDialog(dialog);
-        return DialogResult;
-    }
-
-    int BoxAnswer = IDOK;
-    int DialogResult = QDialog::Rejected;
-    std::function<void(QDialog&)> OnDialog;
-    std::vector<ShownBox> Boxes;
-    std::vector<std::string> Dialogs;
-
-private:
-    TvuUserPresenter* previous_ = nullptr;
-};
 
 // Records the names of the events an updater raises, in order.
 struct EventLog {
@@ -87,15 +50,5 @@ struct EventLog {
         return n;
     }
 };
-
-// Runs the event loop until `done` holds or `timeoutMs` has passed; returns `done()`.
-inline bool RunUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
-    QDeadlineTimer deadline(timeoutMs);
-    QTimer heartbeat; // wakes the wait below even when nothing else happens
-    heartbeat.start(10);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
 
 } // namespace vutest

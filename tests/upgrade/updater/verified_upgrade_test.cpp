@@ -84,7 +84,7 @@ protected:
         updater->SetInfoFileURL(QByteArray::fromStdString(Url("/velmora.inf")));
         outcome.reset();
         updater->CheckForUpdate();
-        ASSERT_TRUE(RunUntil([&] { return outcome.has_value() && !updater->Busy(); }));
+        ASSERT_TRUE(WaitFor([&] { return outcome.has_value() && !updater->Busy(); }));
     }
     QStringList Downloads() const {
         return QDir(folder.path()).entryList({"*.uTMP"}, QDir::Files | QDir::Hidden);

@@ -1,4 +1,6 @@
 // Waiting with a live event loop, and the worker threads with their synchronized calls.
+#include "tests/support/event_loop_wait.h"
+#include "tests/support/poll_wait.h"
 #include "upgrade/utils/vuThread.h"
 #include "upgrade/utils/vuUtils.h"
 
@@ -27,17 +29,7 @@ bool OnGui() {
     return QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
-// Waits on the GUI thread, events running, until `done` or the bound passes.
-bool WaitUntil(const std::function<bool()>& done, int boundMs = kLongWait) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > boundMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using vutest::WaitFor;
 
 // A gate a worker blocks on until opened or its run is abandoned.
 struct Gate {
@@ -74,10 +66,8 @@ TEST(UtilsWait, EndedBySignalFromAnotherThread) {
     QTimer::singleShot(0, [&] { timerRan = true; });
     std::thread signaller([&] {
         // Wait (bounded) for the handle to be published, then set it.
-        QElapsedTimer clock;
-        clock.start();
-        while (event.load() <= 0 && clock.elapsed() < kLongWait)
-            std::this_thread::yield();
+        vutest::PollUntil([&] { return event.load() > 0; }, std::chrono::milliseconds(kLongWait),
+                          std::chrono::milliseconds(1));
         SignalEvent(event.load());
     });
     QElapsedTimer clock;
@@ -88,7 +78,7 @@ TEST(UtilsWait, EndedBySignalFromAnotherThread) {
     EXPECT_EQ(event.load(), -1);
     // Events kept running during the wait only if the signal came late; the timer is at most
     // pending. Either way it must run once events are processed.
-    EXPECT_TRUE(WaitUntil([&] { return timerRan.load(); }));
+    EXPECT_TRUE(WaitFor([&] { return timerRan.load(); }));
 }
 
 TEST(UtilsWait, EndedByTimeOutWhileEventsRun) {
@@ -188,7 +178,7 @@ TEST(UtilsThread, RunReportsOnTheGuiThreadAndRunningClears) {
     });
     EXPECT_FALSE(thread.Running());
     EXPECT_TRUE(thread.Execute());
-    ASSERT_TRUE(WaitUntil([&] { return r.finishes.load() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return r.finishes.load() == 1; }));
     EXPECT_FALSE(r.executeOnGui);
     EXPECT_TRUE(r.syncOnGui);
     EXPECT_TRUE(r.finishOnGui);
@@ -198,7 +188,7 @@ TEST(UtilsThread, RunReportsOnTheGuiThreadAndRunningClears) {
 
     // A caller that refuses to start while Running can start again now.
     EXPECT_TRUE(thread.Execute());
-    ASSERT_TRUE(WaitUntil([&] { return r.finishes.load() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return r.finishes.load() == 2; }));
     EXPECT_EQ(r.executes.load(), 2);
     EXPECT_EQ(r.syncs.load(), 2);
 }
@@ -221,12 +211,12 @@ TEST(UtilsThread, SecondExecuteAbandonsTheFirstRun) {
     thread.SetOnException([&](TvuCustomThread*) { ++exceptions; });
     thread.SetOnFinish([&](TvuCustomThread*) { ++finishes; });
     thread.Execute();
-    ASSERT_TRUE(WaitUntil([&] { return firstStarted.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return firstStarted.load(); }));
     TvuEventThread* first = thread.EventThread();
     thread.Execute();
     EXPECT_NE(thread.EventThread(), first);
     // The abandoned worker ends by itself; anything it might still have posted is then handled.
-    ASSERT_TRUE(WaitUntil([&] { return finishes.load() >= 1 && firstEnded.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return finishes.load() >= 1 && firstEnded.load(); }));
     thread.EventThread()->WaitFor();
     QCoreApplication::processEvents();
     EXPECT_TRUE(firstStopped); // told to stop, not left hanging on its gate
@@ -260,10 +250,10 @@ TEST(UtilsThread, HardTerminateFromInsideASynchronizedCallWaitsForTheCallToEnd) 
         cv.notify_all();
     });
     thread.Execute();
-    ASSERT_TRUE(WaitUntil([&] { return callEnded.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return callEnded.load(); }));
     EXPECT_FALSE(leftDuringTheCall);
     // Then the abandoned worker leaves and ends by itself.
-    ASSERT_TRUE(WaitUntil([&] { return workerEnded.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return workerEnded.load(); }));
 }
 
 TEST(UtilsThread, HiddenWindowLivesWithTheThreadObjects) {
@@ -309,9 +299,9 @@ TEST(UtilsThread, DestroyingDuringARunCallsNoFurtherHandler) {
     thread->SetOnException([&](TvuCustomThread*) { ++calls; });
     thread->SetOnFinish([&](TvuCustomThread*) { ++calls; });
     thread->Execute();
-    ASSERT_TRUE(WaitUntil([&] { return started.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return started.load(); }));
     delete thread;
-    ASSERT_TRUE(WaitUntil([&] { return ended.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return ended.load(); }));
     QCoreApplication::processEvents();
     EXPECT_TRUE(stopped);
     EXPECT_EQ(calls.load(), 0);
@@ -338,7 +328,7 @@ TEST(UtilsThread, ThrowingWorkGivesOneExceptionThenOneFinish) {
         r.order.push_back("finish");
     });
     thread.Execute();
-    ASSERT_TRUE(WaitUntil([&] { return r.finishes.load() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return r.finishes.load() == 1; }));
     thread.EventThread()->WaitFor();
     QCoreApplication::processEvents();
     EXPECT_EQ(r.exceptions.load(), 1);
@@ -358,7 +348,7 @@ TEST(UtilsThread, ThrowingFinishGoesToOnException) {
         throw std::logic_error("finish failed");
     });
     thread.Execute();
-    ASSERT_TRUE(WaitUntil([&] { return r.exceptions.load() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return r.exceptions.load() == 1; }));
     EXPECT_EQ(r.finishes.load(), 1);
 }
 
@@ -381,7 +371,7 @@ TEST(UtilsThread, SynchronizedFailuresReachTheWorkerOnlyWithoutHandling) {
             done = true;
         });
         thread.Execute();
-        ASSERT_TRUE(WaitUntil([&] { return done.load(); }));
+        ASSERT_TRUE(WaitFor([&] { return done.load(); }));
         thread.EventThread()->WaitFor();
         EXPECT_TRUE(ran);
         EXPECT_EQ(caught.load(), !handle);
@@ -399,7 +389,7 @@ TEST(UtilsThread, UnhandledWorkFailureStillFinishes) {
     thread.SetOnException([&](TvuCustomThread*) { ++exceptions; });
     thread.SetOnFinish([&](TvuCustomThread*) { ++finishes; });
     thread.Execute();
-    ASSERT_TRUE(WaitUntil([&] { return finishes.load() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return finishes.load() == 1; }));
     EXPECT_EQ(exceptions.load(), 0);
 }
 
@@ -446,7 +436,7 @@ TEST(UtilsThread, PriorityIsAppliedToTheWorker) {
     });
     EXPECT_EQ(thread.Priority(), tpLower);
     thread.Execute(); // the clone keeps the priority
-    ASSERT_TRUE(WaitUntil([&] { return tid.load() != 0; }));
+    ASSERT_TRUE(WaitFor([&] { return tid.load() != 0; }));
     EXPECT_EQ(niceSeen.load(), 5);
     EXPECT_EQ(thread.Priority(), tpLower);
     thread.SetPriority(tpIdle);

@@ -1,6 +1,7 @@
 #include "local_http_server.h"
 
 #include "self_signed_certificate.h"
+#include "tests/support/poll_wait.h"
 
 #include <algorithm>
 #include <chrono>
@@ -101,9 +102,8 @@ LocalHTTPServer::LocalHTTPServer(Scheme scheme) : Kind(scheme) {
     // The socket listens already; connections made before the loop runs wait in the backlog.
     Listener = std::thread([this] { Server->listen_after_bind(); });
     // A stop before the accept loop runs would be lost: wait (bounded) until it runs.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!Server->is_running() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    vutest::PollUntil([this] { return Server->is_running(); }, std::chrono::seconds(10),
+                      std::chrono::milliseconds(1));
 }
 
 LocalHTTPServer::~LocalHTTPServer() {

@@ -1,52 +1,13 @@
 #pragma once
-// Shared pieces of the dialog tests: readable QString output, a presenter that records and
-// answers, and an upgrader stand-in.
+// The upgrader as the dialogs see it, with every answer set by the test and every request counted.
 
-#include "upgrade/dialogs/vuMessageBox.h"
 #include "upgrade/dialogs/vuUpdaterDialogHost.h"
 #include "upgrade/utils/vuUtils.h"
 
-#include <QDialog>
+#include <QImage>
 #include <QString>
 
 #include <functional>
-#include <ostream>
-#include <vector>
-
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << text.toStdString();
-}
-
-// Records every message box and answers it; runs dialogs through a test's function instead of
-// an event loop.
-class RecordingPresenter : public TvuUserPresenter {
-public:
-    struct Box {
-        QString Text;
-        QString Caption;
-        unsigned Flags;
-    };
-
-    RecordingPresenter() { FPrevious = SetUserPresenter(this); }
-    ~RecordingPresenter() override { SetUserPresenter(FPrevious); }
-
-    int MessageBox(const QString& text, const QString& caption, unsigned flags) override {
-        Boxes.push_back({text, caption, flags});
-        return Answer;
-    }
-    int ExecDialog(QDialog& dialog) override {
-        ++DialogsRun;
-        return OnDialog ? OnDialog(dialog) : QDialog::Rejected;
-    }
-
-    std::vector<Box> Boxes;
-    int Answer = IDNO;
-    int DialogsRun = 0;
-    std::function<int(QDialog&)> OnDialog;
-
-private:
-    TvuUserPresenter* FPrevious = nullptr;
-};
 
 class FakeUpdater final : public TvuUpdaterDialogHost {
 public:
