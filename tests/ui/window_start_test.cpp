@@ -1,10 +1,11 @@
 // What the window's start leaves for later: the window comes up, settles its start-up work
-// (the upgrade component's check for an interrupted upgrade included) and has not loaded the
-// transfer library, which only a check for a new version needs.
+// (the upgrade component's check for an interrupted upgrade included) and has loaded neither the
+// transfer library nor the signature library, which only a check for a new version needs.
 #include "ui/tform1.h"
 #include "ui/velmora_application.h"
 #if VELMORA_WITH_UPDATER
 #include "upgrade/http/vuCurlLibrary.h"
+#include "vuCryptoLibrary.h"
 #endif
 
 #include <QTest>
@@ -24,6 +25,7 @@ private slots:
 #if VELMORA_WITH_UPDATER
         QVERIFY(form.vuUpdater1 != nullptr);
         QVERIFY2(!CurlLibraryLoaded(), "the window's start loaded libcurl");
+        QVERIFY2(!vu::CryptoLibraryLoaded(), "the window's start loaded libcrypto");
 #endif
     }
 };
