@@ -1,5 +1,6 @@
 #include "upgrade/utils/vuThread.h"
-#include "upgrade/utils/vuUtils.h"
+#include "upgrade/utils/vuApplicationState.h"
+#include "upgrade/utils/vuWaitEvents.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -264,7 +265,7 @@ void RemoveThreadObject() {
     }
     QMetaObject::invokeMethod(
         app, [] { ReleaseWindow(); }, Qt::QueuedConnection);
-    if (!OnGuiThread() || ApplicationMainWindow())
+    if (!OnGuiThread() || ApplicationHasMainWindow())
         return;
     bool windowLeft = false;
     {

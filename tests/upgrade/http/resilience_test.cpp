@@ -6,7 +6,7 @@
 #include "scripted_server.h"
 #include "transfer_fixture.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -615,7 +615,7 @@ TEST(Resume, WhatCannotBeResumedIsNotKept) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

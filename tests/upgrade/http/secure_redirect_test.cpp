@@ -4,7 +4,7 @@
 #include "local_http_server.h"
 #include "transfer_fixture.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -66,7 +66,7 @@ TEST_F(SecureRedirect, SecureAndUpgradingRedirectsAreFollowed) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

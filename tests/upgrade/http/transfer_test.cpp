@@ -7,7 +7,7 @@
 
 #include "upgrade/http/vuHTTPStatus.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -690,7 +690,7 @@ TEST(SecureTransfer, VerifiesTheServer) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,160 @@
+#include "upgrade/utils/vuBrowser.h"
+
+#include "upgrade/utils/vuCommandSplit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <mutex>
+
+namespace {
+
+// ---- Process start ----
+
+std::mutex g_starterLock;
+TvuProcessStarter g_starter;
+
+bool StartProcess(const QString& program, const QStringList& args) {
+    TvuProcessStarter starter;
+    {
+        std::lock_guard lock(g_starterLock);
+        starter = g_starter;
+    }
+    if (starter)
+        return starter(program, args);
+    return QProcess::startDetached(program, args);
+}
+
+// ---- Desktop default applications ----
+
+QStringList ConfigDirs() {
+    QStringList dirs;
+    const QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
+    dirs << (home.isEmpty() ? QDir::homePath() + QStringLiteral("/.config") : home);
+    QString system = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    if (system.isEmpty())
+        system = QStringLiteral("/etc/xdg");
+    dirs << system.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    return dirs;
+}
+
+QStringList DataDirs() {
+    QStringList dirs;
+    const QString home = qEnvironmentVariable("XDG_DATA_HOME");
+    dirs << (home.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/share") : home);
+    QString system = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (system.isEmpty())
+        system = QStringLiteral("/usr/local/share:/usr/share");
+    dirs << system.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    return dirs;
+}
+
+// Value of `key` in `[group]` of a desktop-entry style file; empty when missing.
+QByteArray IniValue(const QString& path, const QByteArray& group, const QByteArray& key) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    bool inGroup = false;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine(64 * 1024).trimmed();
+        if (line.startsWith('[')) {
+            inGroup = line == '[' + group + ']';
+            continue;
+        }
+        if (!inGroup || line.startsWith('#'))
+            continue;
+        const int eq = line.indexOf('=');
+        if (eq > 0 && line.left(eq).trimmed() == key)
+            return line.mid(eq + 1).trimmed();
+    }
+    return QByteArray();
+}
+
+QString FindDesktopFile(const QString& id) {
+    if (id.isEmpty() || id.contains(QLatin1Char('/')))
+        return QString();
+    for (const QString& dir : DataDirs()) {
+        const QString path = dir + QStringLiteral("/applications/") + id;
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return QString();
+}
+
+QString DefaultDesktopFile(const QString& mimeType) {
+    QStringList lists;
+    for (const QString& dir : ConfigDirs())
+        lists << dir + QStringLiteral("/mimeapps.list");
+    for (const QString& dir : DataDirs())
+        lists << dir + QStringLiteral("/applications/mimeapps.list");
+    for (const QString& list : lists) {
+        const QByteArray value = IniValue(list, "Default Applications", mimeType.toUtf8());
+        for (const QByteArray& id : value.split(';')) {
+            const QString path = FindDesktopFile(QString::fromUtf8(id.trimmed()));
+            if (!path.isEmpty())
+                return path;
+        }
+    }
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (tool.isEmpty())
+        return QString();
+    QProcess query;
+    query.start(tool, {QStringLiteral("query"), QStringLiteral("default"), mimeType});
+    if (!query.waitForFinished(3000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return QString();
+    }
+    return FindDesktopFile(QString::fromUtf8(query.readAllStandardOutput().trimmed()));
+}
+
+} // namespace
+
+QString GetAssociatedProgram(const QString& extension) {
+    if (extension.isEmpty() || extension == QStringLiteral("."))
+        return QString();
+    const QString ext =
+        extension.startsWith(QLatin1Char('.')) ? extension : QLatin1Char('.') + extension;
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(QStringLiteral("file") + ext,
+                                                           QMimeDatabase::MatchExtension);
+    if (!type.isValid() || type.isDefault())
+        return QString();
+    const QString desktop = DefaultDesktopFile(type.name());
+    if (desktop.isEmpty())
+        return QString();
+    QByteArray command = IniValue(desktop, "Desktop Entry", "Exec");
+    QByteArray params;
+    SplitCommandLine(command, params);
+    if (command.isEmpty())
+        return QString();
+    const QString program = QString::fromUtf8(command);
+    if (QDir::isAbsolutePath(program)) {
+        const QFileInfo info(program);
+        return info.isFile() && info.isExecutable() ? program : QString();
+    }
+    return QStandardPaths::findExecutable(program);
+}
+
+void OpenURL(const QString& url, bool useBrowser) {
+    QString target = url;
+    if (!target.contains(QStringLiteral("://")))
+        target = QStringLiteral("http://") + target;
+    // An address is handed over as one argument; one that starts with '-' would read as an option.
+    if (target.startsWith(QLatin1Char('-')))
+        return;
+    if (useBrowser) {
+        const QString program = GetAssociatedProgram(QStringLiteral(".html"));
+        if (!program.isEmpty() && StartProcess(program, {target}))
+            return;
+    }
+    StartProcess(QStringLiteral("xdg-open"), {target});
+}
+
+void SetProcessStarter(TvuProcessStarter starter) {
+    std::lock_guard lock(g_starterLock);
+    g_starter = std::move(starter);
+}
