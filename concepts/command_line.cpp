@@ -1,7 +1,7 @@
 #include "concepts/command_line.h"
 
-#include "concepts/big5.h"
-#include "concepts/big5_line_decoder.h"
+#include "big5/big5.h"
+#include "big5/big5_line_decoder.h"
 #include "concepts/cangjie_table.h"
 #include "concepts/concept_table.h"
 #include "concepts/program_version.h"

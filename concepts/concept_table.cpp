@@ -1,6 +1,6 @@
 #include "concepts/concept_table.h"
 
-#include "concepts/big5.h"
+#include "big5/big5.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "concepts/navigator.h"
 
-#include "concepts/big5.h"
+#include "big5/big5.h"
 
 #include <initializer_list>
 #include <vector>

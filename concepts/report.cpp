@@ -1,6 +1,6 @@
 #include "concepts/report.h"
 
-#include "concepts/big5.h"
+#include "big5/big5.h"
 #include "concepts/cangjie_table.h"
 #include "concepts/concept_table.h"
 

@@ -1,6 +1,6 @@
 #include "ui/big5_input_validator.h"
 
-#include "concepts/big5.h"
+#include "big5/big5.h"
 
 namespace velmora {
 

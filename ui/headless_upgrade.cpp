@@ -1,6 +1,6 @@
 #include "ui/headless_upgrade.h"
 
-#include "concepts/big5.h"
+#include "big5/big5.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/updater/vuUpdater.h"
 #include "upgrade/updater/vuUpdater1Settings.h"

@@ -1,6 +1,6 @@
 #include "ui/memo_file.h"
 
-#include "concepts/big5.h"
+#include "big5/big5.h"
 #include "ui/error_box.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "ui/tform1.h"
 
-#include "concepts/big5.h"
+#include "big5/big5.h"
 #include "concepts/concept_table.h"
 #include "concepts/program_version.h"
 #include "concepts/report.h"

@@ -1,5 +1,5 @@
 // Cost of the Cangjie lookup and of one report.
-#include "concepts/big5.h"
+#include "big5/big5.h"
 #include "concepts/cangjie_table.h"
 #include "concepts/concept_table.h"
 #include "concepts/report.h"

@@ -1,7 +1,7 @@
 // Writes the program's Cangjie table as UTF-8 text, one row a line in table order: the
 // character, a tab and the six-byte code field (letters and their filling blanks). The report
 // benchmark gives it to the awk script as one of its two tables.
-#include "concepts/big5.h"
+#include "big5/big5.h"
 #include "concepts/cangjie_table.h"
 
 #include <cstdio>

@@ -1,5 +1,5 @@
 // Runs the built program in its command-line mode, as a script would.
-#include "concepts/big5.h"
+#include "big5/big5.h"
 #include "concepts/command_line.h"
 #include "concepts/concept_table.h"
 #include "concepts/program_version.h"

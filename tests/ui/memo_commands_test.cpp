@@ -3,7 +3,7 @@
 #include "tests/support/scripted_dialogs.h"
 #include "window_driver.h"
 
-#include "concepts/big5.h"
+#include "big5/big5.h"
 #include "ui/character_edit.h"
 #include "ui/error_box.h"
 #include "ui/link_label.h"

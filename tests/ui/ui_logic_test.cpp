@@ -1,6 +1,6 @@
 // Rules of the window that need no window: the error box text, the display check, memo lines,
 // the docked layout and the splitter's limits, the save file and the character input rule.
-#include "concepts/big5.h"
+#include "big5/big5.h"
 #include "ui/big5_input_validator.h"
 #include "ui/concept_diagram.h"
 #include "ui/display_check.h"

@@ -3,7 +3,7 @@
 #include "tests/support/scripted_dialogs.h"
 #include "window_driver.h"
 
-#include "concepts/big5.h"
+#include "big5/big5.h"
 #include "concepts/concept_table.h"
 #include "ui/artwork.h"
 #include "ui/character_edit.h"

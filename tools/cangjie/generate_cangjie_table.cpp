@@ -2,7 +2,7 @@
 // as a C++ source file of 8-byte rows. See README.md beside this file for the source, the rules
 // and how to run it.
 
-#include "concepts/big5.h"
+#include "big5/big5.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "upgrade/updater/vuUpdater.h"
 
-#include "concepts/big5.h"
+#include "big5/big5.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterPassword.h"
 #include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"

@@ -1,6 +1,6 @@
-#include "concepts/big5_line_decoder.h"
+#include "big5/big5_line_decoder.h"
 
-#include "concepts/big5.h"
+#include "big5/big5.h"
 
 #include <QList>
 

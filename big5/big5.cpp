@@ -1,4 +1,4 @@
-#include "concepts/big5.h"
+#include "big5/big5.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,5 +1,5 @@
-#include "concepts/big5.h"
-#include "concepts/big5_line_decoder.h"
+#include "big5/big5.h"
+#include "big5/big5_line_decoder.h"
 #include "concepts/concept_table.h"
 
 #include <QRandomGenerator>
