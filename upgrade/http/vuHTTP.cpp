@@ -174,6 +174,17 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
     void Run();
     void Transfer();
 
+    // The steps of Transfer, in order.
+    enum class FetchResult { Body, Ended, StartOver };
+    void BeginRun();
+    bool ReadLocalFile(const TvuURLParts& url);
+    FetchResult FetchFromServer(const TvuURLParts& url, TvuCurlRequest::Outcome& outcome);
+    TvuCurlRequestOptions RequestOptions(const TvuURLParts& url, const QByteArray& range) const;
+    bool SendAskingCredentials(TvuCurlRequest& request, TvuCurlRequest::Outcome& outcome);
+    void AskForCredentials(TvuCurlRequest& request);
+    void ReadHeldAnswer(TvuCurlRequest::Outcome& outcome);
+    void JudgeBody(TvuCurlRequest::Outcome outcome);
+
     // Runs f on the GUI thread while the worker waits; nothing once the transfer is let go.
     template <typename F> void Sync(F f) {
         if (Stop.load())
@@ -767,157 +778,32 @@ void HTTPTransfer::Run() {
     Writer.Close(); // an output file given up on (the complete one is closed already)
 }
 
+// A transfer, on the worker: reset, read the URL, fetch the body from a local file or from a
+// server, then judge what was stored. Each step that ends the transfer early leaves Success and
+// StatusCode as the completion on the GUI thread must see them; the handles stay open for it.
 void HTTPTransfer::Transfer() {
-    // 1.
-    StatusCode = -1;
-    ContentType.clear();
-    Start = Clock::now();
-    Continue = true;
-    Success = false;
+    BeginRun();
 
     // An abandoned run (Abort, a new Read, destruction) stops its request at once.
     std::stop_callback onStop(TvuEventThread::CurrentStopToken(), [this] { Abort(); });
     if (Stop.load())
         return;
 
-    // 2.
     TvuURLParts url;
     if (!CrackURL(URL, url))
         return; // no status: the server counts as unreachable
-    const QByteArray user = url.HasUserName ? url.UserName : Username;
-    const QByteArray password = url.HasPassword ? url.Password : Password;
 
     TvuCurlRequest::Outcome outcome = TvuCurlRequest::Outcome::Complete;
     if (url.Scheme == "file") {
-        // 3. Read the local file; no header event.
-        QFile local(QString::fromLocal8Bit(url.URLPath));
-        const bool opened = local.open(QIODevice::ReadOnly);
-        ContentLength = opened ? static_cast<quint32>(local.size() & 0xFFFFFFFF) : 0;
-        StatusCode = opened ? 200 : 404;
-        // 13.
-        if (!CreateOutput())
+        if (!ReadLocalFile(url))
             return;
-        // 14.
-        BytesRead = 0;
-        std::vector<char> readBuffer(static_cast<size_t>(BufferSize));
-        while (opened && !Stop.load()) {
-            const qint64 n = local.read(readBuffer.data(), BufferSize);
-            if (n <= 0)
-                break;
-            if (!Store(readBuffer.data(), static_cast<size_t>(n)))
-                break;
-        }
-        if (Stop.load())
-            return;
-        if (WriteFailed || TooLarge) {
-            Success = false;
-            return;
-        }
-    } else {
-        if (url.Scheme != "http" && url.Scheme != "https")
-            return;
-        QByteArray range = Range.HeaderLine();
-        while (range.endsWith('\n') || range.endsWith('\r'))
-            range.chop(1);
-        RangeRequested = !range.isEmpty();
-        PrepareResume();
-        // 4. to 8.
-        auto request = std::make_shared<TvuCurlRequest>();
-        {
-            std::lock_guard<std::mutex> guard(RequestLock);
-            Request = request;
-        }
-        if (Stop.load())
-            return;
-        TvuCurlRequestOptions options;
-        options.URL = url.BareURL;
-        options.HasCredentials = !user.isEmpty() || !password.isEmpty();
-        options.Username = user;
-        options.Password = password;
-        options.UserAgent = UserAgent;
-        options.Accept = Accept;
-        for (const QByteArray& line : Extra)
-            options.Headers.append(line);
-        if (RangeRequested)
-            options.Headers.append(range);
-        if (ResumeFrom > 0) {
-            // The rest of the partial file, if it is still the same file; the whole otherwise.
-            options.Headers.append("Range: bytes=" + QByteArray::number(ResumeFrom) + "-");
-            options.Headers.append("If-Range: " + ResumeValidator);
-        }
-        options.NoCache = !CacheAllowed;
-        options.Proxy = Proxy;
-        // Stored time-outs of 0 leave the component's own limits in force, never none at all.
-        options.ConnectTimeout =
-            Timeouts.ConnectTimeout != 0 ? Timeouts.ConnectTimeout : Limits.ConnectLimit;
-        options.StallTimeout = Timeouts.ReceiveTimeout != 0 ? Timeouts.ReceiveTimeout
-                               : Timeouts.SendTimeout != 0  ? Timeouts.SendTimeout
-                                                            : Limits.StallLimit;
-        options.MinimumSpeed = Limits.MinimumSpeed;
-        options.MinimumSpeedTime = Limits.MinimumSpeedTime;
-        options.CAFile = CAFile;
-        if (!request->Open(options, this))
-            return;
-        Success = true;
-        if (!ProxyUsername.isEmpty() || !ProxyPassword.isEmpty())
-            request->SetProxyCredentials(ProxyUsername, ProxyPassword);
-
-        // 9. Send, asking for credentials while the handlers want to try again.
-        while (true) {
-            TryAgain = false;
-            Holding = false;
-            outcome = request->Send();
-            if (outcome == TvuCurlRequest::Outcome::Aborted || Stop.load())
-                return;
-            if (outcome == TvuCurlRequest::Outcome::NoResponse) {
-                Success = false;
-                return;
-            }
-            if (!Holding)
-                break;
-            Holding = false;
-            if (StatusCode == 401) {
-                QByteArray header;
-                ContentType.clear();
-                if (Request->Query("WWW-Authenticate", header)) {
-                    ContentType = header;
-                    const qsizetype quote = header.indexOf("=\"");
-                    if (quote >= 0) {
-                        ContentType = header.mid(quote + 2);
-                        ContentType.chop(1);
-                    }
-                }
-                const QByteArray realm = ContentType;
-                Sync([&](TvuCustomHTTP& o) {
-                    o.DoAuthorizationRequest(realm, TryAgain);
-                    Username = o.HTTPUsername();
-                    Password = o.HTTPPassword();
-                });
-                request->SetCredentials(Username, Password);
-            } else {
-                Sync([&](TvuCustomHTTP& o) {
-                    o.DoProxyAuthenticationRequest(TryAgain);
-                    ProxyUsername = o.ProxyUsername();
-                    ProxyPassword = o.ProxyPassword();
-                });
-                request->SetProxyCredentials(ProxyUsername, ProxyPassword);
-            }
-            if (Stop.load())
-                return;
-            if (TryAgain)
-                continue;
-            // The answer stands: read it like any other (10. to 14.), from what was kept.
-            if (!AfterHeaders()) {
-                outcome = TvuCurlRequest::Outcome::Stopped;
-                break;
-            }
-            BytesRead = 0;
-            if (!Store(Held.constData(), static_cast<size_t>(Held.size())))
-                outcome = TvuCurlRequest::Outcome::Stopped;
-            Held.clear();
+    } else if (url.Scheme == "http" || url.Scheme == "https") {
+        switch (FetchFromServer(url, outcome)) {
+        case FetchResult::Body:
             break;
-        }
-        if (StartOver && !Stop.load()) {
+        case FetchResult::Ended:
+            return;
+        case FetchResult::StartOver:
             // The server cannot continue the partial file: without its record, the transfer
             // starts over and asks for the whole file.
             TvuResumeRecord::Remove(OutputFile);
@@ -926,17 +812,207 @@ void HTTPTransfer::Transfer() {
             BytesRead = 0;
             return Transfer();
         }
-        if (outcome == TvuCurlRequest::Outcome::Stopped) {
-            if (!Continue || OutputFailed || Stop.load())
-                return; // cancelled, or no output could be made (Success stays set)
-            if (WriteFailed || TooLarge) {
-                Success = false;
-                return;
-            }
+    } else {
+        return; // a scheme no transfer can fetch: no status, as for an unreachable server
+    }
+    JudgeBody(outcome);
+}
+
+// Every run starts from the same state, also the run that starts over without a partial file.
+void HTTPTransfer::BeginRun() {
+    StatusCode = -1;
+    ContentType.clear();
+    Start = Clock::now();
+    Continue = true;
+    Success = false;
+}
+
+// A "file" URL is read straight from disk: there are no headers, so no header event, and the
+// status is made up from whether the file opens (200 or 404), the way a server would answer.
+bool HTTPTransfer::ReadLocalFile(const TvuURLParts& url) {
+    QFile local(QString::fromLocal8Bit(url.URLPath));
+    const bool opened = local.open(QIODevice::ReadOnly);
+    ContentLength = opened ? static_cast<quint32>(local.size() & 0xFFFFFFFF) : 0;
+    StatusCode = opened ? 200 : 404;
+    // A missing file gets its output too: the 404 hands its empty body to the completion the
+    // way a server's error page would be.
+    if (!CreateOutput())
+        return false;
+    BytesRead = 0;
+    std::vector<char> readBuffer(static_cast<size_t>(BufferSize));
+    while (opened && !Stop.load()) {
+        const qint64 n = local.read(readBuffer.data(), BufferSize);
+        if (n <= 0)
+            break;
+        if (!Store(readBuffer.data(), static_cast<size_t>(n)))
+            break;
+    }
+    if (Stop.load())
+        return false;
+    if (WriteFailed || TooLarge) {
+        Success = false;
+        return false;
+    }
+    return true;
+}
+
+// An "http" or "https" URL: open the request, send it (again, while a credentials handler asks
+// for it) and receive the body through the listener calls (HeadersIn, Body).
+HTTPTransfer::FetchResult HTTPTransfer::FetchFromServer(const TvuURLParts& url,
+                                                        TvuCurlRequest::Outcome& outcome) {
+    // The range line is sent as one header line of its own, without its line end.
+    QByteArray range = Range.HeaderLine();
+    while (range.endsWith('\n') || range.endsWith('\r'))
+        range.chop(1);
+    RangeRequested = !range.isEmpty();
+    PrepareResume();
+
+    // The request is published under its lock before it does anything, so that an Abort from
+    // the GUI thread can always reach it.
+    auto request = std::make_shared<TvuCurlRequest>();
+    {
+        std::lock_guard<std::mutex> guard(RequestLock);
+        Request = request;
+    }
+    if (Stop.load())
+        return FetchResult::Ended;
+    if (!request->Open(RequestOptions(url, range), this))
+        return FetchResult::Ended;
+    // From here on a transfer that stops early without a failure of its own (a cancelled header
+    // event, an output file that cannot be made) ends with Success set.
+    Success = true;
+    if (!ProxyUsername.isEmpty() || !ProxyPassword.isEmpty())
+        request->SetProxyCredentials(ProxyUsername, ProxyPassword);
+
+    if (!SendAskingCredentials(*request, outcome))
+        return FetchResult::Ended;
+    if (StartOver && !Stop.load())
+        return FetchResult::StartOver;
+    if (outcome == TvuCurlRequest::Outcome::Stopped) {
+        if (!Continue || OutputFailed || Stop.load())
+            return FetchResult::Ended; // cancelled, or no output could be made (Success stays)
+        if (WriteFailed || TooLarge) {
+            Success = false;
+            return FetchResult::Ended;
         }
     }
+    return FetchResult::Body;
+}
 
-    // The last, shorter chunk.
+// Everything the request is sent with, from the settings taken when the transfer started.
+TvuCurlRequestOptions HTTPTransfer::RequestOptions(const TvuURLParts& url,
+                                                   const QByteArray& range) const {
+    // Credentials written into the URL take the place of the component's.
+    const QByteArray user = url.HasUserName ? url.UserName : Username;
+    const QByteArray password = url.HasPassword ? url.Password : Password;
+    TvuCurlRequestOptions options;
+    options.URL = url.BareURL;
+    options.HasCredentials = !user.isEmpty() || !password.isEmpty();
+    options.Username = user;
+    options.Password = password;
+    options.UserAgent = UserAgent;
+    options.Accept = Accept;
+    for (const QByteArray& line : Extra)
+        options.Headers.append(line);
+    if (RangeRequested)
+        options.Headers.append(range);
+    if (ResumeFrom > 0) {
+        // The rest of the partial file, if it is still the same file; the whole otherwise.
+        options.Headers.append("Range: bytes=" + QByteArray::number(ResumeFrom) + "-");
+        options.Headers.append("If-Range: " + ResumeValidator);
+    }
+    options.NoCache = !CacheAllowed;
+    options.Proxy = Proxy;
+    // Stored time-outs of 0 leave the component's own limits in force, never none at all.
+    options.ConnectTimeout =
+        Timeouts.ConnectTimeout != 0 ? Timeouts.ConnectTimeout : Limits.ConnectLimit;
+    options.StallTimeout = Timeouts.ReceiveTimeout != 0 ? Timeouts.ReceiveTimeout
+                           : Timeouts.SendTimeout != 0  ? Timeouts.SendTimeout
+                                                        : Limits.StallLimit;
+    options.MinimumSpeed = Limits.MinimumSpeed;
+    options.MinimumSpeedTime = Limits.MinimumSpeedTime;
+    options.CAFile = CAFile;
+    return options;
+}
+
+// Sends the request. A 401 or 407 answer is held back (HeadersIn) while the handler for it is
+// asked; when it wants to try again the request goes out once more with the credentials it gave,
+// as often as it asks. When it does not, the held answer is read like any other. False when the
+// transfer ends here: aborted, or no response at all.
+bool HTTPTransfer::SendAskingCredentials(TvuCurlRequest& request,
+                                         TvuCurlRequest::Outcome& outcome) {
+    while (true) {
+        TryAgain = false;
+        Holding = false;
+        outcome = request.Send();
+        if (outcome == TvuCurlRequest::Outcome::Aborted || Stop.load())
+            return false;
+        if (outcome == TvuCurlRequest::Outcome::NoResponse) {
+            Success = false;
+            return false;
+        }
+        if (!Holding)
+            return true;
+        Holding = false;
+        AskForCredentials(request);
+        if (Stop.load())
+            return false;
+        if (TryAgain)
+            continue;
+        ReadHeldAnswer(outcome);
+        return true;
+    }
+}
+
+// Raises the credentials event for the held answer on the GUI thread and hands what the
+// handler left in the component to the request for the next send.
+void HTTPTransfer::AskForCredentials(TvuCurlRequest& request) {
+    if (StatusCode == 401) {
+        // The realm is the quoted name after "=" in the authentication header; the header is
+        // kept in ContentType, which the body's own content type replaces later.
+        QByteArray header;
+        ContentType.clear();
+        if (request.Query("WWW-Authenticate", header)) {
+            ContentType = header;
+            const qsizetype quote = header.indexOf("=\"");
+            if (quote >= 0) {
+                ContentType = header.mid(quote + 2);
+                ContentType.chop(1);
+            }
+        }
+        const QByteArray realm = ContentType;
+        Sync([&](TvuCustomHTTP& o) {
+            o.DoAuthorizationRequest(realm, TryAgain);
+            Username = o.HTTPUsername();
+            Password = o.HTTPPassword();
+        });
+        request.SetCredentials(Username, Password);
+    } else {
+        Sync([&](TvuCustomHTTP& o) {
+            o.DoProxyAuthenticationRequest(TryAgain);
+            ProxyUsername = o.ProxyUsername();
+            ProxyPassword = o.ProxyPassword();
+        });
+        request.SetProxyCredentials(ProxyUsername, ProxyPassword);
+    }
+}
+
+// The answer to a request that is not tried again stands: its headers are taken and its body,
+// kept while the handler was asked, is stored like any other.
+void HTTPTransfer::ReadHeldAnswer(TvuCurlRequest::Outcome& outcome) {
+    if (!AfterHeaders()) {
+        outcome = TvuCurlRequest::Outcome::Stopped;
+        return;
+    }
+    BytesRead = 0;
+    if (!Store(Held.constData(), static_cast<size_t>(Held.size())))
+        outcome = TvuCurlRequest::Outcome::Stopped;
+    Held.clear();
+}
+
+// The body is in: store its last, shorter chunk, close the output, and decide whether the
+// transfer succeeded. Only a complete answer whose body is stored in full can succeed.
+void HTTPTransfer::JudgeBody(TvuCurlRequest::Outcome outcome) {
     if (!Flush()) {
         if (Stop.load())
             return;
@@ -945,13 +1021,12 @@ void HTTPTransfer::Transfer() {
             return;
         }
     }
-
-    // 15. Only a body that is stored in full can succeed.
     if (!FinishOutput()) {
         Success = false;
         return;
     }
     Success = WholeAnswer();
+    // An announced length must be met; a memory stream given no data has nothing to count.
     if (Success && LengthAnnounced && Data)
         Success = BytesRead == ContentLength;
     // A body that broke off (an error, a stall, a bad chunked encoding) is not a success even
