@@ -4,42 +4,42 @@
 #include <limits>
 
 qint64 TvuFormatArg::AsInteger() const {
-    switch (FKind) {
+    switch (kind_) {
     case Integer:
-        return FInteger;
+        return integer_;
     case Float:
-        if (!std::isfinite(FFloat))
+        if (!std::isfinite(float_))
             return 0;
-        if (FFloat >= 9.2e18 || FFloat <= -9.2e18)
-            return FFloat > 0 ? std::numeric_limits<qint64>::max()
+        if (float_ >= 9.2e18 || float_ <= -9.2e18)
+            return float_ > 0 ? std::numeric_limits<qint64>::max()
                               : std::numeric_limits<qint64>::min();
-        return qint64(FFloat);
+        return qint64(float_);
     case Text:
-        return FText.toLongLong();
+        return text_.toLongLong();
     }
     return 0;
 }
 
 double TvuFormatArg::AsFloat() const {
-    switch (FKind) {
+    switch (kind_) {
     case Integer:
-        return double(FInteger);
+        return double(integer_);
     case Float:
-        return FFloat;
+        return float_;
     case Text:
-        return FText.toDouble();
+        return text_.toDouble();
     }
     return 0.0;
 }
 
 QString TvuFormatArg::AsText() const {
-    switch (FKind) {
+    switch (kind_) {
     case Integer:
-        return QString::number(FInteger);
+        return QString::number(integer_);
     case Float:
-        return QString::number(FFloat, 'g', 15);
+        return QString::number(float_, 'g', 15);
     case Text:
-        return FText;
+        return text_;
     }
     return {};
 }

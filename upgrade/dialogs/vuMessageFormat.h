@@ -13,27 +13,27 @@ class TvuFormatArg {
 public:
     enum Kind { Integer, Float, Text };
 
-    TvuFormatArg(int value) : FKind(Integer), FInteger(value) {}
-    TvuFormatArg(unsigned value) : FKind(Integer), FInteger(value) {}
-    TvuFormatArg(long value) : FKind(Integer), FInteger(value) {}
-    TvuFormatArg(long long value) : FKind(Integer), FInteger(value) {}
-    TvuFormatArg(unsigned long value) : FKind(Integer), FInteger(qint64(value)) {}
-    TvuFormatArg(unsigned long long value) : FKind(Integer), FInteger(qint64(value)) {}
-    TvuFormatArg(double value) : FKind(Float), FFloat(value) {}
-    TvuFormatArg(float value) : FKind(Float), FFloat(value) {}
-    TvuFormatArg(const QString& value) : FKind(Text), FText(value) {}
-    TvuFormatArg(const char* value) : FKind(Text), FText(QString::fromUtf8(value)) {}
+    TvuFormatArg(int value) : kind_(Integer), integer_(value) {}
+    TvuFormatArg(unsigned value) : kind_(Integer), integer_(value) {}
+    TvuFormatArg(long value) : kind_(Integer), integer_(value) {}
+    TvuFormatArg(long long value) : kind_(Integer), integer_(value) {}
+    TvuFormatArg(unsigned long value) : kind_(Integer), integer_(qint64(value)) {}
+    TvuFormatArg(unsigned long long value) : kind_(Integer), integer_(qint64(value)) {}
+    TvuFormatArg(double value) : kind_(Float), float_(value) {}
+    TvuFormatArg(float value) : kind_(Float), float_(value) {}
+    TvuFormatArg(const QString& value) : kind_(Text), text_(value) {}
+    TvuFormatArg(const char* value) : kind_(Text), text_(QString::fromUtf8(value)) {}
 
-    Kind ArgKind() const { return FKind; }
+    Kind ArgKind() const { return kind_; }
     qint64 AsInteger() const;
     double AsFloat() const;
     QString AsText() const;
 
 private:
-    Kind FKind;
-    qint64 FInteger = 0;
-    double FFloat = 0.0;
-    QString FText;
+    Kind kind_;
+    qint64 integer_ = 0;
+    double float_ = 0.0;
+    QString text_;
 };
 
 using TvuFormatArgs = QList<TvuFormatArg>;

@@ -28,22 +28,22 @@ QString Unescape(QStringView text) {
 class TvuMessageTable {
 public:
     TvuMessageTable() {
-        FStrings.insert(vuIdAppTitle, QStringLiteral("<AppTitle>"));
-        FStrings.insert(vuIdDesignEnvironment, QStringLiteral("Component Design Studio"));
-        FStrings.insert(vuIdUpdaterLabel, QStringLiteral("Updater"));
+        strings_.insert(vuIdAppTitle, QStringLiteral("<AppTitle>"));
+        strings_.insert(vuIdDesignEnvironment, QStringLiteral("Component Design Studio"));
+        strings_.insert(vuIdUpdaterLabel, QStringLiteral("Updater"));
         for (int language = vuFirstLanguage; language <= vuLastLanguage; ++language) {
             const auto l = TvuUpdaterLanguage(language);
             const TvuMessageFile file = ParseMessageFile(MessageFileContent(l));
             const quint16 start = MessageBlockStart(l);
             for (auto it = file.Messages.cbegin(); it != file.Messages.cend(); ++it)
-                FStrings.insert(start + it.key(), it.value());
+                strings_.insert(start + it.key(), it.value());
         }
     }
 
-    QString Get(int id) const { return FStrings.value(id); }
+    QString Get(int id) const { return strings_.value(id); }
 
 private:
-    QHash<int, QString> FStrings;
+    QHash<int, QString> strings_;
 };
 
 const TvuMessageTable& Table() {

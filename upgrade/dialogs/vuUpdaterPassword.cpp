@@ -76,13 +76,13 @@ TvuUpdaterPasswordForm::TvuUpdaterPasswordForm(QWidget* parent) : QDialog(parent
 TvuUpdaterPasswordForm::~TvuUpdaterPasswordForm() = default;
 
 void TvuUpdaterPasswordForm::Prepare() {
-    const QString fileName = FUpdater != nullptr ? FUpdater->DialogRemoteFileName() : QString();
+    const QString fileName = updater_ != nullptr ? updater_->DialogRemoteFileName() : QString();
     SetLabelText(*Label1, FormatMessageText(vmPasswordProtected, {fileName}));
     Label1->resize(Label1->width(), WrappedHeight(*Label1));
     setWindowTitle(LoadMessageText(vmEnterPassword));
     SetLabelText(*UsernameLab, LoadMessageText(vmUserName));
     UsernameLab->adjustSize();
-    UsernameEdit->setText(FUpdater != nullptr ? FUpdater->DialogUsername() : QString());
+    UsernameEdit->setText(updater_ != nullptr ? updater_->DialogUsername() : QString());
     SetLabelText(*PasswordLab, LoadMessageText(vmPassword));
     PasswordLab->adjustSize();
     OKBtn->setText(LoadMessageText(vmOK));
@@ -96,8 +96,8 @@ void TvuUpdaterPasswordForm::Prepare() {
 }
 
 void TvuUpdaterPasswordForm::OKBtnClick() {
-    if (FUpdater != nullptr)
-        FUpdater->DialogSetCredentials(UsernameEdit->text(), PasswordEdit->text());
+    if (updater_ != nullptr)
+        updater_->DialogSetCredentials(UsernameEdit->text(), PasswordEdit->text());
     accept();
 }
 
@@ -120,6 +120,6 @@ bool AskPassword(TvuUpdaterDialogHost* updater) {
 }
 
 void DetachPasswordHost(TvuUpdaterDialogHost* updater) {
-    if (TvuUpdaterPasswordForm* form = gForm.data(); form != nullptr && form->FUpdater == updater)
-        form->FUpdater = nullptr;
+    if (TvuUpdaterPasswordForm* form = gForm.data(); form != nullptr && form->updater_ == updater)
+        form->updater_ = nullptr;
 }

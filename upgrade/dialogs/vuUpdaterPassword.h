@@ -25,8 +25,8 @@ public:
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
 
-    TvuUpdaterDialogHost* Updater() const { return FUpdater; }
-    void SetUpdater(TvuUpdaterDialogHost* updater) { FUpdater = updater; }
+    TvuUpdaterDialogHost* Updater() const { return updater_; }
+    void SetUpdater(TvuUpdaterDialogHost* updater) { updater_ = updater; }
 
     // Fills the texts from the upgrader and sizes the window to the wrapped request.
     void Prepare();
@@ -37,7 +37,7 @@ public slots:
 
 private:
     friend void DetachPasswordHost(TvuUpdaterDialogHost* updater);
-    TvuUpdaterDialogHost* FUpdater = nullptr;
+    TvuUpdaterDialogHost* updater_ = nullptr;
 };
 
 // The live password window, or nullptr.

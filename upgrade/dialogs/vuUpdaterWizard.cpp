@@ -186,20 +186,20 @@ void TvuUpdaterWizardForm::Prepare() {
     SetAutoSizedText(*AboutLabel, about);
     SetAutoSizedText(*AboutShadow, about);
 
-    const bool stayOnTop = FUpdater == nullptr || FUpdater->DialogStayOnTop();
+    const bool stayOnTop = updater_ == nullptr || updater_->DialogStayOnTop();
     if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) != stayOnTop) {
         const bool visible = isVisible();
         ApplyDialogStyle(*this, stayOnTop);
         if (visible)
             show();
     }
-    ApplyFileLocationLayout(FUpdater != nullptr && FUpdater->DialogHideFileLocation());
+    ApplyFileLocationLayout(updater_ != nullptr && updater_->DialogHideFileLocation());
 
-    const QImage picture = FUpdater != nullptr ? FUpdater->DialogSidePicture() : QImage();
+    const QImage picture = updater_ != nullptr ? updater_->DialogSidePicture() : QImage();
     Image1->setPixmap(picture.isNull() ? WizardSidePicture() : QPixmap::fromImage(picture));
 
     // The downloading state (also when a wizard that is still open is used again).
-    FCompleted = false;
+    completed_ = false;
     LCurrentFile->setVisible(true);
     LAllFiles->setVisible(true);
     AfterNote->clear();
@@ -255,11 +255,11 @@ void TvuUpdaterWizardForm::ShowWizardCompleted() {
     FinishBtn->setEnabled(true);
     FinishBtn->setDefault(true);
     FinishBtn->setFocus();
-    FCompleted = true;
+    completed_ = true;
 }
 
 void TvuUpdaterWizardForm::FinishBtnClick() {
-    FClosePermitted = true;
+    closePermitted_ = true;
     close();
 }
 
@@ -278,21 +278,21 @@ bool TvuUpdaterWizardForm::AskAbort() {
 }
 
 void TvuUpdaterWizardForm::closeEvent(QCloseEvent* event) {
-    if (FClosed) {
+    if (closed_) {
         event->accept();
         return;
     }
     bool abort = false;
-    if (!FClosePermitted) {
+    if (!closePermitted_) {
         // The close box, the window menu, Alt+F4, Cancel, Enter and Esc.
         QPointer<TvuUpdaterWizardForm> self(this);
         const bool yes = AskAbort();
         if (self.isNull())
             return;
-        if (!yes || FClosed) {
+        if (!yes || closed_) {
             // No: the wizard and the download go on. Or the upgrader ended the wizard while
             // the question was open.
-            if (FClosed)
+            if (closed_)
                 event->accept();
             else
                 event->ignore();
@@ -300,22 +300,22 @@ void TvuUpdaterWizardForm::closeEvent(QCloseEvent* event) {
         }
         abort = true;
     }
-    FClosePermitted = false;
+    closePermitted_ = false;
     event->accept();
-    TvuUpdaterDialogHost* updater = FUpdater;
+    TvuUpdaterDialogHost* updater = updater_;
     FormClose();
     if (abort && updater != nullptr)
         updater->DialogAbortUpgrade();
 }
 
 void TvuUpdaterWizardForm::FormClose() {
-    if (FClosed)
+    if (closed_)
         return;
-    FClosed = true;
+    closed_ = true;
     if (gForm == this)
         gForm.clear();
-    if (FUpdater != nullptr)
-        SignalEvent(FUpdater->DialogWaitEvent());
+    if (updater_ != nullptr)
+        SignalEvent(updater_->DialogWaitEvent());
     deleteLater();
 }
 
@@ -340,13 +340,13 @@ void DestroyUpgradeWizard() {
     if (form == nullptr)
         return;
     gForm.clear();
-    form->FClosed = true;
-    form->FUpdater = nullptr;
+    form->closed_ = true;
+    form->updater_ = nullptr;
     form->hide();
     form->deleteLater();
 }
 
 void DetachWizardHost(TvuUpdaterDialogHost* updater) {
-    if (TvuUpdaterWizardForm* form = gForm.data(); form != nullptr && form->FUpdater == updater)
+    if (TvuUpdaterWizardForm* form = gForm.data(); form != nullptr && form->updater_ == updater)
         DestroyUpgradeWizard();
 }

@@ -41,8 +41,8 @@ public:
     QLabel* LFileSize;
 
     // The upgrader this wizard reports to (nullptr once it is gone).
-    TvuUpdaterDialogHost* Updater() const { return FUpdater; }
-    void SetUpdater(TvuUpdaterDialogHost* updater) { FUpdater = updater; }
+    TvuUpdaterDialogHost* Updater() const { return updater_; }
+    void SetUpdater(TvuUpdaterDialogHost* updater) { updater_ = updater; }
 
     // Puts the window in its downloading state with the upgrader's settings and the texts of
     // the current language.
@@ -59,7 +59,7 @@ public:
 
     // Switches to the completed state: title, note, frames hidden, OK enabled and focused.
     void ShowWizardCompleted();
-    bool Completed() const { return FCompleted; }
+    bool Completed() const { return completed_; }
 
     // Positions as designed, or closed up without the file address (HideFileLocation).
     void ApplyFileLocationLayout(bool hide);
@@ -85,10 +85,10 @@ private:
     friend void DestroyUpgradeWizard();
     friend void DetachWizardHost(TvuUpdaterDialogHost* updater);
 
-    TvuUpdaterDialogHost* FUpdater = nullptr;
-    bool FClosePermitted = false;
-    bool FClosed = false;
-    bool FCompleted = false;
+    TvuUpdaterDialogHost* updater_ = nullptr;
+    bool closePermitted_ = false;
+    bool closed_ = false;
+    bool completed_ = false;
 };
 
 // The live wizard window, or nullptr. Every progress update checks it first.

@@ -418,26 +418,26 @@ CURLcode CurlRequestState::runMulti() {
 
 } // namespace vu_detail
 
-TvuCurlRequest::TvuCurlRequest() : d(std::make_unique<vu_detail::CurlRequestState>()) {
+TvuCurlRequest::TvuCurlRequest() : state_(std::make_unique<vu_detail::CurlRequestState>()) {
     ensureCurlInitialised();
 }
 
 TvuCurlRequest::~TvuCurlRequest() {
-    if (d->Easy != nullptr || d->Multi != nullptr)
-        d->status(vuStatusHandleClosing);
+    if (state_->Easy != nullptr || state_->Multi != nullptr)
+        state_->status(vuStatusHandleClosing);
     {
-        std::lock_guard<std::mutex> guard(d->MultiLock);
-        if (d->Multi != nullptr)
-            curl_multi_cleanup(d->Multi);
-        d->Multi = nullptr;
+        std::lock_guard<std::mutex> guard(state_->MultiLock);
+        if (state_->Multi != nullptr)
+            curl_multi_cleanup(state_->Multi);
+        state_->Multi = nullptr;
     }
-    if (d->Easy != nullptr)
-        curl_easy_cleanup(d->Easy);
-    curl_slist_free_all(d->HeaderList);
+    if (state_->Easy != nullptr)
+        curl_easy_cleanup(state_->Easy);
+    curl_slist_free_all(state_->HeaderList);
 }
 
 bool TvuCurlRequest::Open(const TvuCurlRequestOptions& options, TvuCurlRequestListener* listener) {
-    auto& s = *d;
+    auto& s = *state_;
     s.Options = options;
     s.Listener = listener;
     s.Username = options.Username;
@@ -520,18 +520,18 @@ bool TvuCurlRequest::Open(const TvuCurlRequestOptions& options, TvuCurlRequestLi
 }
 
 void TvuCurlRequest::SetCredentials(const QByteArray& username, const QByteArray& password) {
-    d->Username = username;
-    d->Password = password;
-    d->Options.HasCredentials = !username.isEmpty() || !password.isEmpty();
+    state_->Username = username;
+    state_->Password = password;
+    state_->Options.HasCredentials = !username.isEmpty() || !password.isEmpty();
 }
 
 void TvuCurlRequest::SetProxyCredentials(const QByteArray& username, const QByteArray& password) {
-    d->ProxyUsername = username;
-    d->ProxyPassword = password;
+    state_->ProxyUsername = username;
+    state_->ProxyPassword = password;
 }
 
 TvuCurlRequest::Outcome TvuCurlRequest::Send() {
-    auto& s = *d;
+    auto& s = *state_;
     if (s.Easy == nullptr || s.Multi == nullptr)
         return Outcome::NoResponse;
     s.CurrentURL = s.Options.URL;
@@ -586,16 +586,16 @@ TvuCurlRequest::Outcome TvuCurlRequest::Send() {
 }
 
 qint32 TvuCurlRequest::StatusCode() const {
-    return d->Status;
+    return state_->Status;
 }
 
 bool TvuCurlRequest::Query(const QByteArray& name, QByteArray& value) const {
-    return d->lastHeader(name, value);
+    return state_->lastHeader(name, value);
 }
 
 QByteArray TvuCurlRequest::RawHeaders() const {
     QByteArray text;
-    for (const QByteArray& line : d->HeaderLines)
+    for (const QByteArray& line : state_->HeaderLines)
         text += line + "\r\n";
     if (!text.isEmpty())
         text += "\r\n";
@@ -603,20 +603,20 @@ QByteArray TvuCurlRequest::RawHeaders() const {
 }
 
 QByteArray TvuCurlRequest::EffectiveURL() const {
-    return d->CurrentURL;
+    return state_->CurrentURL;
 }
 
 bool TvuCurlRequest::TimedOut() const {
-    return d->TimedOut;
+    return state_->TimedOut;
 }
 
 void TvuCurlRequest::Abort() {
-    d->AbortFlag.store(true);
-    std::lock_guard<std::mutex> guard(d->MultiLock);
-    if (d->Multi != nullptr)
-        curl_multi_wakeup(d->Multi);
+    state_->AbortFlag.store(true);
+    std::lock_guard<std::mutex> guard(state_->MultiLock);
+    if (state_->Multi != nullptr)
+        curl_multi_wakeup(state_->Multi);
 }
 
 bool TvuCurlRequest::Aborted() const {
-    return d->AbortFlag.load();
+    return state_->AbortFlag.load();
 }

@@ -107,5 +107,5 @@ public:
     bool Aborted() const;
 
 private:
-    std::unique_ptr<vu_detail::CurlRequestState> d;
+    std::unique_ptr<vu_detail::CurlRequestState> state_;
 };

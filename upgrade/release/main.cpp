@@ -1,5 +1,5 @@
 // velmora-release: the publisher's tool for signed upgrades.
-#include "release_commands.h"
+#include "vuReleaseCommands.h"
 
 #include <iostream>
 

@@ -1,6 +1,6 @@
 // Daderevi3.exe, the replacement helper: finishes an upgrade after the program has closed.
-#include "command_line.h"
-#include "replacer.h"
+#include "vuReplacer.h"
+#include "vuReplacerCommandLine.h"
 
 #include <cstdio>
 #include <cstdlib>

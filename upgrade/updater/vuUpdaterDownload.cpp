@@ -12,7 +12,7 @@
 #include "vuReplacerImage.h"
 #include "vuReplacerLaunch.h"
 
-#include "transaction.h"
+#include "vuReplaceTransaction.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

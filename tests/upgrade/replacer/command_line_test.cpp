@@ -1,5 +1,5 @@
 // Reading the helper's command line: the split at blanks and "+", and the method digit.
-#include "command_line.h"
+#include "vuReplacerCommandLine.h"
 
 #include <gtest/gtest.h>
 

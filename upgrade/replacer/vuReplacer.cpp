@@ -1,8 +1,8 @@
-#include "replacer.h"
+#include "vuReplacer.h"
 
-#include "file_wait.h"
-#include "process_start.h"
-#include "transaction.h"
+#include "vuFileWait.h"
+#include "vuProcessStart.h"
+#include "vuReplaceTransaction.h"
 
 #include <cerrno>
 #include <csignal>

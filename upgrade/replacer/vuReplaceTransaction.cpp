@@ -1,6 +1,6 @@
-#include "transaction.h"
+#include "vuReplaceTransaction.h"
 
-#include "command_line.h"
+#include "vuReplacerCommandLine.h"
 
 #include <algorithm>
 #include <cerrno>

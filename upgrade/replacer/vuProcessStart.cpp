@@ -1,4 +1,4 @@
-#include "process_start.h"
+#include "vuProcessStart.h"
 
 #include <cerrno>
 #include <csignal>

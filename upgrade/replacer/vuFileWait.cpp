@@ -1,4 +1,4 @@
-#include "file_wait.h"
+#include "vuFileWait.h"
 
 #include <cerrno>
 #include <chrono>

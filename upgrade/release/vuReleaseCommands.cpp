@@ -1,4 +1,4 @@
-#include "release_commands.h"
+#include "vuReleaseCommands.h"
 
 #include "upgrade/updater/vuUpdaterInfoFile.h"
 #include "vuEd25519.h"

@@ -1,7 +1,7 @@
 // The replacement helper's main sequence, after the command line has been read.
 #pragma once
 
-#include "command_line.h"
+#include "vuReplacerCommandLine.h"
 
 #include <chrono>
 

@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "vuReplacerCommandLine.h"
 
 namespace replacer {
 
