@@ -17,7 +17,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <mutex>
 #include <stop_token>
 #include <thread>
@@ -44,8 +43,13 @@ constexpr auto HandOverInterval = std::chrono::milliseconds(16);
 // The GUI thread delivers queued events for at most this long at a time, then lets its event
 // loop run (the rest follows with the next hand-over).
 constexpr auto DeliveryBudget = std::chrono::milliseconds(8);
-// The most events waiting for the GUI thread; a worker that gets this far ahead waits.
+// The most events waiting for the GUI thread to take them; a worker that gets this far ahead
+// waits. (The GUI thread may still hold as many again that it took and has not raised yet.)
 constexpr size_t MaxQueuedEvents = 16384;
+// While events cost less than this each, the delivery looks at the clock only every
+// FastEventsPerCheck events (reading it costs about as much as a cheap handler).
+constexpr auto FastEvent = std::chrono::microseconds(1);
+constexpr size_t FastEventsPerCheck = 16;
 // A delivery that finds the worker holding the data tries again after this long.
 constexpr auto RetryDelivery = std::chrono::milliseconds(2);
 
@@ -123,15 +127,21 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
     // Set when the worker is done with the transfer (its fields are then the GUI thread's).
     std::atomic<bool> Finished{false};
 
-    // Progress events on their way to the GUI thread, in order (guarded by QueueLock).
+    // Progress events on their way to the GUI thread, in order. The worker appends the events
+    // of each write to Queue under QueueLock; the GUI thread takes the whole queue at once
+    // (swapping it with its emptied Batch) and raises the events from there without a lock.
+    // The vectors keep their capacity, so a running transfer allocates nothing per event.
     struct ProgressEvent {
         quint32 BytesRead = 0;
         TvuTransferStatistics Stats;
     };
     std::mutex QueueLock;
     std::condition_variable QueueChanged;
-    std::deque<ProgressEvent> Queue;
-    bool DeliveryPosted = false;    // a delivery is posted or scheduled
+    std::vector<ProgressEvent> Queue; // guarded by QueueLock
+    bool DeliveryPosted = false;      // a delivery is posted or scheduled (QueueLock)
+    bool BatchLeft = false; // the GUI thread holds events it has not raised yet (QueueLock)
+    std::vector<ProgressEvent> Batch; // GUI thread: taken from Queue, raised up to Taken
+    size_t Taken = 0;
     Clock::time_point LastHandOver; // GUI thread
     // GUI thread: the event being (or last) delivered; what the component shows while the
     // worker runs ahead.
@@ -149,11 +159,14 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
 
     // An output file is written by the worker through its own writer, without DataLock, so that
     // the GUI thread never waits for a write or the final sync. BytesRead counts what reached
-    // the file (from StoredFrom on, the bytes a resumed file already held); Unstored holds the
-    // ends of the chunks collected but not yet written, whose progress events wait for that.
+    // the file (from StoredFrom on, the bytes a resumed file already held). The chunks of this
+    // transfer's body end every BufferSize bytes counted in the writer's bytes, NextChunkEnd
+    // being the next one to report, and LastChunkEnd the end of a shorter last chunk (0 while
+    // the body goes on); a chunk's event waits until its end has been written.
     TvuOutputWriter Writer;
     quint64 StoredFrom = 0;
-    std::deque<quint32> Unstored;
+    quint64 NextChunkEnd = 0;
+    quint64 LastChunkEnd = 0;
     std::vector<ProgressEvent> Stored; // the events of one write, queued together
 
     // The transfer buffer: worker-owned, a chunk being collected.
@@ -445,7 +458,8 @@ bool HTTPTransfer::CreateOutput() {
 // The worker's writer on the output file just opened (DataLock held).
 bool HTTPTransfer::OpenWriter(QFile& file, quint64 storedFrom) {
     StoredFrom = storedFrom;
-    Unstored.clear();
+    NextChunkEnd = static_cast<quint64>(BufferSize);
+    LastChunkEnd = 0;
     return Writer.Open(file.handle());
 }
 
@@ -518,12 +532,6 @@ bool HTTPTransfer::StoreQuietly(const char* data, size_t size) {
 bool HTTPTransfer::StoreInFile(const char* data, size_t size) {
     if (Released || Stop.load())
         return false;
-    if (WantProgress) {
-        const quint64 chunk = static_cast<quint64>(BufferSize);
-        const quint64 from = Writer.Written() + Writer.Collected();
-        for (quint64 end = (from / chunk + 1) * chunk; end <= from + size; end += chunk)
-            Unstored.push_back(static_cast<quint32>(StoredFrom + end));
-    }
     const bool ok = Writer.Append(data, size);
     if (!ok)
         WriteFailed = true;
@@ -533,17 +541,26 @@ bool HTTPTransfer::StoreInFile(const char* data, size_t size) {
 // Brings BytesRead to what has reached the file and queues the events of the chunks stored in
 // full, each with its own figures.
 bool HTTPTransfer::ReportStored() {
-    BytesRead = static_cast<quint32>(StoredFrom + Writer.Written());
-    if (Unstored.empty() || Unstored.front() > BytesRead)
+    const quint64 written = Writer.Written();
+    BytesRead = static_cast<quint32>(StoredFrom + written);
+    if (!WantProgress)
         return true;
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
+    const bool last = LastChunkEnd != 0 && LastChunkEnd <= written;
+    if (NextChunkEnd > written && !last)
+        return true;
+    const auto ms = static_cast<quint32>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count());
     Stored.clear();
-    while (!Unstored.empty() && Unstored.front() <= BytesRead) {
-        const quint32 end = Unstored.front();
-        Unstored.pop_front();
-        Stats = ComputeTransferStatistics(ContentLength, end, static_cast<quint32>(ms));
-        Stored.push_back({end, Stats});
+    auto add = [&](quint64 end) {
+        const auto bytes = static_cast<quint32>(StoredFrom + end);
+        Stats = ComputeTransferStatistics(ContentLength, bytes, ms);
+        Stored.push_back({bytes, Stats});
+    };
+    for (; NextChunkEnd <= written; NextChunkEnd += static_cast<quint64>(BufferSize))
+        add(NextChunkEnd);
+    if (last) {
+        add(LastChunkEnd);
+        LastChunkEnd = 0;
     }
     return QueueProgress(Stored.data(), Stored.size());
 }
@@ -558,8 +575,8 @@ bool HTTPTransfer::Flush() {
     if (Released || Stop.load() || !Writer.IsOpen())
         return false;
     const quint64 received = Writer.Written() + Writer.Collected();
-    if (WantProgress && received % static_cast<quint64>(BufferSize) != 0)
-        Unstored.push_back(static_cast<quint32>(StoredFrom + received));
+    if (received % static_cast<quint64>(BufferSize) != 0)
+        LastChunkEnd = received;
     const bool ok = Writer.WriteOut();
     if (!ok)
         WriteFailed = true;
@@ -595,8 +612,8 @@ bool HTTPTransfer::WithinLimit(quint64 more) {
     return false;
 }
 
-// Queues the events of chunks just stored and asks the GUI thread for a delivery unless one is
-// on its way; waits only while the GUI thread is MaxQueuedEvents behind.
+// Queues the events of chunks just stored (one lock for all of them) and asks the GUI thread for
+// a delivery unless one is on its way; waits only while the GUI thread is MaxQueuedEvents behind.
 bool HTTPTransfer::QueueProgress(const ProgressEvent* events, size_t count) {
     std::unique_lock<std::mutex> lock(QueueLock);
     Queue.insert(Queue.end(), events, events + count);
@@ -612,14 +629,17 @@ bool HTTPTransfer::QueueProgress(const ProgressEvent* events, size_t count) {
 }
 
 // GUI thread: raises the queued progress events in order, at most once per HandOverInterval
-// (unless `final`: the worker waits for it) and for at most DeliveryBudget at a time. What is left
-// is delivered one interval later. A handler that aborts ends the delivery at its event.
+// (unless `final`: the worker waits for it) and for at most DeliveryBudget at a time. While
+// events keep coming, the next delivery follows one interval later (one wake-up per interval,
+// whatever the number of chunks); once a delivery finds nothing, the next chunk asks for one
+// again. A handler that aborts ends the delivery at its event.
 void HTTPTransfer::DeliverProgress(bool final) {
     const auto now = Clock::now();
     if (!final && now - LastHandOver < HandOverInterval) {
         ScheduleDelivery(HandOverInterval - (now - LastHandOver));
         return;
     }
+    size_t delivered = 0;
     {
         // The worker may hold the data for long (a write to a slow disk, the final sync): the
         // GUI thread comes back shortly instead of waiting for it. At the end the worker waits
@@ -632,35 +652,48 @@ void HTTPTransfer::DeliverProgress(bool final) {
             }
             data.lock();
         }
-        const auto previousHandOver = LastHandOver;
-        LastHandOver = now;
         const auto deadline = now + DeliveryBudget;
-        bool delivered = false;
-        while (Owner != nullptr && !Stop.load()) {
-            {
-                // Nor does it wait for the queue: a worker preempted while it adds to the queue
-                // may not run again for a while on a busy machine.
+        auto lastCheck = now;
+        size_t perCheck = 1, sinceCheck = 0;
+        bool outOfTime = false;
+        while (Owner != nullptr && !Stop.load() && !outOfTime) {
+            if (Taken == Batch.size()) {
+                // Takes everything queued so far under one lock. Nor does it wait for the
+                // queue: a worker preempted while it adds to it may not run again for a while
+                // on a busy machine.
                 std::unique_lock<std::mutex> lock(QueueLock, std::defer_lock);
-                if (final) {
+                if (final)
                     lock.lock();
-                } else if (!lock.try_lock()) {
-                    if (!delivered)
-                        LastHandOver = previousHandOver;
-                    ScheduleDelivery(delivered ? HandOverInterval : RetryDelivery);
-                    return;
-                }
-                if (Queue.empty())
+                else if (!lock.try_lock())
                     break;
-                Shown = Queue.front();
-                Queue.pop_front();
-                if (Queue.size() == MaxQueuedEvents - 1)
-                    QueueChanged.notify_all();
+                Batch.clear();
+                Taken = 0;
+                Batch.swap(Queue);
+                BatchLeft = !Batch.empty();
+                QueueChanged.notify_all(); // a worker waiting for room has it now
+                if (Batch.empty())
+                    break;
             }
-            delivered = true;
-            Owner->DoTransferProgress(Data.get());
-            if (Clock::now() >= deadline)
-                break;
+            while (Taken < Batch.size()) {
+                Shown = Batch[Taken++];
+                ++delivered;
+                Owner->DoTransferProgress(Data.get());
+                if (Owner == nullptr || Stop.load())
+                    break;
+                if (++sinceCheck < perCheck)
+                    continue;
+                const auto t = Clock::now();
+                if (t >= deadline) {
+                    outOfTime = true;
+                    break;
+                }
+                perCheck = t - lastCheck < FastEvent * sinceCheck ? FastEventsPerCheck : 1;
+                sinceCheck = 0;
+                lastCheck = t;
+            }
         }
+        if (delivered > 0)
+            LastHandOver = now;
     }
     std::unique_lock<std::mutex> lock(QueueLock, std::defer_lock);
     if (final) {
@@ -669,16 +702,23 @@ void HTTPTransfer::DeliverProgress(bool final) {
         ScheduleDelivery(RetryDelivery);
         return;
     }
-    if (Owner == nullptr || Stop.load())
+    if (Owner == nullptr || Stop.load()) {
         Queue.clear();
-    QueueChanged.notify_all();
-    if (Queue.empty() || final) {
-        DeliveryPosted = !Queue.empty();
+        Batch.clear();
+        Taken = 0;
+        QueueChanged.notify_all();
+    }
+    BatchLeft = Taken < Batch.size();
+    const bool left = BatchLeft || !Queue.empty();
+    if (final) {
+        DeliveryPosted = left;
         return;
     }
-    // The worker ran ahead: the rest follows, also if no further chunk comes to ask for it.
+    DeliveryPosted = left || delivered > 0;
+    if (!DeliveryPosted)
+        return;
     lock.unlock();
-    ScheduleDelivery(HandOverInterval);
+    ScheduleDelivery(delivered > 0 ? HandOverInterval : RetryDelivery);
 }
 
 void HTTPTransfer::ScheduleDelivery(Clock::duration delay) {
@@ -687,11 +727,12 @@ void HTTPTransfer::ScheduleDelivery(Clock::duration delay) {
                        [self = shared_from_this()] { self->DeliverProgress(false); });
 }
 
-// Worker: delivers what is still queued before the transfer's outcome.
+// Worker: delivers what is still queued, or taken and not yet raised, before the transfer's
+// outcome.
 void HTTPTransfer::FlushProgress() {
     auto pending = [this] {
         std::lock_guard<std::mutex> lock(QueueLock);
-        return !Queue.empty();
+        return !Queue.empty() || BatchLeft;
     };
     while (pending() && !Stop.load()) {
         TvuEventThread::SynchronizeCurrent([this] { DeliverProgress(true); });
