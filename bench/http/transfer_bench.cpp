@@ -13,7 +13,8 @@
 // event the GUI thread handled in that case (where the component's own work would show).
 //
 //   transfer_bench [size in MiB, default 256] [pairs, default 7] [only the cases whose name holds
-//   this text, e.g. "file,   handler" or "4 KiB"]
+//   this text, e.g. "file,   handler", "4 KiB" or "abort"; the abort cases are named
+//   "abort, " + their description]
 
 #include "local_http_server.h"
 
@@ -35,6 +36,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -204,6 +206,30 @@ double curlSeconds(const QString& curl, const QString& url, const QString& targe
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 ? s : -1;
 }
 
+// Processor time (ms) and context switches of the whole process (all its threads, the local
+// server's among them) and of the GUI thread alone, over one transfer.
+struct Usage {
+    double processMs = 0;
+    double guiMs = 0;
+    double switches = 0;    // the process's, voluntary and involuntary
+    double guiSwitches = 0; // the GUI thread's
+    static Usage now() {
+        rusage process{}, gui{};
+        ::getrusage(RUSAGE_SELF, &process);
+        ::getrusage(RUSAGE_THREAD, &gui);
+        auto ms = [](const rusage& r) {
+            return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e3 +
+                   (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
+        };
+        return {ms(process), ms(gui), double(process.ru_nvcsw + process.ru_nivcsw),
+                double(gui.ru_nvcsw + gui.ru_nivcsw)};
+    }
+    Usage operator-(const Usage& o) const {
+        return {processMs - o.processMs, guiMs - o.guiMs, switches - o.switches,
+                guiSwitches - o.guiSwitches};
+    }
+};
+
 struct Case {
     const char* name;
     bool toFile;
@@ -214,7 +240,7 @@ struct Case {
 
 // Seconds the component takes for one transfer of the case; negative on failure.
 double componentSeconds(const Case& c, const QString& url, const QString& out, size_t size,
-                        Watch& watch, long idleKiB, long& extraKiB) {
+                        Watch& watch, long idleKiB, long& extraKiB, Usage& usage) {
     TvuCustomHTTP http;
     http.Proxy()->AccessType = atDirect;
     http.SetURL(url.toUtf8());
@@ -227,12 +253,14 @@ double componentSeconds(const Case& c, const QString& url, const QString& out, s
     bool ok = false;
     http.OnDone = [&](QObject*, const QByteArray&, quint32 n, QIODevice*) { ok = n == size; };
     watch.start();
+    const Usage before = Usage::now();
     QElapsedTimer t;
     t.start();
     http.Read();
     while (http.Busy()) // the watch timer wakes the loop every millisecond
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     const double s = t.nsecsElapsed() / 1e9;
+    usage = Usage::now() - before;
     watch.stop();
     if (c.toFile)
         extraKiB = std::max(extraKiB, watch.peakKiB - idleKiB);
@@ -312,15 +340,17 @@ int main(int argc, char** argv) {
         watch.reset();
         curlWatch.reset();
         std::vector<double> own, theirs;
+        std::vector<double> processMs, guiMs, switches, guiSwitches;
+        Usage usage;
         for (int i = 0; i < pairs; ++i) {
             // Alternate which side goes first, so that neither always meets a warm cache.
             double a = 0, b = 0;
             const QString target = c.toFile ? curlOut : QStringLiteral("/dev/null");
             if (i % 2 == 0) {
                 b = curlSeconds(curl, url, target, curlWatch);
-                a = componentSeconds(c, url, out, size, watch, idleKiB, extraKiB);
+                a = componentSeconds(c, url, out, size, watch, idleKiB, extraKiB, usage);
             } else {
-                a = componentSeconds(c, url, out, size, watch, idleKiB, extraKiB);
+                a = componentSeconds(c, url, out, size, watch, idleKiB, extraKiB, usage);
                 b = curlSeconds(curl, url, target, curlWatch);
             }
             QFile::remove(out);
@@ -330,12 +360,19 @@ int main(int argc, char** argv) {
                 return 1;
             }
             own.push_back(a);
+            processMs.push_back(usage.processMs);
+            guiMs.push_back(usage.guiMs);
+            switches.push_back(usage.switches);
+            guiSwitches.push_back(usage.guiSwitches);
             theirs.push_back(b);
             c.ratios.push_back(b / a);
         }
         std::printf("%-36s %8.2f %8.2f %12.3f %12.3f %10.1f %10.1f\n", c.name,
                     *std::min_element(c.ratios.begin(), c.ratios.end()), median(c.ratios),
                     median(own), median(theirs), watch.longest / 1e6, curlWatch.longest / 1e6);
+        std::printf("    component CPU (median): process %.0f ms, GUI thread %.0f ms; context "
+                    "switches: process %.0f, GUI thread %.0f\n",
+                    median(processMs), median(guiMs), median(switches), median(guiSwitches));
         watch.printBreakdown("component");
         curlWatch.printBreakdown("curl");
         longestStall = std::max(longestStall, watch.longest);
@@ -358,6 +395,8 @@ int main(int argc, char** argv) {
                                          {"file, at half the body", true, 0.5, {}, 0, {}},
                                          {"file, at the last event", true, 1.0, {}, 0, {}}};
     for (AbortCase& a : abortCases) {
+        if (!(QByteArray("abort, ") + a.name).contains(only))
+            continue;
         for (int i = 0; i < pairs; ++i) {
             TvuCustomHTTP http;
             http.Proxy()->AccessType = atDirect;
