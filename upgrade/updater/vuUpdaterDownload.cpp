@@ -9,6 +9,7 @@
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterWizard.h"
 #include "upgrade/dialogs/vuWizardProgress.h"
+#include "upgrade/http/vuOutputWriter.h"
 #include "vuReplacerImage.h"
 #include "vuReplacerLaunch.h"
 
@@ -73,7 +74,9 @@ bool CanReplace(const QString& path) {
     return ::access(QFile::encodeName(path).constData(), W_OK) == 0 || errno == ETXTBSY;
 }
 
-// Deletes every "*.uTMP" file of the program's folder; failures are ignored.
+// Deletes every "*.uTMP" file of the program's folder; failures are ignored. A download loses
+// its name at once; the freeing of a large one's data is left to a helper thread, so that the
+// GUI thread does not wait for it.
 void DeletePendingFiles() {
     const QString folder = ProgramFolder();
     const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
@@ -81,8 +84,9 @@ void DeletePendingFiles() {
         dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& name : names) {
         // A download and the record that would let its transfer go on where it broke off.
-        if (name.endsWith(kPendingSuffix, Qt::CaseSensitive) ||
-            name.endsWith(kPendingSuffix + QStringLiteral(".resume"), Qt::CaseSensitive))
+        if (name.endsWith(kPendingSuffix, Qt::CaseSensitive))
+            TvuOutputWriter::Remove(dir.filePath(name));
+        else if (name.endsWith(kPendingSuffix + QStringLiteral(".resume"), Qt::CaseSensitive))
             QFile::remove(dir.filePath(name));
     }
 }

@@ -4,6 +4,7 @@
 #include "upgrade/updater/vuUpdater.h"
 
 #include "upgrade/dialogs/vuUpdaterMessages.h"
+#include "upgrade/http/vuOutputWriter.h"
 #include "upgrade/updater/vuInfoFileChecks.h"
 #include "vuFileDigest.h"
 
@@ -78,7 +79,7 @@ bool TvuUpdater::VerifyDownloadedFile() {
         return true;
     // Nothing of this upgrade may be installed: the file and every other download go.
     const QByteArray url = files_.at(fileIndex_);
-    QFile::remove(tempPath_);
+    TvuOutputWriter::Remove(tempPath_); // its data is freed off the GUI thread
     aborted_ = true;
     StopUpgrade();
     DeleteDownloads();
