@@ -1,0 +1,69 @@
+#!/usr/bin/env python3
+"""Where the program's start-up memory goes: runs the program's window and the bare window once
+each (after one warming start), records resident memory per mapping at the first paint and
+prints the mappings whose size differs, largest difference first. Needs a display, as the
+start-up benchmark does.
+
+    bench/startup/resident_diff.py [--rounds R] [--min-kib K] [BUILD_DIR]
+"""
+
+import argparse
+import collections
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+
+
+def resident_map(program, rounds):
+    """Median resident KiB per mapping name over `rounds` starts."""
+    samples = collections.defaultdict(list)
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "resident.txt")
+        for _ in range(rounds):
+            env = dict(os.environ, VELMORA_PROBE_RESIDENT=path)
+            subprocess.run([program], env=env, check=True, stdout=subprocess.DEVNULL)
+            seen = set()
+            with open(path, encoding="utf-8") as table:
+                for line in table:
+                    kib, name = line.rstrip("\n").split("\t", 1)
+                    samples[name].append(int(kib))
+                    seen.add(name)
+            for name in samples.keys() - seen:
+                samples[name].append(0)
+    return {name: statistics.median(values + [0] * (rounds - len(values)))
+            for name, values in samples.items()}
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build", nargs="?", default=os.path.join(here, "..", "..", "build"))
+    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--min-kib", type=int, default=16)
+    args = parser.parse_args()
+    if not (os.environ.get("DISPLAY") or os.environ.get("WAYLAND_DISPLAY")
+            or os.environ.get("QT_QPA_PLATFORM")):
+        sys.exit("no display: run it under xvfb-run -a, or set QT_QPA_PLATFORM")
+    ours_program = os.path.join(args.build, "bench", "startup", "startup_velmora_shown")
+    bare_program = os.path.join(args.build, "bench", "startup", "startup_bare_window")
+    subprocess.run([ours_program], check=True)
+    subprocess.run([bare_program], check=True)
+    ours = resident_map(ours_program, args.rounds)
+    bare = resident_map(bare_program, args.rounds)
+    rows = []
+    for name in ours.keys() | bare.keys():
+        a, b = ours.get(name, 0), bare.get(name, 0)
+        if abs(a - b) >= args.min_kib:
+            rows.append((a - b, a, b, name))
+    rows.sort(reverse=True)
+    print(f"{'diff KiB':>9} {'velmora':>9} {'bare':>9}  mapping")
+    for diff, a, b, name in rows:
+        print(f"{diff:>9.0f} {a:>9.0f} {b:>9.0f}  {name}")
+    total_ours, total_bare = sum(ours.values()), sum(bare.values())
+    print(f"{total_ours - total_bare:>9.0f} {total_ours:>9.0f} {total_bare:>9.0f}  (all mappings)")
+
+
+if __name__ == "__main__":
+    main()
