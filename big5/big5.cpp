@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <optional>
+
 namespace velmora {
 namespace {
 
@@ -24,15 +26,27 @@ public:
     }
 };
 
+// The code page 950 pair serves every conversion; the Hong Kong pair is opened only when a text
+// reaches the ETEN block, which most never do.
 struct Converters {
     Reusable<QStringEncoder> cp950Encoder{kCodePage950};
-    Reusable<QStringEncoder> etenEncoder{kEtenCodec};
     Reusable<QStringDecoder> cp950Decoder{kCodePage950};
-    Reusable<QStringDecoder> etenDecoder{kEtenCodec};
+    std::optional<Reusable<QStringEncoder>> etenEncoder;
+    std::optional<Reusable<QStringDecoder>> etenDecoder;
 };
+
+// The Hong Kong converter in `slot`, opened on its first use and restarted.
+template <typename Converter> Converter& etenRestarted(std::optional<Reusable<Converter>>& slot) {
+    if (!slot)
+        slot.emplace(kEtenCodec);
+    return slot->restarted();
+}
+
+thread_local bool convertersOpened = false;
 
 Converters& converters() {
     thread_local Converters perThread;
+    convertersOpened = true;
     return perThread;
 }
 
@@ -76,7 +90,7 @@ std::optional<QByteArray> encodeOne(QStringView unit) {
             return std::nullopt;
         return bytes;
     }
-    QStringEncoder& eten = converters().etenEncoder.restarted();
+    QStringEncoder& eten = etenRestarted(converters().etenEncoder);
     bytes = eten(unit);
     if (eten.hasError() || bytes.size() != 2 ||
         !isEtenBlock(static_cast<unsigned char>(bytes[0]), static_cast<unsigned char>(bytes[1])))
@@ -85,6 +99,10 @@ std::optional<QByteArray> encodeOne(QStringView unit) {
 }
 
 } // namespace
+
+bool big5ConvertersOpened() {
+    return convertersOpened;
+}
 
 bool isEtenBlock(unsigned char lead, unsigned char trail) {
     if (!isTrailByte(trail))
@@ -99,8 +117,8 @@ bool isEtenBlock(unsigned char lead, unsigned char trail) {
 }
 
 QString fromBig5(const QByteArray& big5) {
-    QStringDecoder& cp950 = converters().cp950Decoder.restarted();
-    QStringDecoder& eten = converters().etenDecoder.restarted();
+    Converters& all = converters();
+    QStringDecoder& cp950 = all.cp950Decoder.restarted();
     QString out;
     out.reserve(big5.size());
     // Runs of ordinary bytes go to the code page 950 decoder in one piece; each ETEN character
@@ -117,6 +135,7 @@ QString fromBig5(const QByteArray& big5) {
             flushRun(i);
             // Six radicals of the block have no character of their own in the Hong Kong
             // table; they keep the system code page's private-use code points.
+            QStringDecoder& eten = etenRestarted(all.etenDecoder);
             const QString character = eten(QByteArrayView(big5).sliced(i, 2));
             out += character == QChar(QChar::ReplacementCharacter) || character.isEmpty()
                        ? cp950(QByteArrayView(big5).sliced(i, 2))

@@ -28,6 +28,10 @@ std::optional<QByteArray> toBig5(const QString& text);
 // Convenience for literals: encodes UTF-8 text. Same failure rule as toBig5.
 std::optional<QByteArray> toBig5(const char* utf8);
 
+// True once the calling thread has converted a text: the converters are opened on first use,
+// one set per thread, and kept until the thread ends.
+bool big5ConvertersOpened();
+
 // True for the two bytes of a character of the ETEN extension block C6A1..C875.
 bool isEtenBlock(unsigned char lead, unsigned char trail);
 

@@ -14,6 +14,13 @@ struct KeyedItems {
     std::vector<const char*> items;
 };
 
+const std::vector<const char*> kLevel1Items = {"靜態，客觀（體）", "動態，主觀（用） "};
+
+const char* levelCaptionUtf8(int level) {
+    static const char* const captions[kNavigatorLevels] = {"立場", "現象", "認知", "四別", "八象"};
+    return level >= 1 && level <= kNavigatorLevels ? captions[level - 1] : nullptr;
+}
+
 // clang-format off
 const std::vector<KeyedItems> kLevel3Rows = {
     {"00", {"定義", "應用"}},
@@ -129,15 +136,24 @@ NavigatorModel::NavigatorModel() {
 }
 
 QByteArray levelCaption(int level) {
-    static const char* const captions[kNavigatorLevels] = {"立場", "現象", "認知", "四別", "八象"};
-    if (level < 1 || level > kNavigatorLevels)
-        return {};
-    return big5(captions[level - 1]);
+    const char* caption = levelCaptionUtf8(level);
+    return caption ? big5(caption) : QByteArray();
 }
 
 const QByteArrayList& level1Items() {
-    static const QByteArrayList items = big5List({"靜態，客觀（體）", "動態，主觀（用） "});
+    static const QByteArrayList items = big5List(kLevel1Items);
     return items;
+}
+
+QString levelCaptionText(int level) {
+    return QString::fromUtf8(levelCaptionUtf8(level));
+}
+
+QStringList level1ItemTexts() {
+    QStringList texts;
+    for (const char* item : kLevel1Items)
+        texts << QString::fromUtf8(item);
+    return texts;
 }
 
 QByteArrayList itemsForKey(int level, const QByteArray& key) {

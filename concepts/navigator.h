@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QString>
+#include <QStringList>
 
 #include <array>
 #include <optional>
@@ -59,6 +61,10 @@ std::optional<QByteArray> chooseAtLevel(NavigatorModel& model, int level, int po
 QByteArray levelCaption(int level);
 // The two items of list 1: "靜態，客觀（體）" and "動態，主觀（用） " (ends in an ASCII blank).
 const QByteArrayList& level1Items();
+// The same captions and items as Unicode text for the screen, equal to what fromBig5 makes of
+// the Big5 forms, without a conversion (an empty caption outside 1..5).
+QString levelCaptionText(int level);
+QStringList level1ItemTexts();
 // Items that a choice adds for a key of digits, or an empty list when the key matches no row:
 // level 2 keys are "0"/other (list 2 gets items for any position), level 3 keys "00".."11",
 // level 4 keys "000".."111", level 5 keys "00000".."11111".

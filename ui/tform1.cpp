@@ -1,7 +1,6 @@
 #include "ui/tform1.h"
 
 #include "big5/big5.h"
-#include "concepts/concept_table.h"
 #include "concepts/program_version.h"
 #include "concepts/report.h"
 #include "ui/artwork.h"
@@ -77,7 +76,7 @@ QByteArrayList toBig5Lines(const QStringList& lines) {
 }
 
 QGroupBox* groupBox(int level, QWidget* parent) {
-    auto* box = new QGroupBox(fromBig5(levelCaption(level)), parent);
+    auto* box = new QGroupBox(levelCaptionText(level), parent);
     box->setFocusPolicy(Qt::NoFocus);
     return box;
 }
@@ -147,7 +146,7 @@ void TForm1::buildControls() {
     pnl1->setObjectName(QStringLiteral("pnl1"));
     grp2 = groupBox(1, pnl1);
     lst1 = new ConceptListBox(grp2);
-    lst1->setItems(fromBig5Lines(level1Items()));
+    lst1->setItems(level1ItemTexts());
     grp3 = groupBox(2, pnl1);
     lst2 = new ConceptListBox(grp3);
     grp4 = groupBox(3, pnl1);
@@ -284,7 +283,7 @@ void TForm1::nameControls() {
     ConceptListBox* const lists[kNavigatorLevels] = {lst1, lst2, lst3, lst4, lst5};
     for (int level = 1; level <= kNavigatorLevels; ++level) {
         ConceptListBox* list = lists[level - 1];
-        list->setAccessibleName(fromBig5(levelCaption(level)));
+        list->setAccessibleName(levelCaptionText(level));
         list->setAccessibleDescription(
             level < kNavigatorLevels
                 ? QStringLiteral("概念分類第%1層，選取後列出第%2層").arg(level).arg(level + 1)
@@ -380,7 +379,14 @@ QLabel* TForm1::statusPanel(int index) const {
 }
 
 void TForm1::FormCreate() {
-    fillConceptTable();
+    // Nothing to prepare: the concept table is filled by its first reader, the first report, so
+    // that the window's start converts no Big5 text.
+}
+
+NavigatorModel& TForm1::model() const {
+    if (!navigator_)
+        navigator_.emplace();
+    return *navigator_;
 }
 
 ReportResult TForm1::btn3Click() {
@@ -400,11 +406,11 @@ ReportResult TForm1::btn3Click() {
 void TForm1::showListsBelow(int level) {
     ConceptListBox* const lists[kNavigatorLevels] = {lst1, lst2, lst3, lst4, lst5};
     for (int i = level; i < kNavigatorLevels; ++i)
-        lists[i]->setItems(fromBig5Lines(navigator_.lists[static_cast<size_t>(i)].items));
+        lists[i]->setItems(fromBig5Lines(model().lists[static_cast<size_t>(i)].items));
 }
 
 void TForm1::chooseInList(int level, const ConceptListBox* list) {
-    chooseAtLevel(navigator_, level, list->selectedPosition());
+    chooseAtLevel(model(), level, list->selectedPosition());
     showListsBelow(level);
 }
 
@@ -425,7 +431,7 @@ void TForm1::lst4Click() {
 }
 
 void TForm1::lst5Click() {
-    const QByteArray code = chooseAtLevel(navigator_, 5, lst5->selectedPosition()).value();
+    const QByteArray code = chooseAtLevel(model(), 5, lst5->selectedPosition()).value();
     mmo3->clear();
     edt1->setText(fromBig5(code));
     // The report is what the hidden button's click does; a report that cannot be built is shown

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 class QAction;
 class QFrame;
@@ -101,7 +102,7 @@ public:
     // The two panels of the status bar (0: reference page, 1: credit line).
     QLabel* statusPanel(int index) const;
     // The navigator's state behind the five lists.
-    const NavigatorModel& navigator() const { return navigator_; }
+    const NavigatorModel& navigator() const { return model(); }
     // Width of the concept panel at the right (0 when the splitter closed it).
     int conceptPanelWidth() const { return panelWidth_; }
     void setConceptPanelWidth(int width);
@@ -123,7 +124,10 @@ private:
     void chooseInList(int level, const ConceptListBox* list);
     void confirmReport();
 
-    NavigatorModel navigator_;
+    // Made when first needed: the model holds its texts in Big5, which the window's start does
+    // not need to convert (the first list shows the same texts as Unicode).
+    NavigatorModel& model() const;
+    mutable std::optional<NavigatorModel> navigator_;
     int panelWidth_;
     QString lastRefusal_;
     QLabel* statusPanels_[2];

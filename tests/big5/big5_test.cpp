@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 using velmora::fromBig5;
@@ -100,6 +101,29 @@ TEST(Big5, AFailedConversionLeavesTheNextOnesUnharmed) {
     std::thread other([&] { inOtherThread = convertAfterFailures(); });
     other.join();
     EXPECT_TRUE(inOtherThread);
+}
+
+TEST(Big5, ConvertersOpenOnFirstUseInEachThread) {
+    // A thread's first conversion may be one that needs the ETEN block's converters alone.
+    auto firstConversion = [](const std::function<bool()>& convert) {
+        bool openedBefore = true;
+        bool converted = false;
+        bool openedAfter = false;
+        std::thread fresh([&] {
+            openedBefore = velmora::big5ConvertersOpened();
+            converted = convert();
+            openedAfter = velmora::big5ConvertersOpened();
+        });
+        fresh.join();
+        EXPECT_FALSE(openedBefore);
+        EXPECT_TRUE(converted);
+        EXPECT_TRUE(openedAfter);
+    };
+    firstConversion([] { return fromBig5(hex("c6a6")) == u("⑥"); });
+    firstConversion([] { return toBig5(u("⑥")) == hex("c6a6"); });
+    firstConversion([] { return fromBig5(hex("41c6a6be65")) == u("A⑥頡"); });
+    firstConversion([] { return toBig5(u("頡⑥")) == hex("be65c6a6"); });
+    firstConversion([] { return !toBig5(u("😀")).has_value(); });
 }
 
 TEST(Big5, MalformedBytesDecodeToReplacementCharacters) {

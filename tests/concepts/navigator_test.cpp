@@ -42,6 +42,18 @@ TEST(Navigator, StartsWithOnlyTheFirstListFilled) {
     EXPECT_EQ(velmora::levelCaption(5), big5("八象"));
 }
 
+TEST(Navigator, ScreenTextsAreTheBig5TextsDecoded) {
+    QStringList decoded;
+    for (const QByteArray& item : velmora::level1Items())
+        decoded << velmora::fromBig5(item);
+    EXPECT_EQ(velmora::level1ItemTexts(), decoded);
+    for (int level = 0; level <= 6; ++level)
+        EXPECT_EQ(velmora::levelCaptionText(level), velmora::fromBig5(velmora::levelCaption(level)))
+            << "level " << level;
+    EXPECT_TRUE(velmora::levelCaptionText(0).isEmpty());
+    EXPECT_TRUE(velmora::levelCaptionText(6).isEmpty());
+}
+
 TEST(Navigator, FirstLevelChoiceFillsOnlyTheSecondList) {
     NavigatorModel model;
     chooseAtLevel(model, 1, 0);

@@ -1,6 +1,9 @@
 // What the window's start leaves for later: the window comes up, settles its start-up work
 // (the upgrade component's check for an interrupted upgrade included) and has loaded neither the
-// transfer library nor the signature library, which only a check for a new version needs.
+// transfer library nor the signature library, which only a check for a new version needs, nor
+// opened the Big5 converters, which only a choice, a report or a save needs.
+#include "big5/big5.h"
+#include "concepts/report.h"
 #include "ui/tform1.h"
 #include "ui/velmora_application.h"
 #if VELMORA_WITH_UPDATER
@@ -22,11 +25,20 @@ private slots:
         for (int turn = 0; turn < 10; ++turn)
             QCoreApplication::processEvents();
         QVERIFY(form.isVisible());
+        QVERIFY2(!velmora::big5ConvertersOpened(), "the window's start converted Big5 text");
 #if VELMORA_WITH_UPDATER
         QVERIFY(form.vuUpdater1 != nullptr);
         QVERIFY2(!CurlLibraryLoaded(), "the window's start loaded libcurl");
         QVERIFY2(!vu::CryptoLibraryLoaded(), "the window's start loaded libcrypto");
 #endif
+        // The first report opens the converters and fills the concept table it reads.
+        const velmora::ReportResult report = form.btn3Click();
+        QVERIFY(report.ok());
+        QVERIFY(velmora::big5ConvertersOpened());
+        QCOMPARE(velmora::fromBig5(report.lines.constLast()),
+                 QStringLiteral("　　1主觀－1行為族－1經驗類－10行為屬：〔因═團體利益〕═意識層次。"
+                                "Ｆ２待人：〔因－目的，果－待人〕〔體═對象，用═行為〕"
+                                "〔可知人事時地物情理法〕"));
     }
 };
 
