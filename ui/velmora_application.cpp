@@ -2,6 +2,7 @@
 
 #include "ui/artwork.h"
 #include "ui/error_box.h"
+#include "ui/group_box_frame.h"
 #include "ui/ui_fonts.h"
 #include "upgrade/dialogs/vuQtTranslations.h"
 
@@ -16,6 +17,8 @@ VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(ar
     setWindowIcon(applicationIcon());
     // Message boxes and dialogs use the window's font, so Chinese texts show everywhere.
     setFont(windowFont());
+    // The group boxes' frame picture, read without loading every image plugin.
+    preloadGroupBoxFrame();
     // Standard buttons and dialogs in the user's language, the one the upgrade messages use.
     InstallQtTranslations(SystemLanguage());
 }

@@ -1,7 +1,8 @@
 // What the window's start leaves for later: the window comes up, settles its start-up work
-// (the upgrade component's check for an interrupted upgrade included) and has loaded neither the
-// transfer library nor the signature library, which only a check for a new version needs, nor
-// opened the Big5 converters, which only a choice, a report or a save needs.
+// (the upgrade component's check for an interrupted upgrade included) and draws itself without
+// - the transfer and signature libraries, which only a check for a new version needs;
+// - the Big5 converters, which only a choice, a report or a save needs;
+// - any image plugin.
 #include "big5/big5.h"
 #include "concepts/report.h"
 #include "ui/tform1.h"
@@ -11,7 +12,17 @@
 #include "vuCryptoLibrary.h"
 #endif
 
+#include <QFile>
 #include <QTest>
+
+namespace {
+
+bool mapsContain(const char* text) {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return !maps.open(QIODevice::ReadOnly) || maps.readAll().contains(text);
+}
+
+} // namespace
 
 class WindowStartTest : public QObject {
     Q_OBJECT
@@ -26,6 +37,8 @@ private slots:
             QCoreApplication::processEvents();
         QVERIFY(form.isVisible());
         QVERIFY2(!velmora::big5ConvertersOpened(), "the window's start converted Big5 text");
+        QVERIFY(!form.grab().isNull());
+        QVERIFY2(!mapsContain("/imageformats/"), "drawing the window loaded an image plugin");
 #if VELMORA_WITH_UPDATER
         QVERIFY(form.vuUpdater1 != nullptr);
         QVERIFY2(!CurlLibraryLoaded(), "the window's start loaded libcurl");
