@@ -5,10 +5,18 @@
 #include "ui/tform1.h"
 #include "ui/velmora_application.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstdlib>
 
 namespace velmora {
+
+namespace {
+
+constexpr int kReturnedBlockBytes = 128 * 1024;
+
+} // namespace
 
 int runWindow(int argc, char** argv, const std::function<void(QWidget&)>& beforeShow) {
     if (const std::optional<QString> message = missingDisplayMessage()) {
@@ -19,6 +27,11 @@ int runWindow(int argc, char** argv, const std::function<void(QWidget&)>& before
             sessionPlatform([](const char* name) { return std::getenv(name); }))
         qputenv("QT_QPA_PLATFORM", *platform);
     avoidSessionBusLaunch();
+    // Large blocks (128 KiB and more) are given back to the system when freed. Left to itself,
+    // the allocator raises that limit after the first such block is freed and keeps later ones
+    // in the heap: the font engines' transient copies of whole font tables (400 KB for the
+    // Chinese face) would then stay resident for the program's life.
+    mallopt(M_MMAP_THRESHOLD, kReturnedBlockBytes);
     VelmoraApplication app(argc, argv);
     TForm1 Form1;
     if (beforeShow)
