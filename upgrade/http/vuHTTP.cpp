@@ -23,6 +23,7 @@
 #include <vector>
 
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -66,6 +67,26 @@ void AdviseLargePages(char* data, size_t size) {
     Q_UNUSED(data);
     Q_UNUSED(size);
 #endif
+}
+
+// How long Abort waits for a write or sync of the output file in progress to end (a write to
+// the page cache takes microseconds) before it leaves closing and removing the file to a helper
+// thread.
+constexpr auto QuietWait = std::chrono::milliseconds(4);
+
+// Closes an output file and, when `path` is given, removes it and its resume record, on a helper
+// thread: for when the worker is inside a write or sync of the file, which holds every removal
+// of it (and on some file systems every close) until the disk is done. By then the name may
+// belong to a new download: only the file this was is removed.
+void DiscardOutputElsewhere(std::unique_ptr<QIODevice> file, const QString& path) {
+    std::thread([file = std::move(file), path]() mutable {
+        struct stat st {};
+        const auto* device = dynamic_cast<QFileDevice*>(file.get());
+        const bool known = device != nullptr && ::fstat(device->handle(), &st) == 0;
+        file.reset();
+        if (!path.isEmpty() && known && TvuOutputWriter::RemoveIfSame(path, st.st_dev, st.st_ino))
+            TvuResumeRecord::Remove(path);
+    }).detach();
 }
 
 } // namespace
@@ -255,8 +276,9 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
         std::lock_guard<std::mutex> guard(OwnerLock);
         Owner = nullptr;
     }
-    // Returns whether the data was an output file.
-    bool ReleaseData() {
+    // Returns whether the data was an output file. With `keepFile`, an output file is handed
+    // over there instead of being closed here.
+    bool ReleaseData(std::unique_ptr<QIODevice>* keepFile = nullptr) {
         std::unique_ptr<QIODevice> data;
         bool file = false;
         {
@@ -271,6 +293,8 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
             }
             Memory = nullptr;
         }
+        if (file && keepFile != nullptr)
+            *keepFile = std::move(data);
         data.reset(); // closes an output file
         return file;
     }
@@ -1089,14 +1113,20 @@ TvuCustomHTTP::TvuCustomHTTP(QObject* owner)
 
 TvuCustomHTTP::~TvuCustomHTTP() {
     BeginDestroy();
+    bool outputBusy = false;
     if (transfer_) {
         transfer_->Abort();
+        outputBusy = transfer_->Writer.Halt() && !transfer_->Writer.WaitUntilQuiet(QuietWait);
         transfer_->Detach();
     }
     if (worker_->Running())
         worker_->Terminate(true);
-    if (transfer_)
-        transfer_->ReleaseData();
+    if (transfer_) {
+        std::unique_ptr<QIODevice> file;
+        transfer_->ReleaseData(outputBusy ? &file : nullptr);
+        if (file)
+            DiscardOutputElsewhere(std::move(file), QString());
+    }
     delete worker_;
     worker_ = nullptr;
 }
@@ -1157,6 +1187,9 @@ void TvuCustomHTTP::Abort() {
     auto t = transfer_;
     if (t)
         t->Abort();
+    // From here the worker starts no write or sync of the output file; while one is still in
+    // progress, closing or removing the file is left to a helper thread (it may have to wait).
+    const bool outputBusy = t && t->Writer.Halt() && !t->Writer.WaitUntilQuiet(QuietWait);
     const bool running = Transferring();
     if (running) {
         // The worker is abandoned, not waited for: it stops at its next step by itself.
@@ -1168,16 +1201,19 @@ void TvuCustomHTTP::Abort() {
     } else if (t) {
         t->Detach();
     }
-    const bool hadFile = t && t->ReleaseData();
+    std::unique_ptr<QIODevice> file;
+    const bool hadFile = t && t->ReleaseData(outputBusy ? &file : nullptr);
     busy_ = false;
     // A transfer stopped before its completion is no success and leaves no partial output file
     // behind. Once the completion runs (its handlers may call this), the outcome stands.
-    if (running && t && !t->CompletionStarted) {
+    const bool remove = running && t && !t->CompletionStarted && hadFile;
+    if (running && t && !t->CompletionStarted)
         t->Aborted = true;
-        if (hadFile) {
-            TvuOutputWriter::Remove(t->OutputFile);
-            TvuResumeRecord::Remove(t->OutputFile);
-        }
+    if (outputBusy && hadFile) {
+        DiscardOutputElsewhere(std::move(file), remove ? t->OutputFile : QString());
+    } else if (remove) {
+        TvuOutputWriter::Remove(t->OutputFile);
+        TvuResumeRecord::Remove(t->OutputFile);
     }
 }
 

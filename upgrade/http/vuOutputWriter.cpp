@@ -71,7 +71,12 @@ bool TvuOutputWriter::WriteOut() {
 bool TvuOutputWriter::Finish() {
     if (!WriteOut())
         return false;
+    if (!Begin()) {
+        failed_ = true;
+        return false;
+    }
     const bool synced = ::fsync(fd_) == 0;
+    End();
     const bool closed = ::close(fd_) == 0;
     fd_ = -1;
     failed_ = !(synced && closed);
@@ -82,7 +87,12 @@ bool TvuOutputWriter::Finish() {
 // nothing (a full disk) or fails ends it.
 bool TvuOutputWriter::WriteAll(const char* data, std::size_t n) {
     while (n > 0) {
+        if (!Begin()) {
+            failed_ = true;
+            return false;
+        }
         const ssize_t done = ::write(fd_, data, n);
+        End();
         if (done < 0 && errno == EINTR)
             continue;
         if (done <= 0) {
@@ -106,15 +116,63 @@ bool TvuOutputWriter::WriteAll(const char* data, std::size_t n) {
 void TvuOutputWriter::StartWriteBack() {
     sinceWriteBack_ = 0;
 #if defined(__linux__)
+    if (!Begin())
+        return;
     ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+    End();
 #endif
 }
 
+bool TvuOutputWriter::Halt() {
+    int state = state_.load();
+    while (true) {
+        const int halted = state == Busy || state == HaltedBusy ? HaltedBusy : Halted;
+        if (state_.compare_exchange_weak(state, halted))
+            return halted == HaltedBusy;
+    }
+}
+
+bool TvuOutputWriter::WaitUntilQuiet(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(quietLock_);
+    return quiet_.wait_for(lock, limit, [this] { return state_.load() != HaltedBusy; });
+}
+
+bool TvuOutputWriter::Begin() {
+    int idle = Idle;
+    return state_.compare_exchange_strong(idle, Busy);
+}
+
+void TvuOutputWriter::End() {
+    int busy = Busy;
+    if (state_.compare_exchange_strong(busy, Idle))
+        return;
+    // Halted meanwhile: whoever halted it may be waiting for this write or sync to end.
+    {
+        std::lock_guard<std::mutex> lock(quietLock_);
+        state_.store(Halted);
+    }
+    quiet_.notify_all();
+}
+
 bool TvuOutputWriter::Remove(const QString& path) {
+    return RemoveIfSame(path, 0, 0);
+}
+
+bool TvuOutputWriter::RemoveIfSame(const QString& path, dev_t device, ino_t inode) {
     // Freeing a file's blocks happens when its last descriptor closes: holding one across the
     // unlink moves that work to whoever closes it. (Not blocking: the name may be a pipe.)
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (inode != 0) {
+        struct stat now {};
+        const bool same =
+            fd >= 0 && ::fstat(fd, &now) == 0 && now.st_dev == device && now.st_ino == inode;
+        if (!same) {
+            if (fd >= 0)
+                ::close(fd);
+            return false;
+        }
+    }
     const bool removed = ::unlink(name.constData()) == 0;
     if (fd < 0)
         return removed;

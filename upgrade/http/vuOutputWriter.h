@@ -7,14 +7,21 @@
 //
 // The writer works on its own duplicate of the output file's descriptor: the GUI thread may close
 // the file (an abort) while the worker is inside a long write or sync, without waiting for it
-// and without pulling the descriptor from under it. Not thread-safe: one worker uses it.
+// and without pulling the descriptor from under it. Not thread-safe: one worker uses it, except
+// for Halt(), which any thread may call.
 #pragma once
 
 #include <QString>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <vector>
+
+#include <sys/types.h>
 
 class TvuOutputWriter {
 public:
@@ -41,6 +48,15 @@ public:
     // Closes the descriptor without syncing.
     void Close();
 
+    // Any thread: no write or sync starts after this (they fail). Returns whether one is in
+    // progress at this moment. While it is, file systems hold every removal of the file, and
+    // some also every close (they lock the file for the whole write or sync): a caller that must
+    // not wait for the disk then leaves those to another thread.
+    bool Halt();
+    // Any thread, after Halt(): waits up to `limit` for the write or sync in progress to end.
+    // True when none is in progress any more.
+    bool WaitUntilQuiet(std::chrono::milliseconds limit);
+
     // Bytes that reached the file (a failed write counts what it did store).
     std::uint64_t Written() const { return written_; }
     // Bytes collected and not yet written.
@@ -51,10 +67,22 @@ public:
     // thread: on some file systems that takes a long time for a large file (tenths of a second
     // for a few hundred MiB), too long for the GUI thread. False when the name was not removed.
     static bool Remove(const QString& path);
+    // The same, only when the name still is the file of that device and inode (not a new file
+    // made under the same name meanwhile).
+    static bool RemoveIfSame(const QString& path, dev_t device, ino_t inode);
 
 private:
     bool WriteAll(const char* data, std::size_t n);
     void StartWriteBack();
+    // Marks the start and the end of a write or sync; Begin() is false once halted.
+    bool Begin();
+    void End();
+
+    // Halted: no write or sync may start; HaltedBusy: and one is still in progress.
+    enum State { Idle, Busy, Halted, HaltedBusy };
+    std::atomic<int> state_{Idle};
+    std::mutex quietLock_;
+    std::condition_variable quiet_;
 
     int fd_ = -1;
     std::size_t batchBytes_;

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -112,6 +113,45 @@ TEST(OutputWriter, RemovedFilesLoseTheirNameAtOnce) {
         EXPECT_FALSE(QFile::exists(path)) << size;
         EXPECT_FALSE(TvuOutputWriter::Remove(path)) << size;
     }
+}
+
+TEST(OutputWriter, AHaltedWriterStartsNoWriteOrSync) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("halted.bin")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    TvuOutputWriter writer(8);
+    ASSERT_TRUE(writer.Open(file.handle()));
+    const QByteArray data = Bytes(12, 6);
+    ASSERT_TRUE(writer.Append(data.constData(), data.size()));
+    EXPECT_EQ(writer.Written(), 8u);
+    EXPECT_FALSE(writer.Halt()) << "nothing was in progress";
+    EXPECT_TRUE(writer.WaitUntilQuiet(std::chrono::milliseconds(0)));
+    EXPECT_FALSE(writer.Append(data.constData(), data.size()));
+    EXPECT_FALSE(writer.Finish());
+    EXPECT_EQ(writer.Written(), 8u);
+    EXPECT_EQ(file.size(), 8);
+}
+
+TEST(OutputWriter, ALateRemovalSparesANewFileUnderTheSameName) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("reused.bin"));
+    auto make = [&](const char* text) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        struct stat st {};
+        ::fstat(f.handle(), &st);
+        return st;
+    };
+    const struct stat old = make("old");
+    // The old file leaves the name (kept elsewhere, so that its inode is not reused).
+    ASSERT_TRUE(QFile::rename(path, path + QStringLiteral(".old")));
+    const struct stat fresh = make("new");
+    ASSERT_NE(fresh.st_ino, old.st_ino);
+    EXPECT_FALSE(TvuOutputWriter::RemoveIfSame(path, old.st_dev, old.st_ino));
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_TRUE(TvuOutputWriter::RemoveIfSame(path, fresh.st_dev, fresh.st_ino));
+    EXPECT_FALSE(QFile::exists(path));
 }
 
 } // namespace

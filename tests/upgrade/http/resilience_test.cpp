@@ -2,6 +2,7 @@
 // TLS handshake that never ends, a drip of bytes, a body without end; Abort of a large transfer;
 // the order and completeness of progress events handed over in batches.
 
+#include "held_sync_disk.h"
 #include "local_http_server.h"
 #include "scripted_server.h"
 #include "transfer_fixture.h"
@@ -31,6 +32,7 @@
 #include <unistd.h>
 
 using vutest::Fetch;
+using vutest::HeldSyncDisk;
 using vutest::LocalHTTPServer;
 using vutest::RecordedTransfer;
 using vutest::ScriptedConnection;
@@ -221,7 +223,9 @@ TEST(Abort, LargeTransfersStopAtOnceAndLeaveNothing) {
         EXPECT_FALSE(http.Busy());
         EXPECT_FALSE(http.Success());
         EXPECT_EQ(http.Data(), nullptr);
-        EXPECT_FALSE(QFile::exists(out)) << toFile;
+        // The name goes at once, or, when the abort met the worker inside a write of the file,
+        // as soon as that write ends.
+        EXPECT_TRUE(WaitFor([&] { return !QFile::exists(out); }, 5000)) << toFile;
         const int progress = r.Progress;
         ASSERT_TRUE(WaitFor([&] { return !http.Transferring(); }, 5000));
         // Nothing of the aborted transfer comes later.
@@ -353,6 +357,67 @@ TEST(Abort, DoesNotWaitForAWriteTheOutputHoldsUp) {
         // Once its write goes through, the abandoned worker lets the output go.
         EXPECT_TRUE(output.drainToEnd(10000)) << "the output is still open";
         ASSERT_TRUE(WaitFor([&] { return !http.Transferring(); }, 10000));
+    }
+}
+
+TEST(Abort, DoesNotWaitForTheFinalSyncTheDiskHoldsUp) {
+    // The body is in and the worker syncs the output file, on a disk that holds the sync. While
+    // a sync is in progress some file systems also hold every close and removal of that file:
+    // Abort must wait for none of them, and the file must go once the disk lets go.
+    LocalHTTPServer server;
+    server.serve("/file", std::string(1024u * 1024, 'y'));
+    for (bool withHandler : {true, false}) {
+        SCOPED_TRACE(withHandler ? "progress handler" : "no handler");
+        HeldSyncDisk disk;
+        if (!disk.mounted())
+            GTEST_SKIP() << "no user-space file system here (needs /dev/fuse and root)";
+        const QString out = QString::fromStdString(disk.path() + "held.bin");
+        TvuCustomHTTP http;
+        RecordedTransfer r;
+        http.Proxy()->AccessType = atDirect;
+        vutest::Record(http, r);
+        if (!withHandler)
+            http.OnTransferProgress = nullptr;
+        http.SetOutputFile(out);
+        http.SetURL(Q(server.url("/file")));
+        ASSERT_TRUE(http.Read());
+        ASSERT_TRUE(WaitFor(
+            [&] { return disk.waitForHeldSync(std::chrono::milliseconds(0)) || !http.Busy(); }));
+        ASSERT_TRUE(http.Busy()) << "the transfer ended without syncing its file";
+
+        // Were Abort to wait for the sync (or for a close or removal behind it), it would return
+        // only once the watchdog lets the disk go, seconds later.
+        std::mutex m;
+        std::condition_variable cv;
+        bool returned = false, rescued = false;
+        std::thread watchdog([&] {
+            std::unique_lock<std::mutex> lock(m);
+            if (cv.wait_for(lock, std::chrono::seconds(10), [&] { return returned; }))
+                return;
+            rescued = true;
+            disk.releaseSyncs();
+        });
+        const int progressBefore = r.Progress;
+        http.Abort();
+        {
+            std::lock_guard<std::mutex> lock(m);
+            returned = true;
+        }
+        cv.notify_all();
+        watchdog.join();
+        EXPECT_FALSE(rescued) << "Abort waited for the held sync";
+        EXPECT_FALSE(http.Busy());
+        EXPECT_FALSE(http.Success());
+        EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferAborted"}));
+
+        // The disk lets go: nothing of the download stays.
+        disk.releaseSyncs();
+        EXPECT_TRUE(WaitFor([&] { return !QFile::exists(out) && !disk.holds("held.bin"); }, 10000))
+            << "the partial file stayed";
+        ASSERT_TRUE(WaitFor([&] { return !http.Transferring(); }, 10000));
+        // Nothing of the aborted transfer is raised after.
+        EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferAborted"}));
+        EXPECT_EQ(r.Progress, progressBefore);
     }
 }
 

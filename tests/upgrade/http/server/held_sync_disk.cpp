@@ -1,0 +1,227 @@
+#define FUSE_USE_VERSION 31
+#include "held_sync_disk.h"
+
+#include <fuse3/fuse.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vutest {
+
+HeldSyncDisk::HeldSyncDisk() {
+    if (::access("/dev/fuse", R_OK | W_OK) != 0)
+        return;
+    char pattern[] = "/tmp/vu-held-sync-XXXXXX";
+    if (mkdtemp(pattern) == nullptr)
+        return;
+    path_ = pattern;
+    static const fuse_operations operations = [] {
+        fuse_operations o{};
+        o.getattr = &HeldSyncDisk::getattr;
+        o.create = &HeldSyncDisk::create;
+        o.open = &HeldSyncDisk::open;
+        o.read = &HeldSyncDisk::read;
+        o.write = &HeldSyncDisk::write;
+        o.truncate = &HeldSyncDisk::truncate;
+        o.unlink = &HeldSyncDisk::unlink;
+        o.fsync = &HeldSyncDisk::fsync;
+        o.chmod = &HeldSyncDisk::chmod;
+        o.utimens = &HeldSyncDisk::utimens;
+        o.release = &HeldSyncDisk::release;
+        o.init = [](fuse_conn_info*, fuse_config* config) -> void* {
+            // Removed names go at once, also while the file is open (its data lives on until
+            // it is closed); nothing is cached, so every look at the disk asks it.
+            config->hard_remove = 1;
+            config->nullpath_ok = 1;
+            config->entry_timeout = 0;
+            config->attr_timeout = 0;
+            config->negative_timeout = 0;
+            return fuse_get_context()->private_data;
+        };
+        return o;
+    }();
+    char program[] = "held-sync-disk";
+    char* argv[] = {program, nullptr};
+    fuse_args args = FUSE_ARGS_INIT(1, argv);
+    struct fuse* f = fuse_new(&args, &operations, sizeof operations, this);
+    fuse_opt_free_args(&args);
+    if (f == nullptr)
+        return;
+    if (fuse_mount(f, path_.c_str()) != 0) {
+        fuse_destroy(f);
+        return;
+    }
+    fuse_ = f;
+    // Several requests at a time: a held sync must not keep the others waiting.
+    loop_ = std::thread([f] { fuse_loop_mt(f, 0); });
+}
+
+HeldSyncDisk::~HeldSyncDisk() {
+    releaseSyncs();
+    if (fuse_ != nullptr) {
+        fuse_exit(fuse_);
+        fuse_unmount(fuse_); // ends the session: the loop's reads return
+        if (loop_.joinable())
+            loop_.join();
+        fuse_destroy(fuse_);
+    }
+    if (!path_.empty())
+        ::rmdir(path_.c_str());
+}
+
+bool HeldSyncDisk::waitForHeldSync(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> guard(lock_);
+    return changed_.wait_for(guard, timeout, [this] { return syncsHeld_ > 0; });
+}
+
+void HeldSyncDisk::releaseSyncs() {
+    std::lock_guard<std::mutex> guard(lock_);
+    released_ = true;
+    changed_.notify_all();
+}
+
+bool HeldSyncDisk::holds(const std::string& name) const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return files_.count("/" + name) > 0;
+}
+
+HeldSyncDisk* HeldSyncDisk::self() {
+    return static_cast<HeldSyncDisk*>(fuse_get_context()->private_data);
+}
+
+int HeldSyncDisk::getattr(const char* path, struct stat* st, fuse_file_info* fi) {
+    std::memset(st, 0, sizeof *st);
+    if (path != nullptr && std::strcmp(path, "/") == 0) {
+        st->st_mode = S_IFDIR | 0755;
+        st->st_nlink = 2;
+        return 0;
+    }
+    HeldSyncDisk* d = self();
+    std::lock_guard<std::mutex> guard(d->lock_);
+    auto node = d->opened(fi);
+    if (!node && path != nullptr && d->files_.count(path))
+        node = d->files_[path];
+    if (!node)
+        return -ENOENT;
+    st->st_mode = node->mode;
+    st->st_nlink = 1;
+    st->st_size = static_cast<off_t>(node->data.size());
+    return 0;
+}
+
+int HeldSyncDisk::create(const char* path, mode_t mode, fuse_file_info* fi) {
+    HeldSyncDisk* d = self();
+    std::lock_guard<std::mutex> guard(d->lock_);
+    auto& node = d->files_[path];
+    if (!node)
+        node = std::make_shared<Node>();
+    node->mode = S_IFREG | (mode & 07777);
+    fi->fh = d->nextHandle_++;
+    d->open_[fi->fh] = node;
+    return 0;
+}
+
+int HeldSyncDisk::open(const char* path, fuse_file_info* fi) {
+    HeldSyncDisk* d = self();
+    std::lock_guard<std::mutex> guard(d->lock_);
+    const auto it = d->files_.find(path);
+    if (it == d->files_.end())
+        return -ENOENT;
+    fi->fh = d->nextHandle_++;
+    d->open_[fi->fh] = it->second;
+    return 0;
+}
+
+int HeldSyncDisk::release(const char*, fuse_file_info* fi) {
+    HeldSyncDisk* d = self();
+    std::lock_guard<std::mutex> guard(d->lock_);
+    d->open_.erase(fi->fh);
+    return 0;
+}
+
+std::shared_ptr<HeldSyncDisk::Node> HeldSyncDisk::opened(const fuse_file_info* fi) const {
+    const auto it = fi != nullptr ? open_.find(fi->fh) : open_.end();
+    return it != open_.end() ? it->second : nullptr;
+}
+
+int HeldSyncDisk::read(const char*, char* buf, size_t size, off_t offset, fuse_file_info* fi) {
+    HeldSyncDisk* d = self();
+    std::lock_guard<std::mutex> guard(d->lock_);
+    const auto node = d->opened(fi);
+    if (!node)
+        return -EBADF;
+    const std::string& data = node->data;
+    if (offset >= static_cast<off_t>(data.size()))
+        return 0;
+    const size_t n = std::min(size, data.size() - static_cast<size_t>(offset));
+    std::memcpy(buf, data.data() + offset, n);
+    return static_cast<int>(n);
+}
+
+int HeldSyncDisk::write(const char*, const char* buf, size_t size, off_t offset,
+                        fuse_file_info* fi) {
+    HeldSyncDisk* d = self();
+    std::lock_guard<std::mutex> guard(d->lock_);
+    const auto node = d->opened(fi);
+    if (!node)
+        return -EBADF;
+    std::string& data = node->data;
+    if (data.size() < static_cast<size_t>(offset) + size)
+        data.resize(static_cast<size_t>(offset) + size);
+    std::memcpy(data.data() + offset, buf, size);
+    return static_cast<int>(size);
+}
+
+int HeldSyncDisk::truncate(const char* path, off_t size, fuse_file_info* fi) {
+    HeldSyncDisk* d = self();
+    std::lock_guard<std::mutex> guard(d->lock_);
+    auto node = d->opened(fi);
+    if (!node && path != nullptr && d->files_.count(path))
+        node = d->files_[path];
+    if (!node)
+        return -ENOENT;
+    node->data.resize(static_cast<size_t>(size));
+    return 0;
+}
+
+int HeldSyncDisk::unlink(const char* path) {
+    HeldSyncDisk* d = self();
+    if (path == nullptr)
+        return -ENOENT;
+    std::lock_guard<std::mutex> guard(d->lock_);
+    return d->files_.erase(path) ? 0 : -ENOENT;
+}
+
+// Held until release(): the caller stays inside its fsync meanwhile.
+int HeldSyncDisk::fsync(const char*, int, fuse_file_info*) {
+    HeldSyncDisk* d = self();
+    std::unique_lock<std::mutex> guard(d->lock_);
+    ++d->syncsHeld_;
+    d->changed_.notify_all();
+    d->changed_.wait(guard, [d] { return d->released_; });
+    --d->syncsHeld_;
+    return 0;
+}
+
+int HeldSyncDisk::chmod(const char* path, mode_t mode, fuse_file_info* fi) {
+    HeldSyncDisk* d = self();
+    std::lock_guard<std::mutex> guard(d->lock_);
+    auto node = d->opened(fi);
+    if (!node && path != nullptr && d->files_.count(path))
+        node = d->files_[path];
+    if (!node)
+        return -ENOENT;
+    node->mode = (node->mode & S_IFMT) | (mode & 07777);
+    return 0;
+}
+
+int HeldSyncDisk::utimens(const char*, const struct timespec*, fuse_file_info*) {
+    return 0;
+}
+
+} // namespace vutest
