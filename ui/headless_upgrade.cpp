@@ -19,6 +19,8 @@
 #include <string>
 #include <unistd.h>
 
+using namespace vu;
+
 namespace velmora {
 
 namespace {

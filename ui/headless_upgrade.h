@@ -30,7 +30,7 @@ enum UpgradeExitStatus : int {
 };
 
 // The exit status for how the check or download ended (uoDownloaded: installing decides).
-int UpgradeExitStatusFor(TvuUpgradeOutcome outcome);
+int UpgradeExitStatusFor(vu::TvuUpgradeOutcome outcome);
 
 // Whether the arguments ask for the headless upgrade ("--upgrade" or "--upgrade-confirm" first).
 bool wantsHeadlessUpgrade(int argc, char** argv);

@@ -103,7 +103,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), panelWidth_(kConceptPanelWidt
     // The upgrade component closes this window to restart the program, and its worker threads
     // only wait for their hidden window at exit, once no main window is left.
 #if VELMORA_WITH_UPDATER
-    SetApplicationMainWindow(this);
+    vu::SetApplicationMainWindow(this);
 #endif
     setWindowTitle(QStringLiteral("Velmora ") + captionDate());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -233,9 +233,9 @@ void TForm1::buildControls() {
 
     // The upgrade component. Loading its stored settings ends with Loaded, which removes a
     // replacement helper left over from an earlier upgrade.
-    vuUpdater1 = new TvuUpdater(this);
+    vuUpdater1 = new vu::TvuUpdater(this);
     vuUpdater1->setObjectName(QStringLiteral("vuUpdater1"));
-    LoadComponentSettings(*vuUpdater1, vuUpdater1Settings());
+    vu::LoadComponentSettings(*vuUpdater1, vu::vuUpdater1Settings());
     // Once the window is up: settle an interrupted upgrade and report a restored version.
     QMetaObject::invokeMethod(
         vuUpdater1, [u = vuUpdater1] { u->FinishInterruptedUpgrade(); }, Qt::QueuedConnection);

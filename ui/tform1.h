@@ -19,7 +19,9 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTextEdit;
+namespace vu {
 class TvuUpdater;
+}
 
 namespace velmora {
 
@@ -76,7 +78,7 @@ public:
     LinkLabel* lbl1;
     SaveDialogState dlgSave1;
     // The upgrade component, configured from its stored settings; owned by the window.
-    TvuUpdater* vuUpdater1;
+    vu::TvuUpdater* vuUpdater1;
 
     // Handlers.
     void FormCreate();

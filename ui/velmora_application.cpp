@@ -20,7 +20,7 @@ VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(ar
     // The group boxes' frame picture, read without loading every image plugin.
     preloadGroupBoxFrame();
     // Standard buttons and dialogs in the user's language, the one the upgrade messages use.
-    InstallQtTranslations(SystemLanguage());
+    vu::InstallQtTranslations(vu::SystemLanguage());
 }
 
 bool VelmoraApplication::notify(QObject* receiver, QEvent* event) {

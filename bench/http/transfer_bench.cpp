@@ -39,6 +39,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+using namespace vu;
+
 namespace {
 
 long residentKiB() {

@@ -19,10 +19,10 @@ struct ShownBox {
     unsigned Flags = 0;
 };
 
-class RecordingPresenter : public TvuUserPresenter {
+class RecordingPresenter : public vu::TvuUserPresenter {
 public:
-    RecordingPresenter() { previous_ = SetUserPresenter(this); }
-    ~RecordingPresenter() override { SetUserPresenter(previous_); }
+    RecordingPresenter() { previous_ = vu::SetUserPresenter(this); }
+    ~RecordingPresenter() override { vu::SetUserPresenter(previous_); }
     RecordingPresenter(const RecordingPresenter&) = delete;
     RecordingPresenter& operator=(const RecordingPresenter&) = delete;
 
@@ -40,7 +40,7 @@ public:
     std::vector<std::string> Dialogs;
 
     // The answer to every box, unless OnBox is set and answers it.
-    int BoxAnswer = IDOK;
+    int BoxAnswer = vu::IDOK;
     std::function<int(const ShownBox&)> OnBox;
     // The result of every dialog, unless OnDialog is set: it gets the dialog (to fill in or to
     // look at) instead of an event loop, and returns the result.
@@ -48,7 +48,7 @@ public:
     std::function<int(QDialog&)> OnDialog;
 
 private:
-    TvuUserPresenter* previous_ = nullptr;
+    vu::TvuUserPresenter* previous_ = nullptr;
 };
 
 } // namespace vutest

@@ -66,9 +66,9 @@ void UpgradeMenuTest::checkWithStoredSettingsShowsNothingAndSecondClickStartsNot
     TForm1 form;
     // Every way a check can end; exactly one of them must be raised for the two clicks.
     QStringList outcomes;
-    TvuUpdater* updater = form.vuUpdater1;
+    vu::TvuUpdater* updater = form.vuUpdater1;
     updater->OnNoInfoFile = [&](QObject*) { outcomes << "no information file"; };
-    updater->OnHostUnreachable = [&](TvuUpdater*, const QByteArray&, const QByteArray&) {
+    updater->OnHostUnreachable = [&](vu::TvuUpdater*, const QByteArray&, const QByteArray&) {
         outcomes << "host unreachable";
     };
     updater->OnConnLost = [&](QObject*) { outcomes << "connection lost"; };

@@ -41,7 +41,7 @@ private slots:
         QVERIFY2(!mapsContain("/imageformats/"), "drawing the window loaded an image plugin");
 #if VELMORA_WITH_UPDATER
         QVERIFY(form.vuUpdater1 != nullptr);
-        QVERIFY2(!CurlLibraryLoaded(), "the window's start loaded libcurl");
+        QVERIFY2(!vu::CurlLibraryLoaded(), "the window's start loaded libcurl");
         QVERIFY2(!vu::CryptoLibraryLoaded(), "the window's start loaded libcrypto");
 #endif
         // The first report opens the converters and fills the concept table it reads.

@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <QStringList>
 
+namespace vu {
+
 void ApplyDialogStyle(QDialog& dialog, bool topmost) {
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -74,3 +76,5 @@ QPixmap UpgradeQuestionIcon() {
 QPixmap PasswordIcon() {
     return Picture("password.png");
 }
+
+} // namespace vu

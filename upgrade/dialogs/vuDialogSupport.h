@@ -9,6 +9,8 @@ class QDialog;
 class QLabel;
 class QWidget;
 
+namespace vu {
+
 // Dialog border: fixed client size, no minimise or maximise, a close box.
 void ApplyDialogStyle(QDialog& dialog, bool topmost);
 // Moves the window to the middle of the screen it is on (the primary screen at first).
@@ -32,3 +34,5 @@ inline constexpr int vuDialogFrame = 3;
 QPixmap WizardSidePicture();   // 118 x 218
 QPixmap UpgradeQuestionIcon(); // 32 x 32
 QPixmap PasswordIcon();        // 32 x 32
+
+} // namespace vu

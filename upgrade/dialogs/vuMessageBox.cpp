@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+namespace vu {
+
 namespace {
 
 struct ButtonRow {
@@ -98,3 +100,5 @@ QString DisplayText(const QString& text) {
     shown.replace(u'\r', u'\n');
     return shown;
 }
+
+} // namespace vu

@@ -6,6 +6,8 @@
 
 class QDialog;
 
+namespace vu {
+
 // Button and icon flags, with the values of the classic message-box interface.
 inline constexpr unsigned MB_OK = 0x00;
 inline constexpr unsigned MB_OKCANCEL = 0x01;
@@ -60,3 +62,5 @@ int vuMessageBox(const QString& text, const QString& caption, unsigned flags);
 
 // A message text as it is shown on screen: CR LF and lone CR become line feeds.
 QString DisplayText(const QString& text);
+
+} // namespace vu

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+namespace vu {
+
 qint64 TvuFormatArg::AsInteger() const {
     switch (kind_) {
     case Integer:
@@ -130,3 +132,5 @@ QString FormatText(const QString& format, const TvuFormatArgs& args) {
     }
     return result;
 }
+
+} // namespace vu

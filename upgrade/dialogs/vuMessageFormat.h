@@ -8,6 +8,8 @@
 
 #include <initializer_list>
 
+namespace vu {
+
 // One argument of a format: a whole number, a floating-point number or a text.
 class TvuFormatArg {
 public:
@@ -42,3 +44,5 @@ using TvuFormatArgs = QList<TvuFormatArg>;
 // Arguments are never read as formats. A placeholder without an argument, or one that is not
 // understood, stays in the result as written. Numbers use "." as the decimal separator.
 QString FormatText(const QString& format, const TvuFormatArgs& args);
+
+} // namespace vu

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTranslator>
 
+namespace vu {
+
 namespace {
 
 // The translator installed last; owned by the application object.
@@ -50,3 +52,5 @@ bool InstallQtTranslations(TvuUpdaterLanguage language, const QString& folder) {
 bool InstallQtTranslations(TvuUpdaterLanguage language) {
     return InstallQtTranslations(language, QtTranslationsFolder());
 }
+
+} // namespace vu

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+namespace vu {
+
 // Folder of Qt's translation catalogues as Qt was installed.
 QString QtTranslationsFolder();
 
@@ -14,3 +16,5 @@ QString QtTranslationsFolder();
 // language is found (Qt's texts then stay English).
 bool InstallQtTranslations(TvuUpdaterLanguage language, const QString& folder);
 bool InstallQtTranslations(TvuUpdaterLanguage language);
+
+} // namespace vu

@@ -3,7 +3,11 @@
 #include "upgrade/dialogs/vuUpdaterPassword.h"
 #include "upgrade/dialogs/vuUpdaterWizard.h"
 
+namespace vu {
+
 TvuUpdaterDialogHost::~TvuUpdaterDialogHost() {
     DetachWizardHost(this);
     DetachPasswordHost(this);
 }
+
+} // namespace vu

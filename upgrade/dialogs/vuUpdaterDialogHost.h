@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace vu {
+
 class TvuUpdaterDialogHost {
 public:
     virtual ~TvuUpdaterDialogHost();
@@ -27,3 +29,5 @@ public:
     virtual QString DialogUsername() const = 0;
     virtual void DialogSetCredentials(const QString& username, const QString& password) = 0;
 };
+
+} // namespace vu

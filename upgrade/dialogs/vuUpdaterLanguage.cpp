@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+namespace vu {
+
 quint16 MessageBase = 0;
 
 namespace {
@@ -244,3 +246,5 @@ namespace {
 // The start-up code of the upgrade messages: choose the block before any window exists.
 [[maybe_unused]] const TvuUpdaterLanguage gStartupLanguage = DetectLanguage();
 } // namespace
+
+} // namespace vu

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+namespace vu {
+
 // The value is the number of the message block; wlAuto means "detect from the system".
 enum TvuUpdaterLanguage : quint8 {
     wlAuto,
@@ -99,3 +101,5 @@ QString QtLocaleName(TvuUpdaterLanguage language);
 // (or is not a valid language); otherwise `current` := value, then wlAuto detects the system's
 // language and any other value selects its block in MessageBase.
 void ApplyUpdaterLanguage(TvuUpdaterLanguage& current, TvuUpdaterLanguage value);
+
+} // namespace vu

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QStringDecoder>
 
+namespace vu {
+
 namespace {
 
 QString Unescape(QStringView text) {
@@ -141,3 +143,5 @@ QString ApplicationTitle() {
         return QGuiApplication::applicationDisplayName();
     return QCoreApplication::applicationName();
 }
+
+} // namespace vu

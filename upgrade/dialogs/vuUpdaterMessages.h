@@ -15,6 +15,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace vu {
+
 inline constexpr quint16 vuIdAppTitle = 40997;
 inline constexpr quint16 vuIdDesignEnvironment = 40998;
 inline constexpr quint16 vuIdUpdaterLabel = 40999;
@@ -88,3 +90,5 @@ TvuMessageFile ParseMessageFile(const QByteArray& content);
 
 // The compiled-in file of `language` (empty when it is missing).
 QByteArray MessageFileContent(TvuUpdaterLanguage language);
+
+} // namespace vu

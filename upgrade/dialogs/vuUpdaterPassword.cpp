@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QPushButton>
 
+namespace vu {
+
 namespace {
 
 QPointer<TvuUpdaterPasswordForm> gForm;
@@ -123,3 +125,5 @@ void DetachPasswordHost(TvuUpdaterDialogHost* updater) {
     if (TvuUpdaterPasswordForm* form = gForm.data(); form != nullptr && form->updater_ == updater)
         form->updater_ = nullptr;
 }
+
+} // namespace vu

@@ -7,6 +7,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QWidget;
+
+namespace vu {
+
 class TvuUpdaterDialogHost;
 
 class TvuUpdaterPasswordForm : public QDialog {
@@ -51,3 +54,5 @@ bool AskPassword(TvuUpdaterDialogHost* updater);
 
 // Forgets `updater` in an open prompt; called when the upgrader goes away.
 void DetachPasswordHost(TvuUpdaterDialogHost* updater);
+
+} // namespace vu

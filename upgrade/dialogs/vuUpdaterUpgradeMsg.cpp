@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+namespace vu {
+
 namespace {
 
 QPointer<TvuUpdaterUpgradeMessageForm> gForm;
@@ -108,3 +110,5 @@ bool AskUpgrade(const QString& message) {
     delete form;
     return result == QDialog::Accepted;
 }
+
+} // namespace vu

@@ -8,6 +8,8 @@ class QLabel;
 class QPushButton;
 class QWidget;
 
+namespace vu {
+
 class TvuUpdaterUpgradeMessageForm : public QDialog {
     Q_OBJECT
 public:
@@ -40,3 +42,5 @@ QString UpgradeProgramName();
 // box answer false). The window is created for the question and freed afterwards; while it is
 // open, a second question is answered false at once.
 bool AskUpgrade(const QString& message);
+
+} // namespace vu

@@ -18,6 +18,8 @@
 
 #include <algorithm>
 
+namespace vu {
+
 namespace {
 
 QPointer<TvuUpdaterWizardForm> gForm;
@@ -350,3 +352,5 @@ void DetachWizardHost(TvuUpdaterDialogHost* updater) {
     if (TvuUpdaterWizardForm* form = gForm.data(); form != nullptr && form->updater_ == updater)
         DestroyUpgradeWizard();
 }
+
+} // namespace vu

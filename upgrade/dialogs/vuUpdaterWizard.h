@@ -12,6 +12,9 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+
+namespace vu {
+
 class TvuUpdaterDialogHost;
 
 class TvuUpdaterWizardForm : public QDialog {
@@ -104,3 +107,5 @@ void DestroyUpgradeWizard();
 
 // Ends the wizard of `updater`, if there is one; called when the upgrader goes away.
 void DetachWizardHost(TvuUpdaterDialogHost* updater);
+
+} // namespace vu

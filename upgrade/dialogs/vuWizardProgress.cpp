@@ -3,6 +3,8 @@
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/utils/vuUtils.h"
 
+namespace vu {
+
 quint8 WizardTotalPercent(int filePercent, int index, int count) {
     if (count <= 0)
         return 0;
@@ -34,3 +36,5 @@ QString WizardTimeLeftText(qint64 seconds) {
     const TvuTimeLeft left = SplitTimeLeft(seconds);
     return FormatMessageText(vmEstimatedTimeLeft, {left.Hours, left.Minutes, left.Seconds});
 }
+
+} // namespace vu

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace vu {
+
 // Total bar: (file percentage div count) + PercentOf(count, index), as an 8-bit value; `index`
 // is 0-based. 0 when there are no files.
 quint8 WizardTotalPercent(int filePercent, int index, int count);
@@ -24,3 +26,5 @@ QString WizardPositionText(int position, int count); // "Downloading 2 of 3"
 QString WizardFileSizeText(qint64 bytes);            // "File size: 12.3 Kb"
 QString WizardTransferRateText(double kbPerSecond);  // "Transfer rate: 4.5 Kb/s"
 QString WizardTimeLeftText(qint64 seconds);          // "Estimated time left: 1:02:05"
+
+} // namespace vu

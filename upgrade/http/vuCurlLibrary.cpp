@@ -36,7 +36,7 @@ struct CurlFunctions {
     decltype(&curl_url_set) url_set = nullptr;
 };
 
-const char* libraryFile = CurlLibraryFile;
+const char* libraryFile = vu::CurlLibraryFile;
 QByteArray loadError;
 std::mutex loadErrorLock;
 
@@ -90,6 +90,8 @@ const CurlFunctions& curl() {
 
 } // namespace
 
+namespace vu {
+
 bool CurlLibraryLoaded() {
     void* library = dlopen(CurlLibraryFile, RTLD_LAZY | RTLD_NOLOAD);
     if (!library)
@@ -106,6 +108,8 @@ QByteArray CurlLibraryError() {
 void SetCurlLibraryFileForTesting(const char* file) {
     libraryFile = file;
 }
+
+} // namespace vu
 
 extern "C" {
 

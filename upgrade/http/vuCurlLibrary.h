@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+namespace vu {
+
 // libcurl is not linked to the program: the functions of <curl/curl.h> that the transfer code
 // calls are defined in vuCurlLibrary.cpp and load the library (and with it the TLS, Kerberos,
 // LDAP and SSH libraries it depends on) on their first call. A window that never transfers
@@ -20,3 +22,5 @@ QByteArray CurlLibraryError();
 // Loads the given file instead of CurlLibraryFile. Only before the first curl call; for tests
 // of a missing library.
 void SetCurlLibraryFileForTesting(const char* file);
+
+} // namespace vu

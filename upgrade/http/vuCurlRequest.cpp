@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <chrono>
 
+namespace vu {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -61,7 +63,7 @@ QByteArray origin(const QByteArray& url) {
 
 } // namespace
 
-namespace vu_detail {
+namespace detail {
 
 struct CurlRequestState {
     TvuCurlRequestOptions Options;
@@ -416,9 +418,9 @@ CURLcode CurlRequestState::runMulti() {
     return result;
 }
 
-} // namespace vu_detail
+} // namespace detail
 
-TvuCurlRequest::TvuCurlRequest() : state_(std::make_unique<vu_detail::CurlRequestState>()) {
+TvuCurlRequest::TvuCurlRequest() : state_(std::make_unique<detail::CurlRequestState>()) {
     ensureCurlInitialised();
 }
 
@@ -501,20 +503,20 @@ bool TvuCurlRequest::Open(const TvuCurlRequestOptions& options, TvuCurlRequestLi
     }
     }
 
-    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &vu_detail::onHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &detail::onHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &s);
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &vu_detail::onBody);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &detail::onBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &s);
     curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &vu_detail::onProgress);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &detail::onProgress);
     curl_easy_setopt(e, CURLOPT_XFERINFODATA, &s);
-    curl_easy_setopt(e, CURLOPT_RESOLVER_START_FUNCTION, &vu_detail::onResolverStart);
+    curl_easy_setopt(e, CURLOPT_RESOLVER_START_FUNCTION, &detail::onResolverStart);
     curl_easy_setopt(e, CURLOPT_RESOLVER_START_DATA, &s);
-    curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, &vu_detail::onOpenSocket);
+    curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, &detail::onOpenSocket);
     curl_easy_setopt(e, CURLOPT_OPENSOCKETDATA, &s);
-    curl_easy_setopt(e, CURLOPT_CLOSESOCKETFUNCTION, &vu_detail::onCloseSocket);
+    curl_easy_setopt(e, CURLOPT_CLOSESOCKETFUNCTION, &detail::onCloseSocket);
     curl_easy_setopt(e, CURLOPT_CLOSESOCKETDATA, &s);
-    curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &vu_detail::onPrereq);
+    curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &detail::onPrereq);
     curl_easy_setopt(e, CURLOPT_PREREQDATA, &s);
     return true;
 }
@@ -620,3 +622,5 @@ void TvuCurlRequest::Abort() {
 bool TvuCurlRequest::Aborted() const {
     return state_->AbortFlag.load();
 }
+
+} // namespace vu

@@ -23,6 +23,8 @@
 #include <memory>
 #include <mutex>
 
+namespace vu {
+
 struct TvuCurlRequestOptions {
     QByteArray URL; // absolute http or https address without credentials
     bool HasCredentials = false;
@@ -60,7 +62,7 @@ public:
     virtual bool Idle() { return true; }
 };
 
-namespace vu_detail {
+namespace detail {
 struct CurlRequestState;
 }
 
@@ -107,5 +109,7 @@ public:
     bool Aborted() const;
 
 private:
-    std::unique_ptr<vu_detail::CurlRequestState> state_;
+    std::unique_ptr<detail::CurlRequestState> state_;
 };
+
+} // namespace vu

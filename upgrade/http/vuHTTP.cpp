@@ -26,6 +26,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace vu {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -91,7 +93,7 @@ void DiscardOutputElsewhere(std::unique_ptr<QIODevice> file, const QString& path
 
 } // namespace
 
-namespace vu_detail {
+namespace detail {
 
 struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this<HTTPTransfer> {
     // The component, while the transfer belongs to it. The worker raises its worker-thread
@@ -1100,9 +1102,9 @@ void HTTPTransfer::JudgeBody(TvuCurlRequest::Outcome outcome) {
         Success = false;
 }
 
-} // namespace vu_detail
+} // namespace detail
 
-using vu_detail::HTTPTransfer;
+using detail::HTTPTransfer;
 
 // ---- TvuCustomHTTP
 // -------------------------------------------------------------------------------
@@ -1446,3 +1448,5 @@ void TvuCustomHTTP::DoProxyAuthenticationRequest(bool& tryAgain) {
     if (OnProxyAuthenticationRequest)
         OnProxyAuthenticationRequest(this, proxyUsername_, proxyPassword_, tryAgain);
 }
+
+} // namespace vu

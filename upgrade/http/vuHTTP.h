@@ -49,6 +49,8 @@
 
 class QIODevice;
 
+namespace vu {
+
 // ---- Event types -------------------------------------------------------------------------------
 
 using TvuHTTPNotifyEvent = std::function<void(QObject* Sender)>;
@@ -71,7 +73,7 @@ using TvuHTTPConnectionLostEvent =
                        quint32 BytesRead, QIODevice* Data)>;
 using TvuHTTPErrorEvent = std::function<void(QObject* Sender, qint32 StatusCode, QIODevice* Data)>;
 
-namespace vu_detail {
+namespace detail {
 struct HTTPTransfer;
 }
 
@@ -200,7 +202,7 @@ protected:
     virtual void DoProxyAuthenticationRequest(bool& tryAgain);
 
 private:
-    friend struct vu_detail::HTTPTransfer;
+    friend struct detail::HTTPTransfer;
     void FailureReport(TvuCustomThread* sender); // GUI: an exception on the worker
     void Completion(TvuCustomThread* sender);    // GUI: the end of a run
     TvuTransferStatistics ShownStatistics() const;
@@ -224,5 +226,7 @@ private:
     QByteArray proxyUsername_;
     QByteArray proxyPassword_;
     // The state of the current (or last) transfer, shared with its worker.
-    std::shared_ptr<vu_detail::HTTPTransfer> transfer_;
+    std::shared_ptr<detail::HTTPTransfer> transfer_;
 };
+
+} // namespace vu

@@ -1,5 +1,7 @@
 #include "upgrade/http/vuHTTPStatus.h"
 
+namespace vu {
+
 QByteArray HTTPStatusText(quint32 code) {
     switch (code) {
     case vuStatusResolvingName:
@@ -42,3 +44,5 @@ QByteArray HTTPStatusText(quint32 code) {
         return "Unknown status";
     }
 }
+
+} // namespace vu

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+namespace vu {
+
 enum TvuHTTPStatusCode : quint32 {
     vuStatusResolvingName = 10,
     vuStatusNameResolved = 11,
@@ -28,3 +30,5 @@ enum TvuHTTPStatusCode : quint32 {
 
 // The text of a status code ("Resolving name", ...); "Unknown status" for any other code.
 QByteArray HTTPStatusText(quint32 code);
+
+} // namespace vu

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace vu {
+
 TvuOutputWriter::TvuOutputWriter(std::size_t batchBytes, std::uint64_t writeBackBytes)
     : batchBytes_(std::max<std::size_t>(batchBytes, 1)), writeBackBytes_(writeBackBytes) {}
 
@@ -184,3 +186,5 @@ bool TvuOutputWriter::RemoveIfSame(const QString& path, dev_t device, ino_t inod
         ::close(fd);
     return removed;
 }
+
+} // namespace vu

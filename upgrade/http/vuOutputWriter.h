@@ -23,6 +23,8 @@
 
 #include <sys/types.h>
 
+namespace vu {
+
 class TvuOutputWriter {
 public:
     static constexpr std::size_t DefaultBatch = 256 * 1024;
@@ -92,3 +94,5 @@ private:
     std::uint64_t sinceWriteBack_ = 0;
     bool failed_ = false;
 };
+
+} // namespace vu

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+namespace vu {
+
 QString TvuResumeRecord::PathFor(const QString& outputFile) {
     return outputFile + QStringLiteral(".resume");
 }
@@ -43,3 +45,5 @@ QByteArray TvuResumeRecord::ValidatorOf(const QByteArray& etag, const QByteArray
         return tag;
     return lastModified.trimmed();
 }
+
+} // namespace vu

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace vu {
+
 struct TvuResumeRecord {
     QByteArray URL;
     QByteArray Validator; // the If-Range value: an entity tag with its quotes, or an HTTP date
@@ -23,3 +25,5 @@ struct TvuResumeRecord {
     // when it offers neither (a weak ETag cannot vouch for byte ranges).
     static QByteArray ValidatorOf(const QByteArray& etag, const QByteArray& lastModified);
 };
+
+} // namespace vu

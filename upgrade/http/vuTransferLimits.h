@@ -5,6 +5,8 @@
 
 #include <QtGlobal>
 
+namespace vu {
+
 struct TvuTransferLimits {
     // Milliseconds for resolving, connecting and the TLS handshake, when the stored connect
     // time-out is 0.
@@ -20,3 +22,5 @@ struct TvuTransferLimits {
     // the transfer as an HTTP error of its status, with no data. 0 = no limit.
     quint64 MaxBodySize = 0;
 };
+
+} // namespace vu

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace vu {
+
 TvuTransferStatistics ComputeTransferStatistics(quint32 contentLength, quint32 bytesRead,
                                                 quint32 elapsedMs) {
     TvuTransferStatistics s;
@@ -21,3 +23,5 @@ TvuTransferStatistics ComputeTransferStatistics(quint32 contentLength, quint32 b
         s.TransferRate = static_cast<float>(bytesRead / 1024.0 / elapsed);
     return s;
 }
+
+} // namespace vu

@@ -3,6 +3,8 @@
 
 #include <QtGlobal>
 
+namespace vu {
+
 struct TvuTransferStatistics {
     quint8 PercentsDone = 0;      // of the announced length; 0 when none was announced
     qint32 ElapsedTime = 0;       // whole seconds since the transfer started
@@ -13,3 +15,5 @@ struct TvuTransferStatistics {
 // contentLength 0 means not announced; elapsedMs counts from the start of the transfer.
 TvuTransferStatistics ComputeTransferStatistics(quint32 contentLength, quint32 bytesRead,
                                                 quint32 elapsedMs);
+
+} // namespace vu

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace vu {
+
 namespace {
 
 struct UrlDeleter {
@@ -61,3 +63,5 @@ bool CrackURL(const QByteArray& url, TvuURLParts& parts) {
     parts.BareURL.replace(" ", "%20");
     return true;
 }
+
+} // namespace vu

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+namespace vu {
+
 struct TvuURLParts {
     QByteArray Scheme;   // lower case: "http", "https", "file", ...
     QByteArray HostName; // without brackets for IPv6 literals
@@ -22,3 +24,5 @@ struct TvuURLParts {
 QByteArray CompleteURL(const QByteArray& url);
 // False when the address cannot be cracked (no host for a network scheme, bad syntax).
 bool CrackURL(const QByteArray& url, TvuURLParts& parts);
+
+} // namespace vu

@@ -16,7 +16,9 @@
 #include <optional>
 #include <sstream>
 
-namespace vu::release {
+namespace vu {
+
+namespace release {
 
 namespace {
 
@@ -383,4 +385,6 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return Usage(err, "unknown command " + command);
 }
 
-} // namespace vu::release
+} // namespace release
+
+} // namespace vu

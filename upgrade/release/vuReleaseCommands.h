@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace vu::release {
+namespace vu {
+
+namespace release {
 
 // keygen PRIVATE_KEY_FILE: writes a new private key (mode 0600, never over an existing file) and
 // prints its public key and key id.
@@ -27,4 +29,6 @@ int Verify(const std::vector<std::string>& args, std::ostream& out, std::ostream
 // Dispatches on the first argument; prints the usage for none, "--help" or an unknown command.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-} // namespace vu::release
+} // namespace release
+
+} // namespace vu

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 
 int main(int argc, char** argv) {
-    replacer::RunOptions options;
+    vu::replacer::RunOptions options;
     int first = 1;
     // "--attached": the program waits for this helper's result instead of closing.
     if (argc > 1 && std::strcmp(argv[1], "--attached") == 0) {
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
         ++first;
     }
     if (argc <= first) {
-        std::fputs(replacer::AboutText(), stdout);
+        std::fputs(vu::replacer::AboutText(), stdout);
         return 0;
     }
     // The time the new program has to confirm its start can be shortened for tests.
@@ -26,10 +26,10 @@ int main(int argc, char** argv) {
             options.confirmTimeout = std::chrono::milliseconds(ms);
     }
     const std::vector<std::string> args(argv + first, argv + argc);
-    const replacer::Invocation invocation =
-        replacer::ParseCommandLine(args, [](const std::string& path) {
+    const vu::replacer::Invocation invocation =
+        vu::replacer::ParseCommandLine(args, [](const std::string& path) {
             struct stat st {};
             return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
         });
-    return replacer::RunUpgrade(invocation, options);
+    return vu::replacer::RunUpgrade(invocation, options);
 }

@@ -10,6 +10,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace vu {
+
 namespace replacer {
 
 namespace {
@@ -75,3 +77,5 @@ void WaitUntilFileFree(const std::string& path) {
 }
 
 } // namespace replacer
+
+} // namespace vu

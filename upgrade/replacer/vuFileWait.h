@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace vu {
+
 namespace replacer {
 
 // True while some process runs the file at path as its executable.
@@ -14,3 +16,5 @@ bool IsRunningExecutable(const std::string& path);
 void WaitUntilFileFree(const std::string& path);
 
 } // namespace replacer
+
+} // namespace vu

@@ -7,6 +7,8 @@
 
 extern char** environ;
 
+namespace vu {
+
 namespace replacer {
 
 pid_t StartProgram(const std::string& path, const std::vector<std::string>& args) {
@@ -44,3 +46,5 @@ void WaitForProgram(pid_t pid) {
 }
 
 } // namespace replacer
+
+} // namespace vu

@@ -5,6 +5,8 @@
 #include <sys/types.h>
 #include <vector>
 
+namespace vu {
+
 namespace replacer {
 
 // Starts path with the given arguments (argv[0] is the path itself) in a session of its own, so
@@ -15,3 +17,5 @@ pid_t StartProgram(const std::string& path, const std::vector<std::string>& args
 void WaitForProgram(pid_t pid);
 
 } // namespace replacer
+
+} // namespace vu

@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace vu {
+
 namespace replacer {
 
 namespace {
@@ -482,3 +484,5 @@ void RemoveUnfinishedDownloads(const std::string& programPath) {
 }
 
 } // namespace replacer
+
+} // namespace vu

@@ -18,6 +18,8 @@
 #include <sys/types.h>
 #include <vector>
 
+namespace vu {
+
 namespace replacer {
 
 inline constexpr const char* kManifestSuffix = ".uLST";
@@ -120,3 +122,5 @@ void RemoveUnfinishedDownloads(const std::string& programPath);
 void SyncFolder(const std::string& folder);
 
 } // namespace replacer
+
+} // namespace vu

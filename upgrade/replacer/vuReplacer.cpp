@@ -11,6 +11,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace vu {
+
 namespace replacer {
 
 namespace {
@@ -133,3 +135,5 @@ const char* AboutText() {
 }
 
 } // namespace replacer
+
+} // namespace vu

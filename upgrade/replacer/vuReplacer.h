@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+namespace vu {
+
 namespace replacer {
 
 // Exit statuses of the helper.
@@ -30,3 +32,5 @@ int RunUpgrade(const Invocation& invocation, const RunOptions& options = {});
 const char* AboutText();
 
 } // namespace replacer
+
+} // namespace vu

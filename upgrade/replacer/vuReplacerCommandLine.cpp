@@ -1,5 +1,7 @@
 #include "vuReplacerCommandLine.h"
 
+namespace vu {
+
 namespace replacer {
 
 std::string JoinArguments(const std::vector<std::string>& args) {
@@ -88,3 +90,5 @@ std::vector<std::string> SplitParameters(const std::string& text) {
 }
 
 } // namespace replacer
+
+} // namespace vu

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace vu {
+
 namespace replacer {
 
 struct Invocation {
@@ -37,3 +39,5 @@ std::string NameOf(const std::string& path);
 std::vector<std::string> SplitParameters(const std::string& text);
 
 } // namespace replacer
+
+} // namespace vu

@@ -2,12 +2,12 @@
 
 #include <string>
 
+namespace vu {
+
 // libcrypto is not linked to the program: the OpenSSL functions that signatures and digests call
 // are defined in vuCryptoLibrary.cpp and load the library on their first call, so a window that
 // never checks an upgrade starts without it. If the library cannot be loaded every call fails
 // (null objects, 0 or -1), so nothing is ever verified without it.
-
-namespace vu {
 
 // The library file that is loaded.
 inline constexpr const char* CryptoLibraryFile = "libcrypto.so.3";

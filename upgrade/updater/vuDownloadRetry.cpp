@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+namespace vu {
+
 namespace {
 
 TvuDownloadRetry::Scheduler& CurrentScheduler() {
@@ -29,3 +31,5 @@ bool TvuDownloadRetry::Next(QObject* context, std::function<void()> retry) {
         QTimer::singleShot(ms, context, std::move(retry));
     return true;
 }
+
+} // namespace vu

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+namespace vu {
+
 class TvuDownloadRetry {
 public:
     static constexpr int MaxRetries = 3;
@@ -27,3 +29,5 @@ public:
 private:
     int used_ = 0;
 };
+
+} // namespace vu

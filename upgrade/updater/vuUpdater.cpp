@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QIODevice>
 
+namespace vu {
+
 namespace {
 
 std::function<bool()>& OnlineTest() {
@@ -489,3 +491,5 @@ void TvuUpdater::DialogSetCredentials(const QString& username, const QString& pa
     SetHTTPUsername(ToBytes(username));
     SetHTTPPassword(ToBytes(password));
 }
+
+} // namespace vu

@@ -29,11 +29,12 @@
 
 class QTimer;
 class QIODevice;
-class TvuUpdaterHiddenWindow;
+
 namespace vu {
+
+class TvuUpdaterHiddenWindow;
 struct InfoFileEntry;
 enum class InfoFileRefusal;
-} // namespace vu
 
 class TvuUpdater : public TvuCustomHTTP, public TvuUpdaterDialogHost {
     Q_OBJECT
@@ -304,3 +305,5 @@ protected:
     bool canUpgrade_ = false;
     bool aborted_ = false;
 };
+
+} // namespace vu

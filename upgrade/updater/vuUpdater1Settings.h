@@ -4,4 +4,8 @@
 
 #include <QByteArray>
 
+namespace vu {
+
 QByteArray vuUpdater1Settings();
+
+} // namespace vu

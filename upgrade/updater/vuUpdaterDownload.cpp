@@ -27,6 +27,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace vu {
+
 namespace {
 
 // Suffix of a downloaded file until the helper installs it.
@@ -453,3 +455,5 @@ void TvuUpdater::RestartWithHelper() {
     else
         CloseApplication();
 }
+
+} // namespace vu

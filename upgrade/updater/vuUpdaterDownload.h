@@ -6,6 +6,8 @@
 
 #include <functional>
 
+namespace vu {
+
 // The running program's executable, whose folder receives the downloads and
 // which the replacement helper replaces and restarts
 // (QCoreApplication::applicationFilePath by default; an empty function restores
@@ -16,3 +18,5 @@ QString UpgradeProgramPath();
 // The replacement helper's path: the private temporary folder +
 // "Daderevi3.exe", computed once.
 QString UpgradeHelperPath();
+
+} // namespace vu

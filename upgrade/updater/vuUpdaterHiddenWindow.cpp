@@ -7,6 +7,8 @@
 
 #include <exception>
 
+namespace vu {
+
 TvuUpdaterHiddenWindow::TvuUpdaterHiddenWindow(std::function<void()> onTimer, QObject* parent)
     : QObject(parent), onTimer_(std::move(onTimer)) {
     timer_.setSingleShot(false);
@@ -51,3 +53,5 @@ void TvuUpdaterHiddenWindow::TimerMessage() {
         vuMessageBox(QStringLiteral("Unknown error"), ApplicationTitle(), MB_OK | MB_ICONSTOP);
     }
 }
+
+} // namespace vu

@@ -9,6 +9,8 @@
 
 class QSessionManager;
 
+namespace vu {
+
 class TvuUpdaterHiddenWindow : public QObject {
     Q_OBJECT
 public:
@@ -34,3 +36,5 @@ private:
     QTimer timer_;
     std::function<void()> onTimer_;
 };
+
+} // namespace vu

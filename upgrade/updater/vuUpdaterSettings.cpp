@@ -2,6 +2,8 @@
 
 #include <QBuffer>
 
+namespace vu {
+
 namespace {
 
 constexpr const char* kMethodNames[] = {"umSelfUpgrade", "umUseExternalSetup", "umRedirectToURL"};
@@ -133,3 +135,5 @@ bool TvuUpdaterWizard::ReadProperty(const QByteArray& name, const TvuStoredValue
     }
     return false;
 }
+
+} // namespace vu

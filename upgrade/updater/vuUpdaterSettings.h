@@ -11,6 +11,8 @@
 #include <QByteArrayList>
 #include <QImage>
 
+namespace vu {
+
 class TvuUpdaterInfo {
 public:
     // The files of an upgrade; assigning copies the lines.
@@ -71,3 +73,5 @@ QByteArray UpgradeMethodName(TvuUpgradeMethod value);
 bool UpgradeMethodFromName(const QByteArray& name, TvuUpgradeMethod& value);
 QByteArray LanguageIdent(TvuUpdaterLanguage value);
 bool LanguageFromIdent(const QByteArray& name, TvuUpdaterLanguage& value);
+
+} // namespace vu

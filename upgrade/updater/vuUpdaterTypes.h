@@ -10,6 +10,8 @@
 
 #include <functional>
 
+namespace vu {
+
 class TvuUpdater;
 
 // How a new version is installed; the "method" digit of the information file in this order.
@@ -80,3 +82,5 @@ using TvuFileVerificationFailedEvent =
     std::function<void(TvuUpdater* Sender, const QByteArray& FileURL, const QByteArray& Reason)>;
 using TvuUpgradeEndedEvent = std::function<void(TvuUpdater* Sender, TvuUpgradeOutcome Outcome)>;
 using TvuFolderNotWritableEvent = std::function<void(TvuUpdater* Sender, const QString& Folder)>;
+
+} // namespace vu

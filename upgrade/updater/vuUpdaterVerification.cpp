@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QHash>
 
+namespace vu {
+
 namespace {
 
 const char* FileCheckText(vu::FileCheck check) {
@@ -93,3 +95,5 @@ bool TvuUpdater::VerifyDownloadedFile() {
     EndWith(uoVerificationFailed);
     return false;
 }
+
+} // namespace vu

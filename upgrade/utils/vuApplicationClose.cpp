@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+namespace vu {
+
 namespace {
 
 QPointer<QWidget> g_mainWindow;
@@ -42,3 +44,5 @@ void CloseApplication() {
     if (QCoreApplication* app = QCoreApplication::instance())
         QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
 }
+
+} // namespace vu

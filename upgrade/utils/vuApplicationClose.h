@@ -4,6 +4,8 @@
 
 class QWidget;
 
+namespace vu {
+
 // Closes the application's main window when there is one, then asks the application to quit.
 void CloseApplication();
 // The main window: the one named by SetApplicationMainWindow while it exists, otherwise the first
@@ -12,3 +14,5 @@ void CloseApplication();
 QWidget* ApplicationMainWindow();
 // Names the application's main window (any top-level widget); nullptr forgets it.
 void SetApplicationMainWindow(QWidget* window);
+
+} // namespace vu

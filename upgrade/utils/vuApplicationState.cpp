@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+namespace vu {
+
 namespace {
 
 std::atomic<bool> g_closeRequested{false};
@@ -32,3 +34,5 @@ bool ApplicationHasMainWindow() {
 void SetMainWindowProbe(TvuMainWindowProbe probe) {
     g_mainWindowProbe.store(probe);
 }
+
+} // namespace vu

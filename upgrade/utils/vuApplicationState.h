@@ -2,6 +2,8 @@
 // has been asked to close, and whether it still has a main window.
 #pragma once
 
+namespace vu {
+
 // Records that the application has been asked to close (CloseApplication does so).
 void SetApplicationCloseRequested();
 // True once the close has been requested.
@@ -16,3 +18,5 @@ bool ApplicationTerminating();
 bool ApplicationHasMainWindow();
 using TvuMainWindowProbe = bool (*)();
 void SetMainWindowProbe(TvuMainWindowProbe probe);
+
+} // namespace vu

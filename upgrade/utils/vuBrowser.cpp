@@ -11,6 +11,8 @@
 
 #include <mutex>
 
+namespace vu {
+
 namespace {
 
 // ---- Process start ----
@@ -158,3 +160,5 @@ void SetProcessStarter(TvuProcessStarter starter) {
     std::lock_guard lock(g_starterLock);
     g_starter = std::move(starter);
 }
+
+} // namespace vu

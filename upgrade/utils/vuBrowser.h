@@ -6,6 +6,8 @@
 
 #include <functional>
 
+namespace vu {
+
 // The program registered for files of an extension such as ".html": the desktop's default
 // application for the extension's media type (mimeapps.list in the XDG configuration and data
 // folders, then `xdg-mime query default`), the Exec line of that desktop entry, split with
@@ -22,3 +24,5 @@ void OpenURL(const QString& url, bool useBrowser);
 // current starter, which tests may replace (an empty function restores the default).
 using TvuProcessStarter = std::function<bool(const QString& program, const QStringList& args)>;
 void SetProcessStarter(TvuProcessStarter starter);
+
+} // namespace vu

@@ -3,6 +3,7 @@
 #include <limits>
 
 namespace vu {
+
 namespace {
 
 bool IsBlank(char c) {

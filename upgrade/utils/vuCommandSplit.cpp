@@ -2,7 +2,7 @@
 
 #include "upgrade/utils/vuByteText.h"
 
-using vu::Trim;
+namespace vu {
 
 namespace {
 
@@ -117,3 +117,5 @@ void SplitCommandLine(QByteArray& command, QByteArray& parameters) {
     command = Trim(cmd);
     parameters = Trim(params);
 }
+
+} // namespace vu

@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 
+namespace vu {
+
 // Splits a registered open command into the program (left in `command`) and its parameters.
 // A quoted program path loses its quotes; unquoted commands are cut at the first of " -", " /",
 // " \", ",", " %" that leaves the program's file extension intact; a library launched through
@@ -18,3 +20,5 @@ inline constexpr int vuSplitSepToRight = 2; // put the separator in front of the
 // and the whole text as right, false the whole text as left and an empty right.
 void SplitAt(const QByteArray& separator, const QByteArray& text, QByteArray& left, int flags,
              bool whenMissing, QByteArray& right);
+
+} // namespace vu

@@ -1,5 +1,7 @@
 #include "upgrade/utils/vuComponent.h"
 
+namespace vu {
+
 TvuComponent::TvuComponent(QObject* owner) : QObject(owner) {}
 
 TvuComponent::~TvuComponent() {
@@ -58,3 +60,5 @@ bool LoadComponentSettings(TvuComponent& component, const QByteArray& text, QStr
     component.Loaded();
     return ok;
 }
+
+} // namespace vu

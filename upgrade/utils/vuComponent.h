@@ -11,6 +11,8 @@
 
 #include <atomic>
 
+namespace vu {
+
 class TvuComponent : public QObject {
     Q_OBJECT
 public:
@@ -53,3 +55,5 @@ QByteArray SaveComponentSettings(const TvuComponent& component);
 // values it refuses are listed in `problems` (the result is then false), and Loaded is called.
 bool LoadComponentSettings(TvuComponent& component, const QByteArray& text,
                            QStringList* problems = nullptr);
+
+} // namespace vu

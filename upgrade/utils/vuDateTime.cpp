@@ -3,6 +3,8 @@
 #include <cmath>
 #include <ctime>
 
+namespace vu {
+
 namespace {
 
 bool IsLeapYear(int year) {
@@ -116,3 +118,5 @@ TDateTime NowLocal() {
     localtime_r(&ts.tv_sec, &local);
     return DateTimeFromUnix(static_cast<double>(ts.tv_sec) + local.tm_gmtoff + ts.tv_nsec / 1e9);
 }
+
+} // namespace vu

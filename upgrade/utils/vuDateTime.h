@@ -4,6 +4,8 @@
 
 #include <QtGlobal>
 
+namespace vu {
+
 using TDateTime = double;
 
 // One hour, one minute and one second as TDateTime deltas.
@@ -34,3 +36,5 @@ double UnixFromDateTime(TDateTime value);
 // The current time, in UTC and in local time.
 TDateTime NowUTC();
 TDateTime NowLocal();
+
+} // namespace vu

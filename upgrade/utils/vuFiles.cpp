@@ -14,6 +14,8 @@
 #include <cmath>
 #include <ctime>
 
+namespace vu {
+
 QString GetTempDir() {
     const QByteArray env = qgetenv("TMPDIR");
     if (!env.isEmpty()) {
@@ -119,3 +121,5 @@ bool ResourceToStream(const QString& resourceName, const QString& resourceType, 
         return false;
     return stream->isWritable() && stream->write(data) == data.size();
 }
+
+} // namespace vu

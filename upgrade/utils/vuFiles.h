@@ -8,6 +8,8 @@
 
 class QIODevice;
 
+namespace vu {
+
 // A private per-user folder for temporary files, ending in "/": $TMPDIR when it names a folder;
 // otherwise /tmp/velmora-<uid>, created with mode 0700 and accepted only when it is a real folder
 // (not a symbolic link) owned by the user with no access for others; otherwise the folder of the
@@ -36,3 +38,5 @@ qint64 FileSize64(const QString& fileName);
 // is the file ":/<type>/<name>" of the program's Qt resources. False when the stream is missing,
 // the resource is missing or empty, or the write fails.
 bool ResourceToStream(const QString& resourceName, const QString& resourceType, QIODevice* stream);
+
+} // namespace vu

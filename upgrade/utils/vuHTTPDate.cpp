@@ -4,10 +4,7 @@
 
 #include <ctime>
 
-using vu::StrToInt;
-using vu::StrToIntDef;
-using vu::Trim;
-using vu::TrimLeft;
+namespace vu {
 
 TDateTime LocalTimeBias() {
     const time_t now = time(nullptr);
@@ -143,3 +140,5 @@ TDateTime ParseHTTPDate(const QByteArray& text) {
         result -= ParseGMTOffset(s);
     return UTCToLocal(result);
 }
+
+} // namespace vu

@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 
+namespace vu {
+
 // UTC minus local time now, in days (positive west of Greenwich), daylight saving included.
 TDateTime LocalTimeBias();
 // value - LocalTimeBias().
@@ -23,3 +25,5 @@ TDateTime ParseGMTOffset(const QByteArray& text);
 // with "GMT" or a numeric offset, returned in local time. Years below 80 get 2000 added, 80..99
 // get 1900. An empty text gives exactly 0; text that fails to parse gives UTCToLocal(0).
 TDateTime ParseHTTPDate(const QByteArray& text);
+
+} // namespace vu

@@ -1,5 +1,7 @@
 #include "upgrade/utils/vuHTTPSettings.h"
 
+namespace vu {
+
 namespace {
 
 const QByteArray kLInfo = "LInfo";
@@ -126,3 +128,5 @@ bool TvuLoginComponent::ReadProperty(const QByteArray& name, const TvuStoredValu
     QByteArray record;
     return value.ToBinary(record) && DecodeLInfo(record, username_, password_);
 }
+
+} // namespace vu

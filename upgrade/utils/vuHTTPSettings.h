@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace vu {
+
 // ---- Events ------------------------------------------------------------------------------------
 
 // The server asks for credentials (status 401): the handler sets the component's HTTPUsername /
@@ -114,3 +116,5 @@ private:
     QByteArray username_;
     QByteArray password_;
 };
+
+} // namespace vu

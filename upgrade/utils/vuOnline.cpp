@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace vu {
+
 bool IsOnline() {
     return HasNetworkAddress();
 }
@@ -51,3 +53,5 @@ bool IsNetworkAddress(const QByteArray& address) {
     // ::ffff:127.x.y.z is IPv4 loopback written as IPv6.
     return !(IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
 }
+
+} // namespace vu

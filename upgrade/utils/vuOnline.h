@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 
+namespace vu {
+
 // True when the machine looks connected. Linux keeps no dial-up state, so this is
 // HasNetworkAddress().
 bool IsOnline();
@@ -13,3 +15,5 @@ bool HasNetworkAddress();
 // 127.0.0.0/8 (Debian names the host 127.0.1.1), ::1 and IPv4 loopback mapped into IPv6; empty
 // text and text that is no address give false.
 bool IsNetworkAddress(const QByteArray& address);
+
+} // namespace vu

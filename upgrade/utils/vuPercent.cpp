@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace vu {
+
 quint8 PercentOf(double total, double done) {
     if (total == 0)
         return 0;
@@ -10,3 +12,5 @@ quint8 PercentOf(double total, double done) {
         return 0;
     return static_cast<quint8>(value);
 }
+
+} // namespace vu

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace vu {
+
 namespace {
 
 bool IsNameStart(char c) {
@@ -365,3 +367,5 @@ bool ParseStoredSettings(const QByteArray& text,
     properties = std::move(result);
     return true;
 }
+
+} // namespace vu

@@ -30,6 +30,8 @@
 
 #include <utility>
 
+namespace vu {
+
 // One parsed value.
 class TvuStoredValue {
 public:
@@ -83,3 +85,5 @@ bool ParseStoredSettings(const QByteArray& text,
 
 // String escaping of the format, exposed for tests and tools.
 QByteArray EscapeStoredString(const QByteArray& bytes);
+
+} // namespace vu

@@ -17,6 +17,8 @@
 #include <mutex>
 #include <thread>
 
+namespace vu {
+
 // ---- Priorities ----
 
 namespace {
@@ -70,7 +72,7 @@ TThreadPriority ThreadPriorityFromNice(int nice) {
 
 // ---- Shared state ----
 
-namespace vu_detail {
+namespace detail {
 
 struct OwnerState {
     std::atomic<bool> destroying{false};
@@ -121,10 +123,10 @@ struct ThreadCore : std::enable_shared_from_this<ThreadCore> {
     }
 };
 
-} // namespace vu_detail
+} // namespace detail
 
-using vu_detail::OwnerState;
-using vu_detail::ThreadCore;
+using detail::OwnerState;
+using detail::ThreadCore;
 
 namespace {
 
@@ -797,3 +799,5 @@ void TvuCustomThread::SetOnFinish(TvuThreadEvent handler) {
 std::stop_token TvuCustomThread::StopToken() const {
     return eventThread_ ? eventThread_->StopToken() : std::stop_token();
 }
+
+} // namespace vu

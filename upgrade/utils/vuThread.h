@@ -24,6 +24,8 @@
 #include <memory>
 #include <stop_token>
 
+namespace vu {
+
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
 // The priority table: tpIdle -15, tpLowest -2, tpLower -1, tpNormal 0, tpHigher 1, tpHighest 2,
@@ -46,10 +48,10 @@ class TvuCustomThread;
 using TvuThreadEvent = std::function<void(TvuCustomThread* Sender)>;
 using TvuThreadMethod = std::function<void()>;
 
-namespace vu_detail {
+namespace detail {
 struct ThreadCore;
 struct OwnerState;
-} // namespace vu_detail
+} // namespace detail
 
 class TvuEventThread {
 public:
@@ -121,7 +123,7 @@ public:
 
 private:
     friend class TvuCustomThread;
-    std::shared_ptr<vu_detail::ThreadCore> core_;
+    std::shared_ptr<detail::ThreadCore> core_;
 };
 
 class TvuCustomThread : public TvuComponent {
@@ -168,13 +170,15 @@ public:
 
 private:
     friend class TvuEventThread;
-    friend struct vu_detail::ThreadCore;
+    friend struct detail::ThreadCore;
     void DestroyingStarted() override;
 
     // Shared with every thread object of this component, so that an abandoned worker can still
     // read it after the component is gone.
-    std::shared_ptr<vu_detail::OwnerState> state_;
+    std::shared_ptr<detail::OwnerState> state_;
     std::unique_ptr<TvuEventThread> eventThread_;
     bool suspended_ = true;
     std::exception_ptr exceptionObject_;
 };
+
+} // namespace vu

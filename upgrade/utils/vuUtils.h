@@ -28,3 +28,5 @@
 #include "upgrade/utils/vuPercent.h"
 #include "upgrade/utils/vuVersions.h"
 #include "upgrade/utils/vuWaitEvents.h"
+
+namespace vu {} // namespace vu

@@ -2,7 +2,7 @@
 
 #include "upgrade/utils/vuByteText.h"
 
-using vu::StrToInt;
+namespace vu {
 
 std::array<QByteArray, 4> SplitVersion(const QByteArray& version) {
     std::array<QByteArray, 4> parts;
@@ -33,3 +33,5 @@ int CompareVersions(const QByteArray& first, const QByteArray& second) {
     }
     return 0;
 }
+
+} // namespace vu

@@ -12,6 +12,8 @@
 #include <mutex>
 #include <unordered_map>
 
+namespace vu {
+
 namespace {
 
 struct WaitEvent {
@@ -116,3 +118,5 @@ void SignalEvent(std::intptr_t event) {
             loop, [loop] { loop->quit(); }, Qt::QueuedConnection);
     }
 }
+
+} // namespace vu

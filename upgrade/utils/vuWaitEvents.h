@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace vu {
+
 // An event handle held in a variable: 0 = never created, -1 = already closed by WaitWithMessages,
 // anything else a live event that SignalEvent can set.
 using TvuEventHandle = std::atomic<std::intptr_t>;
@@ -17,3 +19,5 @@ using TvuEventHandle = std::atomic<std::intptr_t>;
 void WaitWithMessages(TvuEventHandle& event, quint32 timeoutMs, bool stopOnTerminate);
 // Sets the event when the handle is neither 0 nor -1. Safe from any thread.
 void SignalEvent(std::intptr_t event);
+
+} // namespace vu

@@ -22,6 +22,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace vu;
+
 using vutest::RecordingPresenter;
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <functional>
 
-class FakeUpdater final : public TvuUpdaterDialogHost {
+class FakeUpdater final : public vu::TvuUpdaterDialogHost {
 public:
     bool DialogStayOnTop() const override { return StayOnTop; }
     bool DialogHideFileLocation() const override { return HideFileLocation; }
@@ -31,7 +31,7 @@ public:
     bool StayOnTop = true;
     bool HideFileLocation = false;
     QImage Picture;
-    mutable TvuEventHandle WaitEvent{0};
+    mutable vu::TvuEventHandle WaitEvent{0};
     int Aborts = 0;
     std::function<void()> OnAbort;
     QString RemoteFileName = QStringLiteral("setup.exe");

@@ -7,6 +7,8 @@
 
 #include <limits>
 
+using namespace vu;
+
 TEST(Format, PlaceholdersOfTheMessages) {
     EXPECT_EQ(FormatText("File size: %.1f Kb", {12595 / 1024.0}), "File size: 12.3 Kb");
     EXPECT_EQ(FormatText("%d:%.2d:%.2d", {1, 2, 5}), "1:02:05");

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace vu;
+
 namespace {
 
 // Sets the locale variables and the language list for one test and puts the old values back

@@ -6,6 +6,8 @@
 
 #include <QRegularExpression>
 
+using namespace vu;
+
 namespace {
 
 QStringList Placeholders(const QString& text) {

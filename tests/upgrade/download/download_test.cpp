@@ -20,6 +20,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace vu;
+
 using namespace download_test;
 using replacer_test::Exists;
 using replacer_test::ReadFile;

@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace vu;
+
 using namespace replacer_test;
 
 namespace {

@@ -5,6 +5,8 @@
 
 #include <QTimer>
 
+using namespace vu;
+
 namespace download_test {
 
 UpgradeScenario::UpgradeScenario(const std::string& folder) : Dir(folder), Root(Dir.path()) {

@@ -25,7 +25,7 @@ using namespace std::chrono_literals;
 struct Record {
     std::vector<QByteArray> Started; // OnFileStart addresses
     std::vector<qint32> StartSizes;  // their announced sizes
-    std::vector<TDateTime> StartTimes;
+    std::vector<vu::TDateTime> StartTimes;
     std::vector<QByteArray> Done; // OnFileDone file names
     std::vector<quint8> Totals;   // TotalPercentsDone of every progress report
     std::vector<std::pair<QByteArray, qint32>> Lost;
@@ -33,7 +33,7 @@ struct Record {
     int Closed = 0; // OnDoOwnCloseAppMethod
     int Aborted = 0;
     int ConnLost = 0;
-    std::vector<TvuUpgradeOutcome> Outcomes; // OnUpgradeEnded
+    std::vector<vu::TvuUpgradeOutcome> Outcomes; // OnUpgradeEnded
 };
 
 // A published upgrade: the information file at /info.txt lists the given paths of the server.
@@ -53,7 +53,7 @@ public:
     std::string Root; // the program folder with a trailing "/"
 
     vutest::RecordingPresenter Presenter; // answers every box with Yes
-    std::unique_ptr<TvuUpdater> Updater;
+    std::unique_ptr<vu::TvuUpdater> Updater;
     Record Events;
 
     std::string Program() const { return Root + "prog.exe"; }

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace vu;
+
 namespace {
 
 // Ends the child process with 0 when the check held, with a message otherwise.

@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace vu;
+
 namespace {
 
 QByteArray Bytes(int n, int seed) {

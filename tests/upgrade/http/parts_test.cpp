@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace vu;
+
 namespace {
 
 TEST(CrackURL, PartsCredentialsAndDefaults) {

@@ -31,6 +31,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+using namespace vu;
+
 using vutest::Fetch;
 using vutest::HeldSyncDisk;
 using vutest::LocalHTTPServer;

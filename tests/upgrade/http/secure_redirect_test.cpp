@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace vu;
+
 using vutest::Fetch;
 using vutest::LocalHTTPServer;
 using vutest::RecordedTransfer;

@@ -37,7 +37,7 @@ struct RecordedTransfer {
 };
 
 // Attaches recording handlers to every event of a component.
-inline void Record(TvuCustomHTTP& http, RecordedTransfer& r) {
+inline void Record(vu::TvuCustomHTTP& http, RecordedTransfer& r) {
     auto readAll = [](QIODevice* d) {
         if (d == nullptr)
             return QByteArray();
@@ -49,8 +49,8 @@ inline void Record(TvuCustomHTTP& http, RecordedTransfer& r) {
     };
     http.OnHeaderInfo = [&r, &http](QObject*, qint32 status, const QByteArray&,
                                     const QByteArray& type, const QByteArray&, const QByteArray&,
-                                    const QByteArray&, quint32 length, TDateTime, TDateTime,
-                                    TDateTime, bool&) {
+                                    const QByteArray&, quint32 length, vu::TDateTime, vu::TDateTime,
+                                    vu::TDateTime, bool&) {
         r.Events << "HeaderInfo";
         r.HeaderStatus = status;
         r.HeaderLength = length;
@@ -100,7 +100,7 @@ inline bool SawStatus(const RecordedTransfer& r, quint32 code) {
 }
 
 // Starts a transfer and waits for its completion (Busy cleared).
-inline bool Fetch(TvuCustomHTTP& http, int timeoutMs = 15000) {
+inline bool Fetch(vu::TvuCustomHTTP& http, int timeoutMs = 15000) {
     if (!http.Read())
         return false;
     return WaitFor([&] { return !http.Busy(); }, timeoutMs);

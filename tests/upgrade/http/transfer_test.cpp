@@ -22,6 +22,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace vu;
+
 using vutest::Fetch;
 using vutest::LocalHTTPServer;
 using vutest::RecordedTransfer;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace vu;
+
 using replacer::Invocation;
 using replacer::ParseCommandLine;
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 TEST(upgrade_replacer_Image, ResourceHoldsTheBuiltHelper) {
-    const QString path = vuReplacerImageResourcePath();
+    const QString path = vu::vuReplacerImageResourcePath();
     EXPECT_EQ(path, QStringLiteral(":/VUUPD/VUUPD"));
     QFile resource(path);
     ASSERT_TRUE(resource.open(QIODevice::ReadOnly));

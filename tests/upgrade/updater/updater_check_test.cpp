@@ -18,6 +18,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace vu;
+
 using namespace vutest;
 
 namespace {

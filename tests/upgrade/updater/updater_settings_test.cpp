@@ -14,6 +14,8 @@
 
 #include <stdexcept>
 
+using namespace vu;
+
 using namespace vutest;
 
 namespace {

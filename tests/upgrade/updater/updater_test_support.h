@@ -18,30 +18,31 @@ struct EventLog {
     std::vector<std::string> Names;
     QByteArray UnreachableURL, UnreachableHost, Realm, BeginMessage;
     QByteArrayList BeginFiles;
-    TvuUpgradeMethod BeginMethod = umSelfUpgrade;
+    vu::TvuUpgradeMethod BeginMethod = vu::umSelfUpgrade;
 
-    void Attach(TvuUpdater& u) {
-        u.OnBeginUpgrade = [this](TvuUpdater*, const QByteArray& msg, TvuUpgradeMethod method,
-                                  QByteArrayList& files, bool&) {
+    void Attach(vu::TvuUpdater& u) {
+        u.OnBeginUpgrade = [this](vu::TvuUpdater*, const QByteArray& msg,
+                                  vu::TvuUpgradeMethod method, QByteArrayList& files, bool&) {
             Names.push_back("BeginUpgrade");
             BeginMessage = msg;
             BeginMethod = method;
             BeginFiles = files;
         };
-        u.OnLaterUpgrade = [this](TvuUpdater*) { Names.push_back("LaterUpgrade"); };
-        u.OnNoUpdateAvailable = [this](TvuUpdater*) { Names.push_back("NoUpdateAvailable"); };
-        u.OnNoInfoFile = [this](TvuUpdater*) { Names.push_back("NoInfoFile"); };
-        u.OnHostUnreachable = [this](TvuUpdater*, const QByteArray& url, const QByteArray& host) {
+        u.OnLaterUpgrade = [this](vu::TvuUpdater*) { Names.push_back("LaterUpgrade"); };
+        u.OnNoUpdateAvailable = [this](vu::TvuUpdater*) { Names.push_back("NoUpdateAvailable"); };
+        u.OnNoInfoFile = [this](vu::TvuUpdater*) { Names.push_back("NoInfoFile"); };
+        u.OnHostUnreachable = [this](vu::TvuUpdater*, const QByteArray& url,
+                                     const QByteArray& host) {
             Names.push_back("HostUnreachable");
             UnreachableURL = url;
             UnreachableHost = host;
         };
-        u.OnConnLost = [this](TvuUpdater*) { Names.push_back("ConnLost"); };
+        u.OnConnLost = [this](vu::TvuUpdater*) { Names.push_back("ConnLost"); };
         u.OnPasswordRequest = [this](QObject*, const QByteArray& realm, bool&) {
             Names.push_back("PasswordRequest");
             Realm = realm;
         };
-        u.OnAborted = [this](TvuUpdater*) { Names.push_back("Aborted"); };
+        u.OnAborted = [this](vu::TvuUpdater*) { Names.push_back("Aborted"); };
     }
     int Count(const std::string& name) const {
         int n = 0;

@@ -21,6 +21,8 @@
 #include <memory>
 #include <optional>
 
+using namespace vu;
+
 using namespace vutest;
 
 namespace {

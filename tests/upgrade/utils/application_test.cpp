@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace vu;
+
 // Records the main window as seen while it is destroyed.
 class Probe : public QObject {
 public:

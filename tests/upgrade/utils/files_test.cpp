@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace vu;
+
 namespace {
 
 struct stat StatOf(const QString& path) {

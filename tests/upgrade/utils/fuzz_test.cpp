@@ -9,6 +9,8 @@
 #include <cmath>
 #include <random>
 
+using namespace vu;
+
 namespace {
 
 constexpr int kRounds = 150000;

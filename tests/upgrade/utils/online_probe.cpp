@@ -4,6 +4,6 @@
 #include <cstdio>
 
 int main() {
-    std::puts(HasNetworkAddress() ? "online" : "offline");
+    std::puts(vu::HasNetworkAddress() ? "online" : "offline");
     return 0;
 }

@@ -13,6 +13,8 @@
 
 #include <unistd.h>
 
+using namespace vu;
+
 TEST(UtilsOnline, LoopbackAddressesAreNoNetwork) {
     for (const char* loopback :
          {"127.0.0.1", "127.0.1.1", "127.255.255.254", "127.1.2.3", "::1", "::ffff:127.0.1.1"})

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <ctime>
 
+using namespace vu;
+
 namespace {
 
 // Sets the process time zone for one test and restores it afterwards.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace vu;
+
 namespace {
 
 QByteArray Hex(const char* hex) {

@@ -21,6 +21,8 @@
 #include <stdexcept>
 #include <thread>
 
+using namespace vu;
+
 namespace {
 
 constexpr quint32 kLongWait = 20000; // bound of every wait that should end far sooner

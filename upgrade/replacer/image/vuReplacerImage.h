@@ -3,6 +3,8 @@
 
 #include <QString>
 
+namespace vu {
+
 // Name and type under which the helper's image is stored.
 inline constexpr const char* kReplacerResourceName = "VUUPD";
 inline constexpr const char* kReplacerResourceType = "VUUPD";
@@ -10,3 +12,5 @@ inline constexpr const char* kReplacerResourceType = "VUUPD";
 // Makes sure the embedded resource is registered (it lives in a static library) and returns
 // its path, ":/VUUPD/VUUPD", readable with QFile.
 QString vuReplacerImageResourcePath();
+
+} // namespace vu

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace vu {
+
 namespace {
 
 bool WriteAll(int fd, const char* data, qint64 size) {
@@ -70,3 +72,5 @@ QStringList ReplacerArguments(const QString& helperPath, const QString& commandL
 bool StartReplacer(const QString& helperPath, const QStringList& arguments) {
     return QProcess::startDetached(helperPath, arguments);
 }
+
+} // namespace vu

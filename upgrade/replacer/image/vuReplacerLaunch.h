@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace vu {
+
 // The helper's file name, the same on every platform.
 inline constexpr const char* kReplacerFileName = "Daderevi3.exe";
 
@@ -27,3 +29,5 @@ QStringList ReplacerArguments(const QString& helperPath, const QString& commandL
 // Starts the helper detached from the program (it must outlive it), with an argument vector and
 // no shell. True when the process started.
 bool StartReplacer(const QString& helperPath, const QStringList& arguments);
+
+} // namespace vu

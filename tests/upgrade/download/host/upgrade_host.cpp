@@ -10,6 +10,8 @@
 #include <QMainWindow>
 #include <QTimer>
 
+using namespace vu;
+
 #ifndef HOST_VERSION
 #define HOST_VERSION "0.0"
 #endif
