@@ -119,13 +119,16 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
 
     // Resuming a broken download: the bytes of the partial file asked to be skipped, the
     // validator they were received with, whether the answer continues them (206), whether the
-    // request must be sent again without them (416, or a 206 that does not fit), and whether
+    // request must be sent again without them (416, or a 206 that does not fit), whether the
+    // output file may be continued by a later attempt and under which validator, and whether
     // a record for the next attempt stands beside the output file.
     quint64 ResumeFrom = 0;
     QByteArray ResumeValidator;
     QByteArray NewValidator;
     bool Resumed = false;
     bool StartOver = false;
+    bool Resumable = false;
+    QByteArray KeptValidator;
     bool RecordKept = false;
 
     // The status of a complete answer: 200, or 206 to a range request or a resumed download.
@@ -255,6 +258,7 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
     bool Emit(const char* data, size_t size);
     bool Write(const char* data, size_t n);
     bool OpenWriter(QFile& file, quint64 storedFrom);
+    void KeepForResume();
     bool ReportStored();
     bool FinishOutput();
     // The body could not be stored: no output file could be made, or a write failed.
@@ -415,21 +419,26 @@ void HTTPTransfer::PrepareResume() {
 
 bool HTTPTransfer::CreateOutput() {
     if (!OutputFile.isEmpty() && Resumed) {
-        std::lock_guard<std::recursive_mutex> guard(DataLock);
-        if (Released || Stop.load())
-            return false;
-        auto file = std::make_unique<QFile>(OutputFile);
-        if (file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) &&
-            file->size() >= static_cast<qint64>(ResumeFrom) &&
-            file->resize(static_cast<qint64>(ResumeFrom)) &&
-            file->seek(static_cast<qint64>(ResumeFrom)) && OpenWriter(*file, ResumeFrom)) {
+        {
+            std::lock_guard<std::recursive_mutex> guard(DataLock);
+            if (Released || Stop.load())
+                return false;
+            auto file = std::make_unique<QFile>(OutputFile);
+            if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) ||
+                file->size() < static_cast<qint64>(ResumeFrom) ||
+                !file->resize(static_cast<qint64>(ResumeFrom)) ||
+                !file->seek(static_cast<qint64>(ResumeFrom)) || !OpenWriter(*file, ResumeFrom)) {
+                StartOver = true; // the partial file is not what it was
+                return false;
+            }
             Data = std::move(file);
             DataIsFile = true;
-            RecordKept = true; // the record that led here still holds
-            return true;
         }
-        StartOver = true; // the partial file is not what it was
-        return false;
+        // The bytes that follow are not on the disk yet: the record goes until they are.
+        Resumable = true;
+        KeptValidator = ResumeValidator;
+        TvuResumeRecord::Remove(OutputFile);
+        return !Stop.load();
     }
     if (!OutputFile.isEmpty()) {
         // Removing an earlier (possibly large) file takes a while: not while the GUI thread may
@@ -457,13 +466,11 @@ bool HTTPTransfer::CreateOutput() {
             Data = std::move(file);
             DataIsFile = true;
         }
-        // What the next attempt needs to go on from where this one breaks. Written (and synced)
-        // without holding the data; an abort meanwhile removes the file, and the record with it.
-        RecordKept = ResumeOutput && StatusCode == 200 && !RangeRequested &&
-                     !NewValidator.isEmpty() &&
-                     TvuResumeRecord{URL, NewValidator}.Write(OutputFile);
-        if (!RecordKept || Stop.load())
-            TvuResumeRecord::Remove(OutputFile);
+        // Whether the next attempt may go on from where this one breaks; its record is written
+        // only once the partial data is on the disk (KeepForResume). An older one goes now.
+        Resumable = ResumeOutput && StatusCode == 200 && !RangeRequested && !NewValidator.isEmpty();
+        KeptValidator = NewValidator;
+        TvuResumeRecord::Remove(OutputFile);
         return !Stop.load();
     }
     std::lock_guard<std::recursive_mutex> guard(DataLock);
@@ -1100,6 +1107,22 @@ void HTTPTransfer::JudgeBody(TvuCurlRequest::Outcome outcome) {
     // when its length was never announced.
     if (Success && outcome == TvuCurlRequest::Outcome::BodyFailed)
         Success = false;
+    if (!Success)
+        KeepForResume();
+}
+
+// A download that broke off keeps its partial file for the next attempt: FinishOutput has put
+// its data on the disk, and only now is the record written beside it (itself synced), so that a
+// record never tells of bytes that a crash or power cut could still take back.
+void HTTPTransfer::KeepForResume() {
+    if (!Resumable || !DataIsFile || Released || Stop.load() || !WholeAnswer() || BytesRead == 0)
+        return;
+    RecordKept = TvuResumeRecord{URL, KeptValidator}.Write(OutputFile);
+    if (RecordKept && Stop.load()) {
+        // Aborted meanwhile: the partial file is gone, and its record goes with it.
+        TvuResumeRecord::Remove(OutputFile);
+        RecordKept = false;
+    }
 }
 
 } // namespace detail

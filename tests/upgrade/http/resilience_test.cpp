@@ -386,6 +386,7 @@ TEST(Abort, DoesNotWaitForTheFinalSyncTheDiskHoldsUp) {
         ASSERT_TRUE(WaitFor(
             [&] { return disk.waitForHeldSync(std::chrono::milliseconds(0)) || !http.Busy(); }));
         ASSERT_TRUE(http.Busy()) << "the transfer ended without syncing its file";
+        ASSERT_EQ(disk.heldSyncOf(), "held.bin");
 
         // Were Abort to wait for the sync (or for a close or removal behind it), it would return
         // only once the watchdog lets the disk go, seconds later.
@@ -643,6 +644,45 @@ TEST(Resume, ABrokenDownloadGoesOnWhereItStopped) {
     }
 }
 
+TEST(Resume, TheRecordIsWrittenOnlyOnceThePartialFileIsOnTheDisk) {
+    // A record beside a partial file says "its bytes are the server's, go on after them": it
+    // must not stand before those bytes are synced, or a power cut could leave a record that
+    // tells of bytes the disk never kept. The disk holds the partial file's sync here.
+    HeldSyncDisk disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << "no user-space file system here (needs /dev/fuse and root)";
+    ResumeScript script;
+    ScriptedServer server([&script](ScriptedConnection& conn) { script(conn); });
+    const QString out = QString::fromStdString(disk.path() + "part.bin");
+    ResumingDownload d(out, server.url("/part.bin"));
+    auto& [http, r] = d;
+
+    // The first attempt breaks at 40 %; its part is being synced.
+    ASSERT_TRUE(http.Read());
+    ASSERT_TRUE(WaitFor(
+        [&] { return disk.waitForHeldSync(std::chrono::milliseconds(0)) || !http.Busy(); }));
+    ASSERT_TRUE(http.Busy()) << "the partial file was not synced";
+    ASSERT_EQ(disk.heldSyncOf(), "part.bin");
+    EXPECT_TRUE(disk.holds("part.bin"));
+    EXPECT_FALSE(disk.holds("part.bin.resume")) << "a record before the data is on the disk";
+    disk.releaseSyncs();
+    ASSERT_TRUE(WaitFor([&] { return !http.Busy(); }));
+    EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferFailed", "ConnectionLost"}));
+    EXPECT_EQ(QFileInfo(out).size(), static_cast<qint64>(ResumeScript::Cut));
+    EXPECT_TRUE(disk.holds("part.bin.resume"));
+
+    // The record leads the next attempt on from there.
+    r = RecordedTransfer();
+    ASSERT_TRUE(Fetch(http));
+    EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "Done"}));
+    EXPECT_EQ(r.HeaderStatus, 206);
+    QFile file(out);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll() == Q(script.body)) << "the file is not the server's";
+    file.close();
+    EXPECT_FALSE(disk.holds("part.bin.resume"));
+}
+
 TEST(Resume, WhatCannotBeResumedIsNotKept) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("data.bin"));
@@ -661,19 +701,31 @@ TEST(Resume, WhatCannotBeResumedIsNotKept) {
         EXPECT_FALSE(QFile::exists(out + ".resume"));
     }
 
-    // A validator by date is enough; an abort removes the part and its record all the same.
-    ScriptedServer dated([&](ScriptedConnection& c) {
-        if (c.ReadRequest().empty())
-            return;
-        if (c.Send(OkHeaders(50000, "Last-Modified: Tue, 08 Dec 2026 10:00:00 GMT\r\n") +
-                   body.substr(0, 20000)))
+    // A validator by date is enough: the part and its record stay.
+    const std::string dated = "Last-Modified: Tue, 08 Dec 2026 10:00:00 GMT\r\n";
+    {
+        ScriptedServer cut([&](ScriptedConnection& c) {
+            if (!c.ReadRequest().empty())
+                c.Send(OkHeaders(50000, dated) + body.substr(0, 20000));
+        });
+        ResumingDownload d(out, cut.url("/data.bin"));
+        ASSERT_TRUE(Fetch(d.http));
+        EXPECT_EQ(d.r.Events, QStringList({"HeaderInfo", "TransferFailed", "ConnectionLost"}));
+        EXPECT_EQ(QFileInfo(out).size(), 20000);
+        EXPECT_TRUE(QFile::exists(out + ".resume"));
+    }
+
+    // While the body comes, no record stands (its bytes are not on the disk yet); an abort
+    // removes the part, and the record of the earlier attempt is gone too.
+    ScriptedServer held([&](ScriptedConnection& c) {
+        if (!c.ReadRequest().empty() && c.Send(OkHeaders(50000, dated) + body.substr(0, 20000)))
             c.Hold();
     });
-    ResumingDownload d(out, dated.url("/data.bin"));
+    ResumingDownload d(out, held.url("/other.bin"));
     TvuCustomHTTP& http = d.http;
     ASSERT_TRUE(http.Read());
     ASSERT_TRUE(WaitFor([&] { return http.BytesRead() >= 16384; }));
-    EXPECT_TRUE(QFile::exists(out + ".resume"));
+    EXPECT_FALSE(QFile::exists(out + ".resume"));
     http.Abort();
     EXPECT_FALSE(QFile::exists(out));
     EXPECT_FALSE(QFile::exists(out + ".resume"));

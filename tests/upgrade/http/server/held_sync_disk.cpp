@@ -4,6 +4,7 @@
 #include <fuse3/fuse.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -29,6 +30,7 @@ HeldSyncDisk::HeldSyncDisk() {
         o.write = &HeldSyncDisk::write;
         o.truncate = &HeldSyncDisk::truncate;
         o.unlink = &HeldSyncDisk::unlink;
+        o.rename = &HeldSyncDisk::rename;
         o.fsync = &HeldSyncDisk::fsync;
         o.chmod = &HeldSyncDisk::chmod;
         o.utimens = &HeldSyncDisk::utimens;
@@ -79,6 +81,11 @@ bool HeldSyncDisk::waitForHeldSync(std::chrono::milliseconds timeout) {
     return changed_.wait_for(guard, timeout, [this] { return syncsHeld_ > 0; });
 }
 
+std::string HeldSyncDisk::heldSyncOf() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return firstHeld_;
+}
+
 void HeldSyncDisk::releaseSyncs() {
     std::lock_guard<std::mutex> guard(lock_);
     released_ = true;
@@ -121,6 +128,7 @@ int HeldSyncDisk::create(const char* path, mode_t mode, fuse_file_info* fi) {
     if (!node)
         node = std::make_shared<Node>();
     node->mode = S_IFREG | (mode & 07777);
+    node->name = path + 1;
     fi->fh = d->nextHandle_++;
     d->open_[fi->fh] = node;
     return 0;
@@ -197,10 +205,28 @@ int HeldSyncDisk::unlink(const char* path) {
     return d->files_.erase(path) ? 0 : -ENOENT;
 }
 
+int HeldSyncDisk::rename(const char* from, const char* to, unsigned int flags) {
+    HeldSyncDisk* d = self();
+    std::lock_guard<std::mutex> guard(d->lock_);
+    const auto it = d->files_.find(from);
+    if (it == d->files_.end())
+        return -ENOENT;
+    if ((flags & RENAME_NOREPLACE) != 0 && d->files_.count(to) != 0)
+        return -EEXIST;
+    auto node = it->second;
+    d->files_.erase(it);
+    node->name = to + 1;
+    d->files_[to] = node;
+    return 0;
+}
+
 // Held until release(): the caller stays inside its fsync meanwhile.
-int HeldSyncDisk::fsync(const char*, int, fuse_file_info*) {
+int HeldSyncDisk::fsync(const char*, int, fuse_file_info* fi) {
     HeldSyncDisk* d = self();
     std::unique_lock<std::mutex> guard(d->lock_);
+    const auto node = d->opened(fi);
+    if (d->firstHeld_.empty() && !d->released_ && node)
+        d->firstHeld_ = node->name;
     ++d->syncsHeld_;
     d->changed_.notify_all();
     d->changed_.wait(guard, [d] { return d->released_; });

@@ -37,6 +37,8 @@ public:
 
     // Waits up to `timeout` until a sync has reached the file system and is being held.
     bool waitForHeldSync(std::chrono::milliseconds timeout);
+    // The name of the file whose sync was held first ("" before any), e.g. "a.bin".
+    std::string heldSyncOf() const;
     // Lets the held syncs (and every later one) complete.
     void releaseSyncs();
     // Whether the file system holds a file of this name (without going through the mount).
@@ -46,6 +48,7 @@ private:
     struct Node {
         std::string data;
         mode_t mode = 0100644;
+        std::string name; // its last name, without the leading "/"
     };
     static HeldSyncDisk* self();
     static int getattr(const char* path, struct stat* st, struct fuse_file_info* fi);
@@ -59,6 +62,7 @@ private:
     static int chmod(const char* path, mode_t mode, struct fuse_file_info* fi);
     static int utimens(const char* path, const struct timespec tv[2], struct fuse_file_info* fi);
     static int unlink(const char* path);
+    static int rename(const char* from, const char* to, unsigned int flags);
     static int fsync(const char* path, int datasync, struct fuse_file_info* fi);
     static int release(const char* path, struct fuse_file_info* fi);
     // The file of an open descriptor (it outlives its name); null when unknown. Lock held.
@@ -73,6 +77,7 @@ private:
     std::map<unsigned long long, std::shared_ptr<Node>> open_; // by file handle
     unsigned long long nextHandle_ = 1;
     int syncsHeld_ = 0;
+    std::string firstHeld_;
     bool released_ = false;
 };
 
