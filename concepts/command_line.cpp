@@ -25,13 +25,16 @@ constexpr int kExitOk = 0;
 constexpr int kExitOutputFailed = 1;
 constexpr int kExitBadInput = 2;
 
-constexpr const char* kHelp =
-    "Usage: velmora --report CHARACTER CODE [--big5]\n"
-    "       velmora --report - [--big5]\n"
-    "       velmora --cangjie CHARACTER [--big5]\n"
-    "       velmora --characters CODE [--big5]\n"
-    "       velmora --concepts [--big5]\n"
-    "       velmora --upgrade [--info-url URL] [--yes | --no]\n"
+// The help text in pieces: the upgrade's usage line and paragraph are left out of builds without
+// the upgrade component.
+constexpr const char* kHelpUsage = "Usage: velmora --report CHARACTER CODE [--big5]\n"
+                                   "       velmora --report - [--big5]\n"
+                                   "       velmora --cangjie CHARACTER [--big5]\n"
+                                   "       velmora --characters CODE [--big5]\n"
+                                   "       velmora --concepts [--big5]\n";
+constexpr const char* kHelpUpgradeUsage =
+    "       velmora --upgrade [--info-url URL] [--yes | --no]\n";
+constexpr const char* kHelpOptions =
     "       velmora --help | --version\n"
     "\n"
     "Without these options velmora opens its window.\n"
@@ -51,14 +54,16 @@ constexpr const char* kHelp =
     "  --concepts              Print the 256 concept rows, each after its eight-digit code.\n"
     "  --big5\n"
     "      Write the output in Big5 with every line ended by CR LF, instead of UTF-8 with LF.\n"
-    "      May stand before or after the other arguments.\n"
+    "      May stand before or after the other arguments.\n";
+constexpr const char* kHelpUpgradeOption =
     "  --upgrade [--info-url URL] [--yes | --no]\n"
     "      Check for a newer version and install it without a window (see the README).\n"
     "      --yes or --no answers every question; otherwise they are asked on a terminal and\n"
     "      answered No without one. Exit status: 0 installed, 10 no newer version, 11 upgrade\n"
     "      information missing or invalid, 12 host unreachable or transfer failed, 13\n"
     "      declined, 14 verification failed, 15 install failed and the previous version was\n"
-    "      restored, 16 program folder not writable.\n"
+    "      restored, 16 program folder not writable.\n";
+constexpr const char* kHelpEnd =
     "  --help, -h\n"
     "      Show this text.\n"
     "  --version, -v\n"
@@ -263,7 +268,17 @@ bool wantsCommandLine(int argc, char** argv) {
     return false;
 }
 
-int runCommandLine(int argc, char** argv) {
+std::string helpText(bool withUpgrade) {
+    std::string text = kHelpUsage;
+    if (withUpgrade)
+        text += kHelpUpgradeUsage;
+    text += kHelpOptions;
+    if (withUpgrade)
+        text += kHelpUpgradeOption;
+    return text + kHelpEnd;
+}
+
+int runCommandLine(int argc, char** argv, bool withUpgrade) {
     Writer out;
     QStringList args;
     bool help = false;
@@ -280,7 +295,7 @@ int runCommandLine(int argc, char** argv) {
             args.append(arg);
     }
     if (help) {
-        std::fputs(kHelp, stdout);
+        std::fputs(helpText(withUpgrade).c_str(), stdout);
         return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
     }
     if (version) {

@@ -17,6 +17,8 @@
 // Input is UTF-8. A code that is not eight binary digits, a character with no Big5 form or
 // more than one character, or a malformed line ends with a message on standard error and exit
 // status 2 (in batch mode after the reports before it were written).
+#include <string>
+
 namespace velmora {
 
 // True when the arguments ask for command-line mode rather than the window: any of "--report",
@@ -25,7 +27,11 @@ namespace velmora {
 // to start.
 bool wantsCommandLine(int argc, char** argv);
 
-// Runs command-line mode and returns the process exit status.
-int runCommandLine(int argc, char** argv);
+// The text of --help. The headless upgrade (--upgrade) is listed only withUpgrade, in builds
+// that have the upgrade component.
+std::string helpText(bool withUpgrade);
+
+// Runs command-line mode and returns the process exit status; withUpgrade as for helpText.
+int runCommandLine(int argc, char** argv, bool withUpgrade);
 
 } // namespace velmora

@@ -23,6 +23,6 @@ int main(int argc, char** argv) {
     }
 #endif
     if (velmora::wantsCommandLine(argc, argv))
-        return velmora::runCommandLine(argc, argv);
+        return velmora::runCommandLine(argc, argv, VELMORA_WITH_UPDATER);
     return velmora::runWindow(argc, argv);
 }

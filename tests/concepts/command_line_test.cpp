@@ -252,6 +252,33 @@ TEST(CommandLine, HelpDescribesTheOptions) {
         EXPECT_TRUE(r.out.contains(word)) << word;
 }
 
+TEST(CommandLine, HelpListsTheUpgradeOnlyWhenTheBuildHasIt) {
+    const std::string with = velmora::helpText(true);
+    const std::string without = velmora::helpText(false);
+    EXPECT_EQ(without.find("--upgrade"), std::string::npos) << without;
+    EXPECT_NE(with.find("       velmora --upgrade [--info-url URL] [--yes | --no]\n"
+                        "       velmora --help | --version\n"),
+              std::string::npos);
+    EXPECT_NE(with.find("  --upgrade [--info-url URL] [--yes | --no]\n"
+                        "      Check for a newer version"),
+              std::string::npos);
+    // Everything else is in both, in the same order: the texts differ by the upgrade's lines only.
+    std::string stripped = with;
+    for (const char* lines : {"       velmora --upgrade [--info-url URL] [--yes | --no]\n",
+                              "  --upgrade [--info-url URL] [--yes | --no]\n"}) {
+        const std::size_t at = stripped.find(lines);
+        ASSERT_NE(at, std::string::npos) << lines;
+        stripped.erase(at, std::string(lines).size());
+    }
+    const std::size_t paragraph = stripped.find("      Check for a newer version");
+    ASSERT_NE(paragraph, std::string::npos);
+    stripped.erase(paragraph, stripped.find("  --help, -h") - paragraph);
+    EXPECT_EQ(stripped, without);
+    // The program says what its own build has.
+    const Outcome r = run({QStringLiteral("--help")});
+    EXPECT_EQ(r.out.toStdString(), velmora::helpText(VELMORA_WITH_UPDATER));
+}
+
 TEST(CommandLine, VersionPrintsTheBuildsVersionAndSucceeds) {
     // The version is the one the build declares, in the program and in every place it shows.
     EXPECT_EQ(velmora::programVersion(), QStringLiteral(VELMORA_PROJECT_VERSION));
