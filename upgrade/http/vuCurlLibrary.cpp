@@ -4,12 +4,11 @@
 #define CURL_DISABLE_TYPECHECK
 #include "upgrade/http/vuCurlLibrary.h"
 
+#include "upgrade/utils/vuSharedLibrary.h"
+
 #include <curl/curl.h>
 
-#include <dlfcn.h>
-
 #include <cstdarg>
-#include <mutex>
 
 namespace {
 
@@ -36,50 +35,39 @@ struct CurlFunctions {
     decltype(&curl_url_set) url_set = nullptr;
 };
 
-const char* libraryFile = vu::CurlLibraryFile;
-QByteArray loadError;
-std::mutex loadErrorLock;
-
-template <typename Function> bool resolve(void* library, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    return function != nullptr;
+vu::TvuSharedLibrary& library() {
+    static vu::TvuSharedLibrary library(vu::CurlLibraryFile);
+    return library;
 }
 
 CurlFunctions load() {
     CurlFunctions f;
-    void* library = dlopen(libraryFile, RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        std::lock_guard<std::mutex> guard(loadErrorLock);
-        loadError = dlerror();
+    vu::TvuSharedLibrary& lib = library();
+    void* opened = lib.Open();
+    if (!opened)
         return f;
-    }
-    const bool complete =
-        resolve(library, "curl_global_init", f.global_init) &&
-        resolve(library, "curl_free", f.free) && resolve(library, "curl_easy_init", f.easy_init) &&
-        resolve(library, "curl_easy_cleanup", f.easy_cleanup) &&
-        resolve(library, "curl_easy_setopt", f.easy_setopt) &&
-        resolve(library, "curl_easy_getinfo", f.easy_getinfo) &&
-        resolve(library, "curl_multi_init", f.multi_init) &&
-        resolve(library, "curl_multi_cleanup", f.multi_cleanup) &&
-        resolve(library, "curl_multi_add_handle", f.multi_add_handle) &&
-        resolve(library, "curl_multi_remove_handle", f.multi_remove_handle) &&
-        resolve(library, "curl_multi_perform", f.multi_perform) &&
-        resolve(library, "curl_multi_poll", f.multi_poll) &&
-        resolve(library, "curl_multi_wakeup", f.multi_wakeup) &&
-        resolve(library, "curl_multi_info_read", f.multi_info_read) &&
-        resolve(library, "curl_slist_append", f.slist_append) &&
-        resolve(library, "curl_slist_free_all", f.slist_free_all) &&
-        resolve(library, "curl_url", f.url) &&
-        resolve(library, "curl_url_cleanup", f.url_cleanup) &&
-        resolve(library, "curl_url_get", f.url_get) && resolve(library, "curl_url_set", f.url_set);
-    if (!complete) {
-        // Older than the version the program was built for: use none of it.
-        std::lock_guard<std::mutex> guard(loadErrorLock);
-        loadError = QByteArray(libraryFile) + ": " + dlerror();
-        return CurlFunctions();
-    }
-    // The library stays loaded until the process ends.
-    return f;
+    const bool complete = lib.Resolve(opened, "curl_global_init", f.global_init) &&
+                          lib.Resolve(opened, "curl_free", f.free) &&
+                          lib.Resolve(opened, "curl_easy_init", f.easy_init) &&
+                          lib.Resolve(opened, "curl_easy_cleanup", f.easy_cleanup) &&
+                          lib.Resolve(opened, "curl_easy_setopt", f.easy_setopt) &&
+                          lib.Resolve(opened, "curl_easy_getinfo", f.easy_getinfo) &&
+                          lib.Resolve(opened, "curl_multi_init", f.multi_init) &&
+                          lib.Resolve(opened, "curl_multi_cleanup", f.multi_cleanup) &&
+                          lib.Resolve(opened, "curl_multi_add_handle", f.multi_add_handle) &&
+                          lib.Resolve(opened, "curl_multi_remove_handle", f.multi_remove_handle) &&
+                          lib.Resolve(opened, "curl_multi_perform", f.multi_perform) &&
+                          lib.Resolve(opened, "curl_multi_poll", f.multi_poll) &&
+                          lib.Resolve(opened, "curl_multi_wakeup", f.multi_wakeup) &&
+                          lib.Resolve(opened, "curl_multi_info_read", f.multi_info_read) &&
+                          lib.Resolve(opened, "curl_slist_append", f.slist_append) &&
+                          lib.Resolve(opened, "curl_slist_free_all", f.slist_free_all) &&
+                          lib.Resolve(opened, "curl_url", f.url) &&
+                          lib.Resolve(opened, "curl_url_cleanup", f.url_cleanup) &&
+                          lib.Resolve(opened, "curl_url_get", f.url_get) &&
+                          lib.Resolve(opened, "curl_url_set", f.url_set);
+    // Older than the version the program was built for: use none of it.
+    return complete ? f : CurlFunctions();
 }
 
 // Loaded once, by whichever thread calls first.
@@ -93,20 +81,15 @@ const CurlFunctions& curl() {
 namespace vu {
 
 bool CurlLibraryLoaded() {
-    void* library = dlopen(CurlLibraryFile, RTLD_LAZY | RTLD_NOLOAD);
-    if (!library)
-        return false;
-    dlclose(library);
-    return true;
+    return library().Loaded();
 }
 
 QByteArray CurlLibraryError() {
-    std::lock_guard<std::mutex> guard(loadErrorLock);
-    return loadError;
+    return QByteArray::fromStdString(library().Error());
 }
 
 void SetCurlLibraryFileForTesting(const char* file) {
-    libraryFile = file;
+    library().SetFile(file);
 }
 
 } // namespace vu

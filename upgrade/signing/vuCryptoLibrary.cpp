@@ -3,15 +3,14 @@
 // CryptoFunctions.
 #include "vuCryptoLibrary.h"
 
+#include "upgrade/utils/vuSharedLibrary.h"
+
 #include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
-#include <dlfcn.h>
-
 #include <cstdarg>
 #include <cstring>
-#include <mutex>
 
 namespace {
 
@@ -43,57 +42,45 @@ struct CryptoFunctions {
     decltype(&PEM_write_bio_PrivateKey) pem_write_private_key = nullptr;
 };
 
-const char* libraryFile = vu::CryptoLibraryFile;
-std::string loadError;
-std::mutex loadErrorLock;
-
-template <typename Function> bool resolve(void* library, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    return function != nullptr;
+vu::TvuSharedLibrary& library() {
+    static vu::TvuSharedLibrary library(vu::CryptoLibraryFile);
+    return library;
 }
 
 CryptoFunctions load() {
     CryptoFunctions f;
-    void* library = dlopen(libraryFile, RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        std::lock_guard<std::mutex> guard(loadErrorLock);
-        const char* reason = dlerror();
-        loadError = reason ? reason : libraryFile;
+    vu::TvuSharedLibrary& lib = library();
+    void* opened = lib.Open();
+    if (!opened)
         return f;
-    }
     const bool complete =
-        resolve(library, "BIO_new", f.bio_new) &&
-        resolve(library, "BIO_new_mem_buf", f.bio_new_mem_buf) &&
-        resolve(library, "BIO_s_mem", f.bio_s_mem) && resolve(library, "BIO_ctrl", f.bio_ctrl) &&
-        resolve(library, "BIO_free", f.bio_free) &&
-        resolve(library, "EVP_EncodeBlock", f.encode_block) &&
-        resolve(library, "EVP_DecodeBlock", f.decode_block) &&
-        resolve(library, "EVP_sha256", f.sha256) && resolve(library, "EVP_Digest", f.digest) &&
-        resolve(library, "EVP_MD_CTX_new", f.md_ctx_new) &&
-        resolve(library, "EVP_MD_CTX_free", f.md_ctx_free) &&
-        resolve(library, "EVP_DigestInit_ex", f.digest_init_ex) &&
-        resolve(library, "EVP_DigestUpdate", f.digest_update) &&
-        resolve(library, "EVP_DigestFinal_ex", f.digest_final_ex) &&
-        resolve(library, "EVP_DigestSignInit", f.digest_sign_init) &&
-        resolve(library, "EVP_DigestSign", f.digest_sign) &&
-        resolve(library, "EVP_DigestVerifyInit", f.digest_verify_init) &&
-        resolve(library, "EVP_DigestVerify", f.digest_verify) &&
-        resolve(library, "EVP_PKEY_new_raw_public_key", f.pkey_new_raw_public_key) &&
-        resolve(library, "EVP_PKEY_get_raw_public_key", f.pkey_get_raw_public_key) &&
-        resolve(library, "EVP_PKEY_get_id", f.pkey_get_id) &&
-        resolve(library, "EVP_PKEY_Q_keygen", f.pkey_q_keygen) &&
-        resolve(library, "EVP_PKEY_free", f.pkey_free) &&
-        resolve(library, "PEM_read_bio_PrivateKey", f.pem_read_private_key) &&
-        resolve(library, "PEM_write_bio_PrivateKey", f.pem_write_private_key);
-    if (!complete) {
-        // Older than the version the program was built for: use none of it.
-        std::lock_guard<std::mutex> guard(loadErrorLock);
-        const char* reason = dlerror();
-        loadError = std::string(libraryFile) + ": " + (reason ? reason : "incomplete");
-        return CryptoFunctions();
-    }
-    // The library stays loaded until the process ends.
-    return f;
+        lib.Resolve(opened, "BIO_new", f.bio_new) &&
+        lib.Resolve(opened, "BIO_new_mem_buf", f.bio_new_mem_buf) &&
+        lib.Resolve(opened, "BIO_s_mem", f.bio_s_mem) &&
+        lib.Resolve(opened, "BIO_ctrl", f.bio_ctrl) &&
+        lib.Resolve(opened, "BIO_free", f.bio_free) &&
+        lib.Resolve(opened, "EVP_EncodeBlock", f.encode_block) &&
+        lib.Resolve(opened, "EVP_DecodeBlock", f.decode_block) &&
+        lib.Resolve(opened, "EVP_sha256", f.sha256) &&
+        lib.Resolve(opened, "EVP_Digest", f.digest) &&
+        lib.Resolve(opened, "EVP_MD_CTX_new", f.md_ctx_new) &&
+        lib.Resolve(opened, "EVP_MD_CTX_free", f.md_ctx_free) &&
+        lib.Resolve(opened, "EVP_DigestInit_ex", f.digest_init_ex) &&
+        lib.Resolve(opened, "EVP_DigestUpdate", f.digest_update) &&
+        lib.Resolve(opened, "EVP_DigestFinal_ex", f.digest_final_ex) &&
+        lib.Resolve(opened, "EVP_DigestSignInit", f.digest_sign_init) &&
+        lib.Resolve(opened, "EVP_DigestSign", f.digest_sign) &&
+        lib.Resolve(opened, "EVP_DigestVerifyInit", f.digest_verify_init) &&
+        lib.Resolve(opened, "EVP_DigestVerify", f.digest_verify) &&
+        lib.Resolve(opened, "EVP_PKEY_new_raw_public_key", f.pkey_new_raw_public_key) &&
+        lib.Resolve(opened, "EVP_PKEY_get_raw_public_key", f.pkey_get_raw_public_key) &&
+        lib.Resolve(opened, "EVP_PKEY_get_id", f.pkey_get_id) &&
+        lib.Resolve(opened, "EVP_PKEY_Q_keygen", f.pkey_q_keygen) &&
+        lib.Resolve(opened, "EVP_PKEY_free", f.pkey_free) &&
+        lib.Resolve(opened, "PEM_read_bio_PrivateKey", f.pem_read_private_key) &&
+        lib.Resolve(opened, "PEM_write_bio_PrivateKey", f.pem_write_private_key);
+    // Older than the version the program was built for: use none of it.
+    return complete ? f : CryptoFunctions();
 }
 
 // Loaded once, by whichever thread calls first.
@@ -107,20 +94,15 @@ const CryptoFunctions& crypto() {
 namespace vu {
 
 bool CryptoLibraryLoaded() {
-    void* library = dlopen(CryptoLibraryFile, RTLD_LAZY | RTLD_NOLOAD);
-    if (!library)
-        return false;
-    dlclose(library);
-    return true;
+    return library().Loaded();
 }
 
 std::string CryptoLibraryError() {
-    std::lock_guard<std::mutex> guard(loadErrorLock);
-    return loadError;
+    return library().Error();
 }
 
 void SetCryptoLibraryFileForTesting(const char* file) {
-    libraryFile = file;
+    library().SetFile(file);
 }
 
 } // namespace vu
