@@ -4,6 +4,8 @@
 #include <QFileSystemModel>
 #include <QProcess>
 
+#include <utility>
+
 namespace velmora {
 
 DialogSeam::~DialogSeam() = default;
@@ -82,8 +84,8 @@ DialogSeam& dialogs() {
     return installed ? *installed : qtDialogs;
 }
 
-void setDialogs(DialogSeam* seam) {
-    installed = seam;
+DialogSeam* setDialogs(DialogSeam* seam) {
+    return std::exchange(installed, seam);
 }
 
 } // namespace velmora

@@ -44,8 +44,9 @@ public:
 
 // The seam in use. Without an installed one, the Qt implementation.
 DialogSeam& dialogs();
-// Installs `seam` (not owned) or, with nullptr, returns to the Qt implementation.
-void setDialogs(DialogSeam* seam);
+// Installs `seam` (not owned) or, with nullptr, returns to the Qt implementation. Returns the
+// seam it replaces (nullptr for the Qt implementation), for the installer to put back.
+DialogSeam* setDialogs(DialogSeam* seam);
 
 // The Qt implementation's message box: `request` as a QMessageBox.
 QMessageBox::StandardButton showQtMessageBox(QWidget* parent, const MessageBoxRequest& request);

@@ -8,8 +8,10 @@
 // Answers the window's boxes and dialogs from a script and records what was asked.
 class ScriptedDialogs : public velmora::DialogSeam {
 public:
-    ScriptedDialogs() { velmora::setDialogs(this); }
-    ~ScriptedDialogs() override { velmora::setDialogs(nullptr); }
+    ScriptedDialogs() { previous_ = velmora::setDialogs(this); }
+    ~ScriptedDialogs() override { velmora::setDialogs(previous_); }
+    ScriptedDialogs(const ScriptedDialogs&) = delete;
+    ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
 
     QList<velmora::MessageBoxRequest> messages;
     QList<QMessageBox::StandardButton> answers;
@@ -45,4 +47,7 @@ public:
     void startProgram(const QString& program, const QStringList& arguments) override {
         started << qMakePair(program, arguments);
     }
+
+private:
+    velmora::DialogSeam* previous_ = nullptr;
 };

@@ -1,7 +1,7 @@
 // The headless upgrade, "velmora --upgrade", run as a real program against a local server: its
 // exit statuses, what it leaves installed, and the faults a real installation meets.
-#include "helper_process.h"
 #include "local_http_server.h"
+#include "tests/support/helper_process.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using namespace replacer_test;
+using namespace vutest;
 
 namespace {
 

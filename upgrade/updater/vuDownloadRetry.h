@@ -15,14 +15,10 @@ public:
     // The pause before retry n (0-based): 1000, 2000, 4000 milliseconds.
     static int PauseMs(int retry);
 
-    // Runs `then` after `ms` milliseconds on the GUI thread (dropped when `context` is gone).
-    using Scheduler = std::function<void(QObject* context, int ms, std::function<void()> then)>;
-    // Replaces the timer (tests); an empty function restores it.
-    static void SetScheduler(Scheduler scheduler);
-
     // A new file: all retries are available again.
     void Reset() { used_ = 0; }
-    // Schedules the next retry, `retry` running after its pause; false when none is left.
+    // Schedules the next retry, `retry` running after its pause (env::Schedule); false when none
+    // is left.
     bool Next(QObject* context, std::function<void()> retry);
     int Used() const { return used_; }
 

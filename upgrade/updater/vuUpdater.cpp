@@ -17,36 +17,6 @@ namespace vu {
 
 namespace {
 
-std::function<bool()>& OnlineTest() {
-    static std::function<bool()> test;
-    return test;
-}
-
-std::function<QByteArray()>& FirstArgumentSource() {
-    static std::function<QByteArray()> source;
-    return source;
-}
-
-std::function<QDate()>& TodaySource() {
-    static std::function<QDate()> source;
-    return source;
-}
-
-bool Online() {
-    return OnlineTest() ? OnlineTest()() : IsOnline();
-}
-
-QDate Today() {
-    return TodaySource() ? TodaySource()() : QDate::currentDate();
-}
-
-QByteArray FirstArgument() {
-    if (FirstArgumentSource())
-        return FirstArgumentSource()();
-    const QStringList args = QCoreApplication::arguments();
-    return args.size() > 1 ? args.at(1).toLocal8Bit() : QByteArray();
-}
-
 QString FromBytes(const QByteArray& bytes) {
     return velmora::fromBig5(bytes);
 }
@@ -73,20 +43,6 @@ bool EnumFromName(const char* const (&names)[N], const QByteArray& name, Enum& v
 }
 
 } // namespace
-
-// ---- Seams -----------------------------------------------------------------------------------
-
-void TvuUpdater::SetOnlineTest(std::function<bool()> test) {
-    OnlineTest() = std::move(test);
-}
-
-void TvuUpdater::SetFirstArgumentSource(std::function<QByteArray()> source) {
-    FirstArgumentSource() = std::move(source);
-}
-
-void TvuUpdater::SetTodaySource(std::function<QDate()> source) {
-    TodaySource() = std::move(source);
-}
 
 // ---- Life cycle ------------------------------------------------------------------------------
 
@@ -133,7 +89,7 @@ TvuUpdater::~TvuUpdater() {
 
 void TvuUpdater::Loaded() {
     TvuCustomHTTP::Loaded();
-    if (FirstArgument() != restartParams_)
+    if (env::FirstArgument() != restartParams_)
         return;
     // The replacement helper keeps the new files only once the new version got this far.
     ConfirmStart();
@@ -281,7 +237,7 @@ void TvuUpdater::CheckForUpdate() {
 bool TvuUpdater::IsNewerVersion(const QByteArray& fileVersion, const QByteArray& fileDate) const {
     if (versionControl_ == byNumber)
         return CompareVersions(fileVersion, versionNumber_) > 0;
-    const QDate today = Today();
+    const QDate today = env::Today();
     return vu::ReadInfoDate(versionDate_.toStdString(), today) <
            vu::ReadInfoDate(fileDate.toStdString(), today);
 }
@@ -449,7 +405,7 @@ void TvuUpdater::ReevaluateTimer() {
 }
 
 void TvuUpdater::AutoCheckTimer() {
-    if (!Online() || !autoCheck_)
+    if (!env::Online() || !autoCheck_)
         return;
     automaticCheckDone_ = true;
     ReevaluateTimer();

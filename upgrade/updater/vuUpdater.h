@@ -163,14 +163,6 @@ public:
     bool AutoCheckTimerActive() const;
     int AutoCheckTimerInterval() const;
 
-    // ---- Seams --------------------------------------------------------------------------------
-    // The online test of the automatic check (IsOnline by default; an empty function restores it).
-    static void SetOnlineTest(std::function<bool()> test);
-    // The first command-line argument as Loaded sees it (the program's own by default).
-    static void SetFirstArgumentSource(std::function<QByteArray()> source);
-    // Today's date for the date rule (QDate::currentDate by default).
-    static void SetTodaySource(std::function<QDate()> source);
-
     // The decision "newer" for the information file's text with the current settings.
     bool IsNewerVersion(const QByteArray& fileVersion, const QByteArray& fileDate) const;
 

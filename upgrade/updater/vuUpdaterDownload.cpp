@@ -34,11 +34,6 @@ namespace {
 // Suffix of a downloaded file until the helper installs it.
 const QString kPendingSuffix = QStringLiteral(".uTMP");
 
-std::function<QString()>& ProgramPathSource() {
-    static std::function<QString()> source;
-    return source;
-}
-
 // The program's folder with a trailing "/".
 QString ProgramFolder() {
     const QString path = UpgradeProgramPath();
@@ -109,14 +104,8 @@ bool IsSuccessStatus(qint32 statusCode) {
 
 } // namespace
 
-void SetUpgradeProgramPathSource(std::function<QString()> source) {
-    ProgramPathSource() = std::move(source);
-}
-
 QString UpgradeProgramPath() {
-    if (const auto& source = ProgramPathSource())
-        return source();
-    return QCoreApplication::applicationFilePath();
+    return env::ProgramPath();
 }
 
 QString UpgradeHelperPath() {

@@ -1,22 +1,16 @@
-// Seams of the upgrade component's download stage, for tests that run an
-// upgrade inside the test process.
+// The files of the upgrade component's download stage: the program it replaces and the
+// replacement helper.
 #pragma once
 
 #include <QString>
 
-#include <functional>
-
 namespace vu {
 
-// The running program's executable, whose folder receives the downloads and
-// which the replacement helper replaces and restarts
-// (QCoreApplication::applicationFilePath by default; an empty function restores
-// it).
-void SetUpgradeProgramPathSource(std::function<QString()> source);
+// The running program's executable, whose folder receives the downloads and which the
+// replacement helper replaces and restarts: the environment's program path (env::ProgramPath).
 QString UpgradeProgramPath();
 
-// The replacement helper's path: the private temporary folder +
-// "Daderevi3.exe", computed once.
+// The replacement helper's path: the private temporary folder + "Daderevi3.exe", computed once.
 QString UpgradeHelperPath();
 
 } // namespace vu

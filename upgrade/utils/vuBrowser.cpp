@@ -1,6 +1,7 @@
 #include "upgrade/utils/vuBrowser.h"
 
 #include "upgrade/utils/vuCommandSplit.h"
+#include "upgrade/utils/vuEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,27 +10,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include <mutex>
-
 namespace vu {
 
 namespace {
-
-// ---- Process start ----
-
-std::mutex g_starterLock;
-TvuProcessStarter g_starter;
-
-bool StartProcess(const QString& program, const QStringList& args) {
-    TvuProcessStarter starter;
-    {
-        std::lock_guard lock(g_starterLock);
-        starter = g_starter;
-    }
-    if (starter)
-        return starter(program, args);
-    return QProcess::startDetached(program, args);
-}
 
 // ---- Desktop default applications ----
 
@@ -150,15 +133,10 @@ void OpenURL(const QString& url, bool useBrowser) {
         return;
     if (useBrowser) {
         const QString program = GetAssociatedProgram(QStringLiteral(".html"));
-        if (!program.isEmpty() && StartProcess(program, {target}))
+        if (!program.isEmpty() && env::StartProcess(program, {target}))
             return;
     }
-    StartProcess(QStringLiteral("xdg-open"), {target});
-}
-
-void SetProcessStarter(TvuProcessStarter starter) {
-    std::lock_guard lock(g_starterLock);
-    g_starter = std::move(starter);
+    env::StartProcess(QStringLiteral("xdg-open"), {target});
 }
 
 } // namespace vu

@@ -2,9 +2,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
-
-#include <functional>
 
 namespace vu {
 
@@ -17,12 +14,7 @@ QString GetAssociatedProgram(const QString& extension);
 // Opens a URL ("http://" is put in front when it has no "://"): with useBrowser, in the program
 // found by GetAssociatedProgram(".html") with the URL as its one argument; otherwise (or when
 // none is found or it cannot start) through `xdg-open URL`. Processes get an argument vector,
-// never a shell command line.
+// never a shell command line, and are started through the environment (env::StartProcess).
 void OpenURL(const QString& url, bool useBrowser);
-
-// Starts a detached process; returns whether it started. OpenURL starts its programs through the
-// current starter, which tests may replace (an empty function restores the default).
-using TvuProcessStarter = std::function<bool(const QString& program, const QStringList& args)>;
-void SetProcessStarter(TvuProcessStarter starter);
 
 } // namespace vu

@@ -22,6 +22,7 @@
 #include "upgrade/utils/vuBrowser.h"
 #include "upgrade/utils/vuCommandSplit.h"
 #include "upgrade/utils/vuDateTime.h"
+#include "upgrade/utils/vuEnvironment.h"
 #include "upgrade/utils/vuFiles.h"
 #include "upgrade/utils/vuHTTPDate.h"
 #include "upgrade/utils/vuOnline.h"

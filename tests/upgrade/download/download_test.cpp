@@ -23,8 +23,8 @@
 using namespace vu;
 
 using namespace download_test;
-using replacer_test::Exists;
-using replacer_test::ReadFile;
+using vutest::Exists;
+using vutest::ReadFile;
 using vutest::ShownBox;
 using vutest::WaitFor;
 
@@ -63,7 +63,7 @@ const std::string kRestartedOld = Ran("v1", "prog.exe");
 
 TEST(upgrade_download_Cycle, ThreeFilesWithWizardAreInstalledAndTheProgramRestarts) {
     UpgradeScenario s;
-    replacer_test::WriteFile(s.Dir / "data.dat", "old data", 0640);
+    vutest::WriteFile(s.Dir / "data.dat", "old data", 0640);
     ServeFile(s, "/files/prog.exe", NewBuild());
     ServeFile(s, "/files/data.dat", std::string(100000, 'd'));
     ServeFile(s, "/files/readme.txt", "readme", false);
@@ -95,12 +95,12 @@ TEST(upgrade_download_Cycle, ThreeFilesWithWizardAreInstalledAndTheProgramRestar
     EXPECT_TRUE(std::is_sorted(s.Events.Totals.begin(), s.Events.Totals.end()));
     EXPECT_EQ(s.Events.Totals.back(), 100);
     // The helper was written privately into the temporary folder.
-    EXPECT_EQ(replacer_test::ModeOf(HelperFolder() + kReplacerFileName), 0700u);
+    EXPECT_EQ(vutest::ModeOf(HelperFolder() + kReplacerFileName), 0700u);
 
     EXPECT_EQ(s.Log(1), (std::vector<std::string>{kRestarted}));
     EXPECT_EQ(ReadFile(s.Program()), NewBuild());
     EXPECT_EQ(ReadFile(s.Dir / "data.dat"), std::string(100000, 'd'));
-    EXPECT_EQ(replacer_test::ModeOf(s.Dir / "data.dat"), 0640u);
+    EXPECT_EQ(vutest::ModeOf(s.Dir / "data.dat"), 0640u);
     EXPECT_EQ(ReadFile(s.Dir / "readme.txt"), "readme");
     EXPECT_TRUE(s.PendingFiles().empty());
 }
@@ -110,7 +110,7 @@ TEST(upgrade_download_Cycle, LostFileSkippedOrAbortedByTheAnswer) {
         SCOPED_TRACE(skip ? "Yes" : "No");
         UpgradeScenario s;
         // A leftover of an interrupted upgrade: never installed, deleted by an abort.
-        replacer_test::WriteFile(s.Dir / "old.txt.uTMP", "leftover", 0600);
+        vutest::WriteFile(s.Dir / "old.txt.uTMP", "leftover", 0600);
         ServeFile(s, "/files/prog.exe", NewBuild());
         ServeFile(s, "/files/readme.txt", "readme");
         s.Publish({"/files/prog.exe", "/status/404", "/files/readme.txt"});
@@ -143,9 +143,9 @@ TEST(upgrade_download_Cycle, LostFileSkippedOrAbortedByTheAnswer) {
 
 TEST(upgrade_download_Cycle, SizeTestSkipsFilesOfTheSameSizeButNeverTheProgram) {
     UpgradeScenario s;
-    replacer_test::WriteFile(s.Dir / "same.dat", std::string(500, 'o'), 0644);
-    replacer_test::WriteFile(s.Dir / "other.dat", std::string(10, 'o'), 0644);
-    replacer_test::WriteFile(s.Dir / "PROG.EXE", std::string(700, 'o'), 0644);
+    vutest::WriteFile(s.Dir / "same.dat", std::string(500, 'o'), 0644);
+    vutest::WriteFile(s.Dir / "other.dat", std::string(10, 'o'), 0644);
+    vutest::WriteFile(s.Dir / "PROG.EXE", std::string(700, 'o'), 0644);
     ServeFile(s, "/files/same.dat", std::string(500, 'n'));
     ServeFile(s, "/files/other.dat", std::string(20, 'n'));
     // Named like the running program in another case, with the size of the installed file.
@@ -163,7 +163,7 @@ TEST(upgrade_download_Cycle, SizeTestSkipsFilesOfTheSameSizeButNeverTheProgram) 
 
     // With a single listed file there is no size test.
     UpgradeScenario single;
-    replacer_test::WriteFile(single.Dir / "same.dat", std::string(500, 'o'), 0644);
+    vutest::WriteFile(single.Dir / "same.dat", std::string(500, 'o'), 0644);
     ServeFile(single, "/files/same.dat", std::string(500, 'n'));
     single.Publish({"/files/same.dat"});
     single.Updater->SetMiscFilesUpgrade(mfuOnlyIfSizeDifferent);
@@ -297,7 +297,7 @@ TEST(upgrade_download_Faults, ServerDyingMidFileStopsWithOneMessageAndKeepsTheOl
         SCOPED_TRACE(broken);
         UpgradeScenario s;
         s.Updater->Timeouts()->ReceiveTimeout = 500; // a stalled server counts as gone
-        replacer_test::WriteFile(s.Dir / "readme.txt", "old readme", 0644);
+        vutest::WriteFile(s.Dir / "readme.txt", "old readme", 0644);
         const auto before = s.Installed();
         ServeFile(s, "/files/readme.txt", "readme");
         s.Publish({"/files/readme.txt", broken});
@@ -320,13 +320,13 @@ TEST(upgrade_download_Faults, ServerDyingMidFileStopsWithOneMessageAndKeepsTheOl
     }
 }
 
-// Retries follow at once, their pauses recorded (the fixture resets the scheduler).
-static void RecordRetryPauses(std::vector<int>& pauses) {
-    TvuDownloadRetry::SetScheduler(
-        [&pauses](QObject* context, int ms, std::function<void()> retry) {
-            pauses.push_back(ms);
-            QTimer::singleShot(0, context, std::move(retry));
-        });
+// Retries follow at once, their pauses recorded (for the scenario's lifetime).
+static void RecordRetryPauses(UpgradeScenario& s, std::vector<int>& pauses) {
+    s.Environment.Set(&TvuEnvironment::Schedule,
+                      [&pauses](QObject* context, int ms, std::function<void()> retry) {
+                          pauses.push_back(ms);
+                          QTimer::singleShot(0, context, std::move(retry));
+                      });
 }
 
 TEST(upgrade_download_Faults, DroppedConnectionIsRetriedFromThePartialFileBeforeTheUserHears) {
@@ -335,7 +335,7 @@ TEST(upgrade_download_Faults, DroppedConnectionIsRetriedFromThePartialFileBefore
     {
         UpgradeScenario s;
         std::vector<int> pauses;
-        RecordRetryPauses(pauses);
+        RecordRetryPauses(s, pauses);
         const std::string path = "/cut/300000/120000/2";
         s.Publish({path});
         ASSERT_TRUE(s.Run());
@@ -356,7 +356,7 @@ TEST(upgrade_download_Faults, DroppedConnectionIsRetriedFromThePartialFileBefore
     {
         UpgradeScenario s;
         std::vector<int> pauses;
-        RecordRetryPauses(pauses);
+        RecordRetryPauses(s, pauses);
         const std::string path = "/cut/300000/1000/9";
         s.Publish({path});
         ASSERT_TRUE(s.Run());
@@ -378,7 +378,7 @@ TEST(upgrade_download_Faults, FullDiskEndsTheUpgradeAndLeavesTheOldSet) {
     for (const bool chunked : {false, true}) {
         SCOPED_TRACE(chunked ? "chunked" : "with length");
         UpgradeScenario s(UpgradeScenario::InFolder{disk.path()});
-        replacer_test::WriteFile(s / "data.dat", "old data", 0644);
+        vutest::WriteFile(s / "data.dat", "old data", 0644);
         const auto before = s.Installed();
         ServeFile(s, "/files/data.dat", "new data");
         s.Publish({"/files/data.dat", chunked ? "/chunked/400000" : "/bytes/400000"});
@@ -442,7 +442,7 @@ TEST(upgrade_download_Faults, HelperThatCannotBeWrittenIsNotStarted) {
     // Something the helper cannot replace sits at its path.
     const std::string helper = UpgradeHelperPath().toStdString();
     ASSERT_EQ(mkdir(helper.c_str(), 0700), 0);
-    replacer_test::WriteFile(helper + "/keep", "keep", 0600);
+    vutest::WriteFile(helper + "/keep", "keep", 0600);
 
     ASSERT_TRUE(s.Run());
     EXPECT_EQ(s.Events.EndUpgrade, 1);

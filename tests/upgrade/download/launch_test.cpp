@@ -1,5 +1,5 @@
 // Writing the replacement helper from the program's resources and starting it for real.
-#include "helper_process.h"
+#include "tests/support/helper_process.h"
 #include "vuReplacerImage.h"
 #include "vuReplacerLaunch.h"
 
@@ -10,7 +10,7 @@
 
 using namespace vu;
 
-using namespace replacer_test;
+using namespace vutest;
 
 namespace {
 

@@ -22,11 +22,13 @@ UpgradeScenario::UpgradeScenario(InFolder folder) : Root(folder.root) {
 void UpgradeScenario::Setup() {
     Presenter.BoxAnswer = IDYES;
     // Retries after a dropped connection follow at once instead of after seconds.
-    TvuDownloadRetry::SetScheduler([](QObject* context, int, std::function<void()> retry) {
-        QTimer::singleShot(0, context, std::move(retry));
-    });
-    replacer_test::CopyFile(VU_TEST_FAKE_V1, Program(), 0755);
-    SetUpgradeProgramPathSource([path = QString::fromStdString(Program())] { return path; });
+    Environment.Set(&TvuEnvironment::Schedule,
+                    [](QObject* context, int, std::function<void()> retry) {
+                        QTimer::singleShot(0, context, std::move(retry));
+                    });
+    vutest::CopyFile(VU_TEST_FAKE_V1, Program(), 0755);
+    Environment.Set(&TvuEnvironment::ProgramPath,
+                    [path = QString::fromStdString(Program())] { return path; });
     Updater = std::make_unique<TvuUpdater>();
     TvuUpdater& u = *Updater;
     u.SetInfoFileURL(QByteArray::fromStdString(Server.url("/info.txt")));
@@ -56,8 +58,6 @@ void UpgradeScenario::Setup() {
 
 UpgradeScenario::~UpgradeScenario() {
     Updater.reset();
-    SetUpgradeProgramPathSource(nullptr);
-    TvuDownloadRetry::SetScheduler({});
 }
 
 void UpgradeScenario::Publish(const std::vector<std::string>& paths, int method) {
@@ -81,20 +81,20 @@ bool UpgradeScenario::Run(std::chrono::milliseconds timeout) {
 }
 
 std::vector<std::string> UpgradeScenario::Log(std::size_t count) const {
-    return replacer_test::WaitForLogLines(Root, count, 30s);
+    return vutest::WaitForLogLines(Root, count, 30s);
 }
 
 std::map<std::string, std::string> UpgradeScenario::Installed() const {
     std::map<std::string, std::string> files;
-    for (const std::string& name : replacer_test::FolderEntries(Root))
+    for (const std::string& name : vutest::FolderEntries(Root))
         if (name != "run.log" && name != "lost+found")
-            files[name] = replacer_test::ReadFile(Root + name).value_or("<unreadable>");
+            files[name] = vutest::ReadFile(Root + name).value_or("<unreadable>");
     return files;
 }
 
 std::vector<std::string> UpgradeScenario::PendingFiles() const {
     std::vector<std::string> names;
-    for (const std::string& name : replacer_test::FolderEntries(Root)) {
+    for (const std::string& name : vutest::FolderEntries(Root)) {
         if (name.size() > 5 && name.compare(name.size() - 5, 5, ".uTMP") == 0)
             names.push_back(name);
     }

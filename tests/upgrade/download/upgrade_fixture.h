@@ -3,8 +3,9 @@
 // questions.
 #pragma once
 
-#include "helper_process.h"
 #include "local_http_server.h"
+#include "tests/support/environment_override.h"
+#include "tests/support/helper_process.h"
 #include "tests/support/recording_presenter.h"
 #include "upgrade/updater/vuUpdater.h"
 
@@ -49,10 +50,12 @@ public:
     ~UpgradeScenario();
 
     vutest::LocalHTTPServer Server;
-    replacer_test::TempFolder Dir;
+    vutest::TempFolder Dir;
     std::string Root; // the program folder with a trailing "/"
 
     vutest::RecordingPresenter Presenter; // answers every box with Yes
+    // Retries at once, the program path in Root; outlives the updater.
+    vutest::EnvironmentOverride Environment;
     std::unique_ptr<vu::TvuUpdater> Updater;
     Record Events;
 

@@ -7,7 +7,6 @@
 #include "scripted_server.h"
 #include "transfer_fixture.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -732,9 +731,3 @@ TEST(Resume, WhatCannotBeResumedIsNotKept) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -4,7 +4,6 @@
 #include "local_http_server.h"
 #include "transfer_fixture.h"
 
-#include <QCoreApplication>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -66,9 +65,3 @@ TEST_F(SecureRedirect, SecureAndUpgradingRedirectsAreFollowed) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -7,7 +7,6 @@
 
 #include "upgrade/http/vuHTTPStatus.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -690,9 +689,3 @@ TEST(SecureTransfer, VerifiesTheServer) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,5 +1,5 @@
 // The replacement helper driven as a real program, in temporary program folders.
-#include "helper_process.h"
+#include "tests/support/helper_process.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using namespace replacer_test;
+using namespace vutest;
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The helper's image embedded as a resource of the program.
-#include "helper_process.h"
+#include "tests/support/helper_process.h"
 #include "vuReplacerImage.h"
 
 #include <QFile>
@@ -11,7 +11,7 @@ TEST(upgrade_replacer_Image, ResourceHoldsTheBuiltHelper) {
     QFile resource(path);
     ASSERT_TRUE(resource.open(QIODevice::ReadOnly));
     const QByteArray image = resource.readAll();
-    const std::optional<std::string> built = replacer_test::ReadFile(VU_TEST_HELPER);
+    const std::optional<std::string> built = vutest::ReadFile(VU_TEST_HELPER);
     ASSERT_TRUE(built);
     ASSERT_GT(image.size(), 1000);
     EXPECT_EQ(std::string(image.constData(), static_cast<std::size_t>(image.size())), *built);

@@ -6,7 +6,6 @@
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/updater/vuUpdater.h"
 
-#include <QApplication>
 #include <QDate>
 
 #include <gtest/gtest.h>
@@ -28,20 +27,17 @@ const char kNewer[] = "#date=06/14/2006\r\n#url=@1@\r\n#url2=@2@\r\n#message={Fr
 
 class UpdaterCheck : public testing::Test {
 protected:
+    EnvironmentOverride environment; // outlives the updater
+
     void SetUp() override {
         ASSERT_TRUE(server.running());
-        TvuUpdater::SetTodaySource([] { return QDate(2026, 12, 8); });
-        TvuUpdater::SetOnlineTest([this] { return online; });
+        environment.Set(&TvuEnvironment::Today, [] { return QDate(2026, 12, 8); });
+        environment.Set(&TvuEnvironment::Online, [this] { return online; });
         updater = std::make_unique<TvuUpdater>();
         updater->SetVersionDate("06/13/2006");
         log.Attach(*updater);
     }
-    void TearDown() override {
-        updater.reset();
-        TvuUpdater::SetTodaySource({});
-        TvuUpdater::SetOnlineTest({});
-        SetProcessStarter({});
-    }
+    void TearDown() override { updater.reset(); }
 
     QByteArray Url(const std::string& path) const {
         return QByteArray::fromStdString(server.url(path));
@@ -253,10 +249,11 @@ TEST_F(UpdaterCheck, HandlerCanRefuseOrChangeTheUpgradeBeforeTheQuestion) {
 TEST_F(UpdaterCheck, RedirectMethodOpensOnlyTheFirstAddress) {
     Serve("/redirect.inf", std::string(kNewer) + "#url3=@3@\r\n#method=2\r\n");
     std::vector<QStringList> started;
-    SetProcessStarter([&](const QString& program, const QStringList& args) {
-        started.push_back(QStringList{program} + args);
-        return true;
-    });
+    environment.Set(&TvuEnvironment::StartProcess,
+                    [&](const QString& program, const QStringList& args) {
+                        started.push_back(QStringList{program} + args);
+                        return true;
+                    });
     presenter.DialogResult = QDialog::Accepted;
     Check(Url("/redirect.inf"));
     EXPECT_EQ(log.BeginMethod, umRedirectToURL);
@@ -272,7 +269,8 @@ TEST_F(UpdaterCheck, RedirectMethodOpensOnlyTheFirstAddress) {
 TEST_F(UpdaterCheck, RedirectWithTheListEmptiedByTheHandlerOpensNothing) {
     Serve("/redirect.inf", std::string(kNewer) + "#method=2\r\n");
     int starts = 0;
-    SetProcessStarter([&](const QString&, const QStringList&) { return ++starts, true; });
+    environment.Set(&TvuEnvironment::StartProcess,
+                    [&](const QString&, const QStringList&) { return ++starts, true; });
     updater->OnBeginUpgrade = [](TvuUpdater*, const QByteArray&, TvuUpgradeMethod,
                                  QByteArrayList& files, bool&) { files.clear(); };
     updater->SetShowMessages(vuDefaultShowMessages & ~mAskUpgrade);
@@ -304,7 +302,7 @@ TEST_F(UpdaterCheck, AutomaticCheckWaitsForTheNetworkAndRetriesUnreachableHosts)
     updater->SetAutoCheckDelay(30);
     updater->SetInfoFileURL(ClosedPortUrl());
     int onlineQueries = 0;
-    TvuUpdater::SetOnlineTest([&] {
+    environment.Set(&TvuEnvironment::Online, [&] {
         ++onlineQueries;
         return online;
     });
@@ -371,11 +369,4 @@ TEST_F(UpdaterCheck, AutoCheckTimerFollowsItsSettings) {
     EXPECT_EQ(updater->AutoCheckTimerInterval(), 500);
     updater->SetAutoCheck(false);
     EXPECT_FALSE(updater->AutoCheckTimerActive());
-}
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -7,7 +7,6 @@
 #include "upgrade/updater/vuUpdater1Settings.h"
 #include "upgrade/updater/vuUpdaterHiddenWindow.h"
 
-#include <QApplication>
 #include <QDate>
 
 #include <gtest/gtest.h>
@@ -173,6 +172,7 @@ TEST(UpdaterMainWindowInstance, StoredSettingsLoadAndTheCheckEndsSilently) {
 }
 
 TEST(UpdaterAfterRestart, RaisedAfterLoadingOnlyForTheExactSwitch) {
+    EnvironmentOverride environment;
     struct Case {
         QByteArray argument, restartParams;
         bool raised;
@@ -183,7 +183,7 @@ TEST(UpdaterAfterRestart, RaisedAfterLoadingOnlyForTheExactSwitch) {
                           {"/afterupgrade0", "", false},
                           {"-again", "-again", true}};
     for (const Case& c : cases) {
-        TvuUpdater::SetFirstArgumentSource([&] { return c.argument; });
+        environment.Set(&TvuEnvironment::FirstArgument, [&] { return c.argument; });
         TvuUpdater u;
         int raised = 0;
         u.OnAfterRestart = [&](TvuUpdater* sender) {
@@ -197,10 +197,9 @@ TEST(UpdaterAfterRestart, RaisedAfterLoadingOnlyForTheExactSwitch) {
         EXPECT_EQ(raised, c.raised ? 1 : 0) << c.argument.toStdString();
     }
     // Unassigned: loading is harmless.
-    TvuUpdater::SetFirstArgumentSource([] { return QByteArray("/afterupgrade"); });
+    environment.Set(&TvuEnvironment::FirstArgument, [] { return QByteArray("/afterupgrade"); });
     TvuUpdater quiet;
     EXPECT_TRUE(LoadComponentSettings(quiet, ""));
-    TvuUpdater::SetFirstArgumentSource({});
 }
 
 TEST(UpdaterLanguage, SetterSelectsBlocksAndAutoDetectsAgain) {
@@ -246,9 +245,9 @@ TEST(UpdaterHiddenWindow, TimerKeepsFiringAndAnErrorInItsHandlerIsShownNotFatal)
 class UpdaterDecision : public testing::Test {
 protected:
     void SetUp() override {
-        TvuUpdater::SetTodaySource([] { return QDate(2026, 12, 8); });
+        environment.Set(&TvuEnvironment::Today, [] { return QDate(2026, 12, 8); });
     }
-    void TearDown() override { TvuUpdater::SetTodaySource({}); }
+    EnvironmentOverride environment;
     TvuUpdater u;
 };
 
@@ -280,11 +279,4 @@ TEST_F(UpdaterDecision, ByNumber) {
     EXPECT_FALSE(u.IsNewerVersion("1.2", "12/31/9999"));
     EXPECT_TRUE(u.IsNewerVersion("1.2.0.1", ""));
     EXPECT_FALSE(u.IsNewerVersion("", ""));
-}
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -2,6 +2,7 @@
 // a recorder of the events an updater raises.
 #pragma once
 
+#include "tests/support/environment_override.h"
 #include "tests/support/event_loop_wait.h"
 #include "tests/support/recording_presenter.h"
 #include "upgrade/updater/vuUpdater.h"

@@ -9,7 +9,6 @@
 #include "upgrade/updater/vuUpdaterDownload.h"
 #include "vuSignedInfoFile.h"
 
-#include <QApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -32,11 +31,14 @@ const std::string kData(5000, 'd');
 
 class VerifiedUpgrade : public testing::Test {
 protected:
+    EnvironmentOverride environment; // outlives the updater
+
     void SetUp() override {
         ASSERT_TRUE(server.running());
         ASSERT_TRUE(folder.isValid());
-        SetUpgradeProgramPathSource([this] { return folder.filePath("velmora"); });
-        TvuUpdater::SetTodaySource([] { return QDate(2026, 12, 8); });
+        environment.Set(&TvuEnvironment::ProgramPath,
+                        [this] { return folder.filePath("velmora"); });
+        environment.Set(&TvuEnvironment::Today, [] { return QDate(2026, 12, 8); });
         updater = std::make_unique<TvuUpdater>();
         updater->SetVersionDate("06/13/2006");
         updater->Wizard()->SetEnabled(false);
@@ -63,11 +65,7 @@ protected:
         server.serve("/v2/velmora", kProgram);
         server.serve("/v2/data.bin", kData);
     }
-    void TearDown() override {
-        updater.reset();
-        TvuUpdater::SetTodaySource({});
-        SetUpgradeProgramPathSource({});
-    }
+    void TearDown() override { updater.reset(); }
 
     std::string Url(const std::string& path) const { return server.url(path); }
     // An information file listing the program and the data file with their hashes and sizes.
@@ -266,10 +264,3 @@ TEST_F(VerifiedUpgrade, RoundTripThroughThePublishersTool) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -77,9 +77,3 @@ TEST(UtilsApplication, CloseApplicationClosesTheMainWindowAndQuits) {
     EXPECT_TRUE(destroyed);
     EXPECT_EQ(ApplicationMainWindow(), nullptr);
 }
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,6 +1,8 @@
 // File routines, the private temporary folder, embedded resources, browser look-up and URL opening.
 #include "upgrade/utils/vuUtils.h"
 
+#include "tests/support/environment_override.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -176,12 +178,12 @@ protected:
         program_ = root_.filePath("my browser/run.sh");
         WriteFile(program_, "#!/bin/sh\nexit 0\n");
         ASSERT_EQ(chmod(QFile::encodeName(program_).constData(), 0755), 0);
-        SetProcessStarter([this](const QString& program, const QStringList& args) {
-            started_.append(program + '|' + args.join('|'));
-            return startResult_;
-        });
+        environment_.Set(&TvuEnvironment::StartProcess,
+                         [this](const QString& program, const QStringList& args) {
+                             started_.append(program + '|' + args.join('|'));
+                             return startResult_;
+                         });
     }
-    void TearDown() override { SetProcessStarter(nullptr); }
 
     void Register(const QByteArray& exec) {
         WriteFile(root_.filePath("cfg/mimeapps.list"),
@@ -194,6 +196,7 @@ protected:
     QTemporaryDir root_;
     std::unique_ptr<EnvGuard> config_, data_;
     QString program_;
+    vutest::EnvironmentOverride environment_;
     QStringList started_;
     bool startResult_ = true;
 };

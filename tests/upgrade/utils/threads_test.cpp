@@ -451,9 +451,3 @@ TEST(UtilsThread, PriorityIsAppliedToTheWorker) {
     gate->Open();
     thread.EventThread()->WaitFor();
 }
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

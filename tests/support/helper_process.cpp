@@ -1,4 +1,4 @@
-#include "helper_process.h"
+#include "tests/support/helper_process.h"
 
 #include "tests/support/poll_wait.h"
 
@@ -21,7 +21,7 @@
 
 extern char** environ;
 
-namespace replacer_test {
+namespace vutest {
 
 namespace {
 
@@ -217,4 +217,4 @@ void HoldPipe::Release() {
     writer_ = -1;
 }
 
-} // namespace replacer_test
+} // namespace vutest

@@ -8,7 +8,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace replacer_test {
+namespace vutest {
 
 using namespace std::chrono_literals;
 
@@ -69,4 +69,4 @@ private:
     int writer_ = -1;
 };
 
-} // namespace replacer_test
+} // namespace vutest
