@@ -5,22 +5,15 @@
 #include "upgrade/http/vuCurlRequest.h"
 #include "upgrade/http/vuURLParts.h"
 
+#include "tests/support/fresh_process_check.h"
+
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 using namespace vu;
+using vutest::FinishCheck;
 
 namespace {
-
-// Ends the child process with 0 when the check held, with a message otherwise.
-void finish(bool held, const char* what) {
-    if (!held)
-        std::fprintf(stderr, "failed: %s\n", what);
-    std::exit(held ? 0 : 1);
-}
 
 struct NoListener : TvuCurlRequestListener {
     bool HeadersIn() override { return true; }
@@ -29,13 +22,13 @@ struct NoListener : TvuCurlRequestListener {
 
 void checkLoadedOnFirstUse() {
     if (CurlLibraryLoaded())
-        finish(false, "loaded before any call");
+        FinishCheck(false, "loaded before any call");
     TvuURLParts parts;
     if (!CrackURL("http://127.0.0.1:8080/a%20b?x=1", parts) || parts.Port != 8080 ||
         parts.URLPath != "/a%20b" || parts.ExtraInfo != "?x=1")
-        finish(false, "address not cracked through the loaded library");
+        FinishCheck(false, "address not cracked through the loaded library");
     if (!CurlLibraryLoaded() || !CurlLibraryError().isEmpty())
-        finish(false, "not loaded after the first call");
+        FinishCheck(false, "not loaded after the first call");
     // Text options arrive as text (the transfer tests drive every other kind through a real
     // server): an unknown protocol name is refused, a known one taken.
     CURL* easy = curl_easy_init();
@@ -45,27 +38,27 @@ void checkLoadedOnFirstUse() {
     const bool got =
         easy && curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status == 0;
     curl_easy_cleanup(easy);
-    finish(set && got, "options and information through the forwarding functions");
+    FinishCheck(set && got, "options and information through the forwarding functions");
 }
 
 void checkMissingLibraryFails() {
     SetCurlLibraryFileForTesting("libcurl-velmora-missing.so.99");
     TvuURLParts parts;
     if (CrackURL("http://127.0.0.1/", parts))
-        finish(false, "an address cracked without the library");
+        FinishCheck(false, "an address cracked without the library");
     if (!CurlLibraryError().contains("libcurl-velmora-missing.so.99"))
-        finish(false, "no reason given for the missing library");
+        FinishCheck(false, "no reason given for the missing library");
     if (curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK || curl_easy_init() != nullptr ||
         curl_multi_init() != nullptr || curl_url() != nullptr ||
         curl_slist_append(nullptr, "Accept: */*") != nullptr)
-        finish(false, "a call succeeded without the library");
+        FinishCheck(false, "a call succeeded without the library");
     curl_slist_free_all(nullptr);
     curl_free(nullptr);
     TvuCurlRequestOptions options;
     options.URL = "http://127.0.0.1:1/";
     NoListener listener;
     TvuCurlRequest request;
-    finish(!request.Open(options, &listener), "a request opened without the library");
+    FinishCheck(!request.Open(options, &listener), "a request opened without the library");
 }
 
 TEST(CurlLibrary, LoadedOnFirstUseAndForwarded) {
@@ -77,10 +70,3 @@ TEST(CurlLibrary, MissingLibraryFailsEveryCall) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    // Each check re-runs this program for itself, so no earlier call has loaded the library.
-    testing::GTEST_FLAG(death_test_style) = "threadsafe";
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

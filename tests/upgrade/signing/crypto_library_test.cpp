@@ -4,12 +4,12 @@
 #include "vuEd25519.h"
 #include "vuFileDigest.h"
 
+#include "tests/support/fresh_process_check.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 using namespace vu;
+using vutest::FinishCheck;
 
 namespace {
 
@@ -17,19 +17,13 @@ namespace {
 constexpr const char* kAbcDigest =
     "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 
-// Ends the child process with 0 when the check held, with a message otherwise.
-void finish(bool held, const char* what) {
-    if (!held)
-        std::fprintf(stderr, "failed: %s\n", what);
-    std::exit(held ? 0 : 1);
-}
-
 void checkLoadedOnFirstUse() {
     if (CryptoLibraryLoaded())
-        finish(false, "loaded before any call");
+        FinishCheck(false, "loaded before any call");
     if (Sha256Hex("abc") != kAbcDigest)
-        finish(false, "digest through the loaded library");
-    finish(CryptoLibraryLoaded() && CryptoLibraryError().empty(), "not loaded after first use");
+        FinishCheck(false, "digest through the loaded library");
+    FinishCheck(CryptoLibraryLoaded() && CryptoLibraryError().empty(),
+                "not loaded after first use");
 }
 
 void checkMissingLibraryVerifiesNothing() {
@@ -40,13 +34,13 @@ void checkMissingLibraryVerifiesNothing() {
         "5VZDAMNgrHKQhuLMgG6CioSHfx645dl02HPgZSJJAVVfuIIVkKM7rMYeOXAc+bRr0lv18FlbviRlUUFDjnoQCw==");
     const bool verified = key && signature && VerifyEd25519(*key, "", *signature);
     if (verified)
-        finish(false, "a signature verified without the library");
+        FinishCheck(false, "a signature verified without the library");
     if (Sha256Hex("abc") == kAbcDigest)
-        finish(false, "a digest computed without the library");
+        FinishCheck(false, "a digest computed without the library");
     if (Ed25519PrivateKey::Generate().Valid())
-        finish(false, "a key generated without the library");
-    finish(CryptoLibraryError().find("libcrypto-velmora-missing.so.99") != std::string::npos,
-           "no reason given for the missing library");
+        FinishCheck(false, "a key generated without the library");
+    FinishCheck(CryptoLibraryError().find("libcrypto-velmora-missing.so.99") != std::string::npos,
+                "no reason given for the missing library");
 }
 
 TEST(CryptoLibrary, LoadedOnFirstUse) {
@@ -58,10 +52,3 @@ TEST(CryptoLibrary, MissingLibraryVerifiesNothing) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    // Each check re-runs this program for itself, so no earlier call has loaded the library.
-    testing::GTEST_FLAG(death_test_style) = "threadsafe";
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
