@@ -73,7 +73,7 @@ bool TvuOutputWriter::WriteOut() {
 bool TvuOutputWriter::Finish() {
     if (!WriteOut())
         return false;
-    if (!Begin()) {
+    if (!Begin(true)) {
         failed_ = true;
         return false;
     }
@@ -118,7 +118,7 @@ bool TvuOutputWriter::WriteAll(const char* data, std::size_t n) {
 void TvuOutputWriter::StartWriteBack() {
     sinceWriteBack_ = 0;
 #if defined(__linux__)
-    if (!Begin())
+    if (!Begin(true))
         return;
     ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
     End();
@@ -136,10 +136,13 @@ bool TvuOutputWriter::Halt() {
 
 bool TvuOutputWriter::WaitUntilQuiet(std::chrono::milliseconds limit) {
     std::unique_lock<std::mutex> lock(quietLock_);
+    if (state_.load() == HaltedBusy && syncing_.load())
+        return false;
     return quiet_.wait_for(lock, limit, [this] { return state_.load() != HaltedBusy; });
 }
 
-bool TvuOutputWriter::Begin() {
+bool TvuOutputWriter::Begin(bool sync) {
+    syncing_.store(sync);
     int idle = Idle;
     return state_.compare_exchange_strong(idle, Busy);
 }

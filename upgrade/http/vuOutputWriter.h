@@ -55,8 +55,9 @@ public:
     // some also every close (they lock the file for the whole write or sync): a caller that must
     // not wait for the disk then leaves those to another thread.
     bool Halt();
-    // Any thread, after Halt(): waits up to `limit` for the write or sync in progress to end.
-    // True when none is in progress any more.
+    // Any thread, after Halt(): waits up to `limit` for a write in progress to end (a write to
+    // the page cache takes microseconds). True when none is in progress any more; false at once
+    // while the data is being synced, which takes as long as the disk needs.
     bool WaitUntilQuiet(std::chrono::milliseconds limit);
 
     // Bytes that reached the file (a failed write counts what it did store).
@@ -77,12 +78,13 @@ private:
     bool WriteAll(const char* data, std::size_t n);
     void StartWriteBack();
     // Marks the start and the end of a write or sync; Begin() is false once halted.
-    bool Begin();
+    bool Begin(bool sync = false);
     void End();
 
     // Halted: no write or sync may start; HaltedBusy: and one is still in progress.
     enum State { Idle, Busy, Halted, HaltedBusy };
     std::atomic<int> state_{Idle};
+    std::atomic<bool> syncing_{false}; // the operation in progress is a sync
     std::mutex quietLock_;
     std::condition_variable quiet_;
 
