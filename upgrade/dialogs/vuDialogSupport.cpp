@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QStringList>
 
@@ -49,6 +50,22 @@ QFont TitleFont(int pixels) {
     font.setBold(true);
     font.setItalic(true);
     return font;
+}
+
+QLabel* NewLabel(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(left, top, width, height);
+    return label;
+}
+
+QPushButton* NewButton(QWidget* parent, const char* name, int left, int top, int width,
+                       int height) {
+    auto* button = new QPushButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(left, top, width, height);
+    return button;
 }
 
 void SetLabelText(QLabel& label, const QString& text) {

@@ -7,6 +7,7 @@
 
 class QDialog;
 class QLabel;
+class QPushButton;
 class QWidget;
 
 namespace vu {
@@ -24,6 +25,10 @@ QFont TitleFont(int pixels);
 // A label showing plain text (never rich text: parts of it come from the network), with its
 // line breaks.
 void SetLabelText(QLabel& label, const QString& text);
+// A label named `name` at the given place in `parent`, showing plain text only.
+QLabel* NewLabel(QWidget* parent, const char* name, int left, int top, int width, int height);
+// A push button named `name` at the given place in `parent`.
+QPushButton* NewButton(QWidget* parent, const char* name, int left, int top, int width, int height);
 // The height a word-wrapped label needs for its text at its current width.
 int WrappedHeight(const QLabel& label);
 

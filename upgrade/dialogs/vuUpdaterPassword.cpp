@@ -19,26 +19,11 @@ constexpr int kClientWidth = 297;
 constexpr int kClientHeight = 141;
 constexpr int kPanelHeight = 98;
 
-QLabel* NewLabel(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setGeometry(left, top, width, height);
-    return label;
-}
-
 QLineEdit* NewEdit(QWidget* parent, const char* name, int top) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QLatin1String(name));
     edit->setGeometry(122, top, 157, 21);
     return edit;
-}
-
-QPushButton* NewButton(QWidget* parent, const char* name, int left) {
-    auto* button = new QPushButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(left, 68, 75, 23);
-    return button;
 }
 
 } // namespace
@@ -64,9 +49,9 @@ TvuUpdaterPasswordForm::TvuUpdaterPasswordForm(QWidget* parent) : QDialog(parent
     UsernameEdit = NewEdit(BottomPanel, "UsernameEdit", 10);
     PasswordEdit = NewEdit(BottomPanel, "PasswordEdit", 34);
     PasswordEdit->setEchoMode(QLineEdit::Password);
-    OKBtn = NewButton(BottomPanel, "OKBtn", 114);
+    OKBtn = NewButton(BottomPanel, "OKBtn", 114, 68, 75, 23);
     OKBtn->setDefault(true);
-    CancelBtn = NewButton(BottomPanel, "CancelBtn", 204);
+    CancelBtn = NewButton(BottomPanel, "CancelBtn", 204, 68, 75, 23);
     setTabOrder(UsernameEdit, PasswordEdit);
     setTabOrder(PasswordEdit, OKBtn);
     setTabOrder(OKBtn, CancelBtn);

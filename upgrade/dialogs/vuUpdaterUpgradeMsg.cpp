@@ -27,28 +27,20 @@ TvuUpdaterUpgradeMessageForm::TvuUpdaterUpgradeMessageForm(QWidget* parent) : QD
     setFont(DialogFont());
     setFixedSize(kClientWidth, kClientHeight);
 
-    Label1 = new QLabel(this);
-    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1 = NewLabel(this, "Label1", 45, 5, 22, 13);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label1->setGeometry(45, 5, 22, 13);
 
-    Icon = new QLabel(this);
-    Icon->setObjectName(QStringLiteral("Icon"));
-    Icon->setGeometry(7, 5, 32, 32);
+    Icon = NewLabel(this, "Icon", 7, 5, 32, 32);
     Icon->setPixmap(UpgradeQuestionIcon());
 
     BottomPanel = new QWidget(this);
     BottomPanel->setObjectName(QStringLiteral("BottomPanel"));
     BottomPanel->setGeometry(0, kClientHeight - kPanelHeight, kClientWidth, kPanelHeight);
 
-    YesBtn = new QPushButton(BottomPanel);
-    YesBtn->setObjectName(QStringLiteral("YesBtn"));
-    YesBtn->setGeometry(78, 13, 75, 23);
+    YesBtn = NewButton(BottomPanel, "YesBtn", 78, 13, 75, 23);
     YesBtn->setDefault(true);
-    LaterBtn = new QPushButton(BottomPanel);
-    LaterBtn->setObjectName(QStringLiteral("LaterBtn"));
-    LaterBtn->setGeometry(167, 13, 75, 23);
+    LaterBtn = NewButton(BottomPanel, "LaterBtn", 167, 13, 75, 23);
     setTabOrder(YesBtn, LaterBtn);
 
     connect(YesBtn, &QPushButton::clicked, this, &QDialog::accept);

@@ -35,14 +35,6 @@ constexpr int kTransferRateTop = 60;
 constexpr int kEstimatedTimeTop = 76;
 constexpr int kProgressTop = 96;
 
-QLabel* NewLabel(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setGeometry(left, top, width, height);
-    return label;
-}
-
 void SetAutoSizedText(QLabel& label, const QString& text) {
     SetLabelText(label, text);
     label.adjustSize();
@@ -56,13 +48,6 @@ QProgressBar* NewProgressBar(QWidget* parent, const char* name, int left, int to
     bar->setTextVisible(false);
     bar->setGeometry(left, top, 307, 22);
     return bar;
-}
-
-QPushButton* NewButton(QWidget* parent, const char* name, int left) {
-    auto* button = new QPushButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(left, 248, 75, 25);
-    return button;
 }
 
 } // namespace
@@ -143,9 +128,9 @@ TvuUpdaterWizardForm::TvuUpdaterWizardForm(QWidget* parent) : QDialog(parent) {
     AllDownloading = NewLabel(LAllFiles, "AllDownloading", 6, 16, 2, 11);
     ProgressAllFiles = NewProgressBar(LAllFiles, "ProgressAllFiles", 6, 38);
 
-    FinishBtn = NewButton(this, "FinishBtn", 296);
+    FinishBtn = NewButton(this, "FinishBtn", 296, 248, 75, 25);
     FinishBtn->setEnabled(false);
-    CancelBtn = NewButton(this, "CancelBtn", 380);
+    CancelBtn = NewButton(this, "CancelBtn", 380, 248, 75, 25);
     CancelBtn->setDefault(true);
     setTabOrder(FinishBtn, CancelBtn);
 
