@@ -14,11 +14,15 @@
 #include <QApplication>
 #include <QTimer>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 using namespace vu;
 
@@ -29,6 +33,64 @@ using vutest::ShownBox;
 using vutest::WaitFor;
 
 namespace {
+
+// While it lives, the whole process (every thread) runs as the unprivileged user "nobody"
+// (65534) when it was started as root, so that permission bits bind it as they bind a user.
+// The folders above `folder` are opened to others for that time (search only), and put back
+// afterwards. The saved user id stays root, which is what allows the way back. Does nothing
+// for a process that is not root.
+class UnprivilegedUser {
+public:
+    explicit UnprivilegedUser(const std::string& folder) {
+        if (geteuid() != 0)
+            return;
+        for (std::filesystem::path dir = std::filesystem::path(folder).parent_path();
+             dir.has_relative_path(); dir = dir.parent_path()) {
+            struct stat st {};
+            if (stat(dir.c_str(), &st) == 0 && (st.st_mode & S_IXOTH) == 0 &&
+                chmod(dir.c_str(), (st.st_mode & 07777) | S_IXOTH) == 0)
+                opened_.emplace_back(dir, st.st_mode & 07777);
+        }
+        if (getgroups(0, nullptr) >= 0) {
+            groups_.resize(static_cast<size_t>(getgroups(0, nullptr)));
+            getgroups(static_cast<int>(groups_.size()), groups_.data());
+        }
+        if (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, 0) != 0 ||
+            setresuid(kNobody, kNobody, 0) != 0) {
+            failure_ = std::string("cannot become nobody: ") + std::strerror(errno);
+            restore();
+        }
+    }
+    ~UnprivilegedUser() { restore(); }
+    UnprivilegedUser(const UnprivilegedUser&) = delete;
+    UnprivilegedUser& operator=(const UnprivilegedUser&) = delete;
+
+    // Whether permission bits bind this process now.
+    bool active() const { return geteuid() != 0 && failure_.empty(); }
+    const std::string& failure() const { return failure_; }
+
+private:
+    static constexpr uid_t kNobody = 65534;
+
+    void restore() {
+        if (restored_)
+            return;
+        restored_ = true;
+        if (getuid() != 0 || geteuid() != 0) {
+            // Back to root first: only root may set the groups again.
+            if (setresuid(0, 0, 0) != 0 || setresgid(0, 0, 0) != 0 ||
+                setgroups(groups_.size(), groups_.data()) != 0)
+                std::abort(); // a test process left as "nobody" would fail everything after
+        }
+        for (const auto& [dir, mode] : opened_)
+            chmod(dir.c_str(), mode);
+    }
+
+    std::vector<std::pair<std::filesystem::path, mode_t>> opened_;
+    std::vector<gid_t> groups_;
+    std::string failure_;
+    bool restored_ = false;
+};
 
 std::string NewBuild() {
     return ReadFile(VU_TEST_FAKE_V2).value_or("");
@@ -476,15 +538,18 @@ TEST(upgrade_download_Faults, DownloadThatCannotBeStoredEndsTheUpgrade) {
 }
 
 TEST(upgrade_download_Faults, ReadOnlyProgramFolderKeepsTheOldProgram) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permission bits do not bind the superuser";
     UpgradeScenario s;
     ServeFile(s, "/files/prog.exe", NewBuild());
     s.Publish({"/files/prog.exe"});
     ASSERT_EQ(chmod(s.Dir.path().c_str(), 0555), 0);
 
     s.Updater->SetShowMessages(mAskUpgrade);
-    ASSERT_TRUE(s.Run());
+    {
+        // Permission bits do not bind the superuser: as root, the upgrade runs as "nobody".
+        UnprivilegedUser user(s.Dir.path());
+        ASSERT_TRUE(user.active()) << user.failure();
+        ASSERT_TRUE(s.Run());
+    }
     chmod(s.Dir.path().c_str(), 0755);
     // Refused before the question, with a message of its own; nothing is downloaded.
     EXPECT_EQ(s.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoFolderNotWritable}));
