@@ -19,6 +19,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -41,6 +42,33 @@ using vutest::ScriptedServer;
 using vutest::WaitFor;
 
 namespace {
+
+// Calls Abort on a transfer whose worker is held up inside a write or a sync. Should Abort wait
+// for it, a watchdog runs `rescue` after 10 s to let the worker go (until Abort has returned,
+// which the flag tells), so the test ends either way. Returns whether the rescue was needed.
+bool AbortNeedsRescue(TvuCustomHTTP& http,
+                      const std::function<void(const std::atomic<bool>& returned)>& rescue) {
+    std::mutex m;
+    std::condition_variable cv;
+    std::atomic<bool> returned{false};
+    bool rescued = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> lock(m);
+        if (cv.wait_for(lock, std::chrono::seconds(10), [&] { return returned.load(); }))
+            return;
+        rescued = true;
+        lock.unlock();
+        rescue(returned);
+    });
+    http.Abort();
+    {
+        std::lock_guard<std::mutex> lock(m);
+        returned = true;
+    }
+    cv.notify_all();
+    watchdog.join();
+    return rescued;
+}
 
 QByteArray Q(const std::string& s) {
     return QByteArray::fromStdString(s);
@@ -332,25 +360,8 @@ TEST(Abort, DoesNotWaitForAWriteTheOutputHoldsUp) {
 
         // Were Abort to wait for the write, it would return only once the watchdog empties the
         // pipe, seconds later.
-        std::mutex m;
-        std::condition_variable cv;
-        std::atomic<bool> returned{false};
-        bool rescued = false;
-        std::thread watchdog([&] {
-            std::unique_lock<std::mutex> lock(m);
-            if (cv.wait_for(lock, std::chrono::seconds(10), [&] { return returned.load(); }))
-                return;
-            rescued = true;
-            lock.unlock();
-            output.drainUntil(returned);
-        });
-        http.Abort();
-        {
-            std::lock_guard<std::mutex> lock(m);
-            returned = true;
-        }
-        cv.notify_all();
-        watchdog.join();
+        const bool rescued = AbortNeedsRescue(
+            http, [&](const std::atomic<bool>& returned) { output.drainUntil(returned); });
         EXPECT_FALSE(rescued) << "Abort waited for the blocked write";
         EXPECT_FALSE(http.Busy());
         EXPECT_FALSE(http.Success());
@@ -389,24 +400,9 @@ TEST(Abort, DoesNotWaitForTheFinalSyncTheDiskHoldsUp) {
 
         // Were Abort to wait for the sync (or for a close or removal behind it), it would return
         // only once the watchdog lets the disk go, seconds later.
-        std::mutex m;
-        std::condition_variable cv;
-        bool returned = false, rescued = false;
-        std::thread watchdog([&] {
-            std::unique_lock<std::mutex> lock(m);
-            if (cv.wait_for(lock, std::chrono::seconds(10), [&] { return returned; }))
-                return;
-            rescued = true;
-            disk.releaseSyncs();
-        });
         const int progressBefore = r.Progress;
-        http.Abort();
-        {
-            std::lock_guard<std::mutex> lock(m);
-            returned = true;
-        }
-        cv.notify_all();
-        watchdog.join();
+        const bool rescued =
+            AbortNeedsRescue(http, [&](const std::atomic<bool>&) { disk.releaseSyncs(); });
         EXPECT_FALSE(rescued) << "Abort waited for the held sync";
         EXPECT_FALSE(http.Busy());
         EXPECT_FALSE(http.Success());

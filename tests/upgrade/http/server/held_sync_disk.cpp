@@ -110,9 +110,7 @@ int HeldSyncDisk::getattr(const char* path, struct stat* st, fuse_file_info* fi)
     }
     HeldSyncDisk* d = self();
     std::lock_guard<std::mutex> guard(d->lock_);
-    auto node = d->opened(fi);
-    if (!node && path != nullptr && d->files_.count(path))
-        node = d->files_[path];
+    const auto node = d->nodeOf(path, fi);
     if (!node)
         return -ENOENT;
     st->st_mode = node->mode;
@@ -157,6 +155,14 @@ std::shared_ptr<HeldSyncDisk::Node> HeldSyncDisk::opened(const fuse_file_info* f
     return it != open_.end() ? it->second : nullptr;
 }
 
+std::shared_ptr<HeldSyncDisk::Node> HeldSyncDisk::nodeOf(const char* path,
+                                                         const fuse_file_info* fi) const {
+    if (auto node = opened(fi))
+        return node;
+    const auto it = path != nullptr ? files_.find(path) : files_.end();
+    return it != files_.end() ? it->second : nullptr;
+}
+
 int HeldSyncDisk::read(const char*, char* buf, size_t size, off_t offset, fuse_file_info* fi) {
     HeldSyncDisk* d = self();
     std::lock_guard<std::mutex> guard(d->lock_);
@@ -188,9 +194,7 @@ int HeldSyncDisk::write(const char*, const char* buf, size_t size, off_t offset,
 int HeldSyncDisk::truncate(const char* path, off_t size, fuse_file_info* fi) {
     HeldSyncDisk* d = self();
     std::lock_guard<std::mutex> guard(d->lock_);
-    auto node = d->opened(fi);
-    if (!node && path != nullptr && d->files_.count(path))
-        node = d->files_[path];
+    const auto node = d->nodeOf(path, fi);
     if (!node)
         return -ENOENT;
     node->data.resize(static_cast<size_t>(size));
@@ -237,9 +241,7 @@ int HeldSyncDisk::fsync(const char*, int, fuse_file_info* fi) {
 int HeldSyncDisk::chmod(const char* path, mode_t mode, fuse_file_info* fi) {
     HeldSyncDisk* d = self();
     std::lock_guard<std::mutex> guard(d->lock_);
-    auto node = d->opened(fi);
-    if (!node && path != nullptr && d->files_.count(path))
-        node = d->files_[path];
+    const auto node = d->nodeOf(path, fi);
     if (!node)
         return -ENOENT;
     node->mode = (node->mode & S_IFMT) | (mode & 07777);

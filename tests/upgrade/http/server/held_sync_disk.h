@@ -67,6 +67,8 @@ private:
     static int release(const char* path, struct fuse_file_info* fi);
     // The file of an open descriptor (it outlives its name); null when unknown. Lock held.
     std::shared_ptr<Node> opened(const struct fuse_file_info* fi) const;
+    // The file of an open descriptor, else the file of that name; null when neither. Lock held.
+    std::shared_ptr<Node> nodeOf(const char* path, const struct fuse_file_info* fi) const;
 
     std::string path_;
     struct fuse* fuse_ = nullptr;
