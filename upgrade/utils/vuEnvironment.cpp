@@ -54,6 +54,11 @@ QDate Today() {
     return today ? today() : QDate::currentDate();
 }
 
+QDateTime Now() {
+    const auto now = Installed(&TvuEnvironment::Now);
+    return now ? now() : QDateTime::currentDateTimeUtc();
+}
+
 QString ProgramPath() {
     const auto path = Installed(&TvuEnvironment::ProgramPath);
     return path ? path() : QCoreApplication::applicationFilePath();

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,8 @@ struct TvuEnvironment {
     std::function<QByteArray()> FirstArgument;
     // Today's date.
     std::function<QDate()> Today;
+    // The current instant, in UTC (the expiry of an information file).
+    std::function<QDateTime()> Now;
     // The running program's file, the one an upgrade replaces.
     std::function<QString()> ProgramPath;
     // Starts a detached process with an argument vector; returns whether it started.
@@ -40,6 +43,7 @@ namespace env {
 bool Online();
 QByteArray FirstArgument();
 QDate Today();
+QDateTime Now();
 QString ProgramPath();
 bool StartProcess(const QString& program, const QStringList& args);
 void Schedule(QObject* context, int ms, std::function<void()> then);

@@ -27,6 +27,7 @@
 #include "upgrade/utils/vuHTTPDate.h"
 #include "upgrade/utils/vuOnline.h"
 #include "upgrade/utils/vuPercent.h"
+#include "upgrade/utils/vuUserSettings.h"
 #include "upgrade/utils/vuVersions.h"
 #include "upgrade/utils/vuWaitEvents.h"
 
