@@ -85,6 +85,12 @@ const char* InfoFileRefusalText(InfoFileRefusal refusal) {
         return "a file of the upgrade has no recorded hash";
     case InfoFileRefusal::LocalAddress:
         return "the information file lists a local file";
+    case InfoFileRefusal::OtherProduct:
+        return "the information file is for another product";
+    case InfoFileRefusal::Expired:
+        return "the information file is out of date (past its expiry)";
+    case InfoFileRefusal::NoComparedValue:
+        return "the signed information file lacks the date or version the program compares";
     }
     return "refused";
 }

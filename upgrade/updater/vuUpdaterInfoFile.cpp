@@ -11,8 +11,9 @@ namespace {
 // Longest key the index looks at; longer keys are never read.
 constexpr std::size_t kMaxKey = 32;
 
-constexpr std::array<std::string_view, 5> kSimpleKeys = {"version", "date", "message", "method",
-                                                         "signature"};
+constexpr std::array<std::string_view, 12> kSimpleKeys = {
+    "version", "date",    "message", "method",      "signature", "product",
+    "expires", "channel", "rollout", "rolloutdays", "critical",  "minversion"};
 constexpr std::array<std::string_view, 1> kBlockKeys = {"message"};
 // Keys numbered like the file list: "url", "url0", "url2", ... and the same for the others.
 constexpr std::array<std::string_view, 3> kNumberedFamilies = {"url", "sha256", "size"};
