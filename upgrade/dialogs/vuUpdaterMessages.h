@@ -20,7 +20,7 @@ namespace vu {
 inline constexpr quint16 vuIdAppTitle = 40997;
 inline constexpr quint16 vuIdDesignEnvironment = 40998;
 inline constexpr quint16 vuIdUpdaterLabel = 40999;
-inline constexpr int vuMessageCount = 36;
+inline constexpr int vuMessageCount = 40;
 
 // Indices of the messages within a block.
 enum TvuMessageIndex : int {
@@ -61,6 +61,10 @@ enum TvuMessageIndex : int {
     vmInfoFileRefused = 34,         // %s: the application title; the information file failed
                                     // its checks (signature, hashes, addresses)
     vmFileVerificationFailed = 35,  // %s: a downloaded file that does not match its hash or size
+    vmInfoFileExpired = 36,         // the information file is past its expiry
+    vmSkipThisVersion = 37,         // the question's button that skips a release
+    vmCriticalRelease = 38,         // the question for a critical release (%s program, %s note)
+    vmBelowMinimumVersion = 39,     // %s: the program; too old to upgrade in place
 };
 
 // The string with identifier `id`; empty when there is none.

@@ -1,6 +1,7 @@
 #pragma once
 // The upgrade question: "A newer version of <program> was released ... Do you want to update?"
-// with the buttons Yes and Later, above all other windows.
+// with the buttons Yes and Later (and, when offered, Skip this version), above all other windows.
+// A critical release is announced as one and offers Yes only.
 
 #include <QDialog>
 
@@ -9,6 +10,15 @@ class QPushButton;
 class QWidget;
 
 namespace vu {
+
+// How the question is asked.
+struct TvuUpgradeQuestion {
+    bool Critical = false;  // the release fixes something serious: its own wording, Yes only
+    bool OfferSkip = false; // a Skip this version button beside Yes and Later
+};
+
+// The answer: Later also stands for Esc and the close box.
+enum TvuUpgradeAnswer { uaLater, uaYes, uaSkip };
 
 class TvuUpdaterUpgradeMessageForm : public QDialog {
     Q_OBJECT
@@ -19,12 +29,16 @@ public:
     QWidget* BottomPanel;
     QPushButton* YesBtn;
     QPushButton* LaterBtn;
+    QPushButton* SkipBtn;
     QLabel* Label1;
     QLabel* Icon;
 
     // Fills the texts for `message` (the information file's message, may be empty) and sizes
     // the window to the wrapped question.
-    void Prepare(const QString& message);
+    void Prepare(const QString& message, TvuUpgradeQuestion question = {});
+
+    // The dialog result of SkipBtn (Yes accepts, Later rejects).
+    static constexpr int kSkipResult = 2;
 
 protected:
     // FormShow: brought to the top of the topmost windows without being moved or activated.
@@ -42,5 +56,7 @@ QString UpgradeProgramName();
 // box answer false). The window is created for the question and freed afterwards; while it is
 // open, a second question is answered false at once.
 bool AskUpgrade(const QString& message);
+// The same question with the choices of `question`.
+TvuUpgradeAnswer AskUpgradeChoice(const QString& message, TvuUpgradeQuestion question);
 
 } // namespace vu

@@ -66,13 +66,21 @@ TEST(Messages, PlaceholdersBreaksAndAcceleratorsMatchEnglish) {
             if (!IsChinese(language)) {
                 EXPECT_EQ(Breaks(text), Breaks(reference)) << "message " << i;
             }
-            if (i >= vmYes && i <= vmLater) {
+            if ((i >= vmYes && i <= vmLater) || i == vmSkipThisVersion) {
                 const qsizetype amp = text.indexOf(u'&');
                 EXPECT_EQ(text.count(u'&'), 1) << "message " << i;
                 EXPECT_TRUE(amp >= 0 && amp + 1 < text.size() && text[amp + 1].isLetterOrNumber())
                     << "message " << i;
             }
         }
+        // The question's buttons side by side need keys of their own.
+        auto key = [&](int i) {
+            const QString text = file.Messages.value(i);
+            const qsizetype amp = text.indexOf(u'&');
+            return amp >= 0 && amp + 1 < text.size() ? text[amp + 1].toLower() : QChar();
+        };
+        EXPECT_NE(key(vmSkipThisVersion), key(vmYes));
+        EXPECT_NE(key(vmSkipThisVersion), key(vmLater));
     }
 }
 
