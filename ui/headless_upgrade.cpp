@@ -111,17 +111,20 @@ int Upgrade(const Options& options) {
     const bool terminal = isatty(STDERR_FILENO) != 0;
     QByteArray currentURL;
     int lastPercent = -1;
-    updater.OnBeginUpgrade = [&](TvuUpdater*, const QByteArray& message, TvuUpgradeMethod method,
-                                 QByteArrayList& files, bool& canUpgrade) {
+    updater.OnBeginUpgrade = [&](TvuUpdater* sender, const QByteArray& message,
+                                 TvuUpgradeMethod method, QByteArrayList& files, bool& canUpgrade) {
         if (method == umRedirectToURL) {
+            if (sender->LastDecision().Verdict == ReleaseVerdict::ReleasePageOnly)
+                Print(FormatMessageText(vmBelowMinimumVersion, {ApplicationTitle()}));
             // Nothing to install here: the release is published as a web page.
             Print(QStringLiteral("The new version is offered at %1")
                       .arg(QString::fromLocal8Bit(files.value(0))));
             canUpgrade = false;
             return;
         }
-        canUpgrade = Ask(
-            options, FormatMessageText(vmNewerVersion, {ApplicationTitle(), fromBig5(message)}));
+        const bool critical = sender->LastDecision().Critical;
+        canUpgrade = Ask(options, FormatMessageText(critical ? vmCriticalRelease : vmNewerVersion,
+                                                    {ApplicationTitle(), fromBig5(message)}));
     };
     updater.OnFileStart = [&](TvuUpdater*, const QByteArray& url, qint32, TDateTime, bool&) {
         currentURL = url;
@@ -161,6 +164,9 @@ int Upgrade(const Options& options) {
         switch (ended) {
         case uoNoUpdate:
             Print(LoadMessageText(vmNoNewerVersion));
+            // Why, when the release exists but is not for this installation.
+            if (sender->LastDecision().Verdict != ReleaseVerdict::NotNewer)
+                Print(QString::fromStdString(sender->LastDecision().Reason));
             break;
         case uoNoInfoFile:
             Print(LoadMessageText(vmNoInfoFile));
@@ -183,6 +189,9 @@ int Upgrade(const Options& options) {
             break;
         case uoInfoFileRefused:
             Print(FormatMessageText(vmInfoFileRefused, {ApplicationTitle()}));
+            break;
+        case uoInfoFileExpired:
+            Print(LoadMessageText(vmInfoFileExpired));
             break;
         case uoVerificationFailed:
             Print(FormatMessageText(vmFileVerificationFailed, {FileNameOf(currentURL)}));
@@ -233,6 +242,7 @@ int UpgradeExitStatusFor(TvuUpgradeOutcome outcome) {
     case uoFolderNotWritable:
         return kUpgradeFolderNotWritable;
     case uoInfoFileRefused:
+    case uoInfoFileExpired:
     case uoVerificationFailed:
         return kUpgradeVerificationFailed;
     case uoDownloaded:

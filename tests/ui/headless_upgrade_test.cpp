@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,8 +35,10 @@ protected:
     std::string program() const { return dir / "velmora"; }
 
     // The information file: a release of the given date listing the given paths.
-    void Publish(const std::string& date, const std::vector<std::string>& paths) {
-        std::string info = "#date=" + date + "\r\n#method=0\r\n#message={A test release}\r\n";
+    void Publish(const std::string& date, const std::vector<std::string>& paths,
+                 const std::string& keys = "") {
+        std::string info =
+            "#date=" + date + "\r\n#method=0\r\n#message={A test release}\r\n" + keys;
         for (std::size_t i = 0; i < paths.size(); ++i)
             info += "#url" + (i == 0 ? std::string() : std::to_string(i + 1)) + "=" +
                     server.url(paths[i]) + "\r\n";
@@ -114,6 +117,26 @@ TEST_F(Headless, OutcomesBeforeInstallingHaveTheirStatusesAndChangeNothing) {
     EXPECT_EQ(Run({"--yes"}), 12) << errors;
     EXPECT_EQ(Installed(), oldSet);
     EXPECT_EQ(Run({"--yes", "--no"}), 2);
+}
+
+TEST_F(Headless, ReleaseKeysGiveTheirStatusesAndSayWhy) {
+    struct Case {
+        std::string keys;
+        int status;
+        std::string says;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"#channel=beta\r\n", 10, "the channel 'beta', this installation follows 'stable'"},
+             {"#product=example.velmora.Other\r\n", 14, "failed its security check"},
+             {"#expires=2001-01-01T00:00:00Z\r\n", 14, "out of date"},
+             {"#critical=1\r\n", 13, "fixes a serious problem"},
+         }) {
+        Publish("01/01/2030", {"/files/velmora"}, c.keys);
+        EXPECT_EQ(Run({"--no"}), c.status) << c.keys << errors;
+        EXPECT_NE(errors.find(c.says), std::string::npos) << c.keys << errors;
+    }
+    EXPECT_EQ(FileRequests(), 0u);
+    EXPECT_EQ(Installed(), oldSet);
 }
 
 TEST_F(Headless, NewVersionThatFailsIsRolledBackWithStatus15) {

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QRandomGenerator>
 
 namespace vu {
 
@@ -75,6 +76,9 @@ TvuUpdater::TvuUpdater(QObject* owner) : TvuCustomHTTP(owner) {
     SetTransferBufferSize(4096);
     versionDate_ = QByteArray::fromStdString(vu::FormatVersionDate(QDate::currentDate()));
     updateKeys_ = vu::BuiltInUpdateKeys();
+    product_ = VU_PRODUCT_ID;
+    updateChannel_ = VU_UPDATE_CHANNEL;
+    userSettingsFile_ = DefaultUserSettingsFile();
     infoFile_ = std::make_unique<TvuUpdaterInfo>();
     wizard_ = std::make_unique<TvuUpdaterWizard>();
     hiddenWindow_ = new TvuUpdaterHiddenWindow([this] { AutoCheckTimer(); }, this);
@@ -245,6 +249,7 @@ bool TvuUpdater::IsNewerVersion(const QByteArray& fileVersion, const QByteArray&
 void TvuUpdater::InfoFileDone(const QByteArray& text) {
     files_.clear();
     expectations_.clear();
+    decision_ = {};
     std::string readable;
     std::vector<vu::InfoFileEntry> entries;
     if (!AcceptInfoFile(text, readable, entries)) {
@@ -252,16 +257,22 @@ void TvuUpdater::InfoFileDone(const QByteArray& text) {
         return;
     }
     const vu::TvuInfoFileReader reader(std::move(readable));
+    decision_ = vu::DecideRelease(reader, Installation(reader));
+    if (decision_.Verdict == vu::ReleaseVerdict::Refused) {
+        RefuseInfoFile(decision_.Refusal);
+        SignalEvent(waitEvent_.load());
+        return;
+    }
     for (const vu::InfoFileEntry& entry : entries)
         files_.append(QByteArray::fromStdString(entry.Url));
 
-    const bool newer = IsNewerVersion(QByteArray::fromStdString(reader.Version()),
-                                      QByteArray::fromStdString(reader.Date()));
-    if (newer && !files_.isEmpty()) {
+    if (vu::IsOffered(decision_.Verdict)) {
         upgrading_ = true;
         canUpgrade_ = true;
         const QByteArray message = QByteArray::fromStdString(reader.Message());
-        method_ = static_cast<TvuUpgradeMethod>(reader.Method());
+        // Below the minimum version the release is not installed in place: its page opens.
+        const bool pageOnly = decision_.Verdict == vu::ReleaseVerdict::ReleasePageOnly;
+        method_ = pageOnly ? umRedirectToURL : static_cast<TvuUpgradeMethod>(reader.Method());
         if (OnBeginUpgrade)
             OnBeginUpgrade(this, message, method_, files_, canUpgrade_);
         if (canUpgrade_ && method_ != umRedirectToURL && !ExpectPendingFiles(entries)) {
@@ -275,11 +286,14 @@ void TvuUpdater::InfoFileDone(const QByteArray& text) {
                 ShowMessageText(FormatMessageText(vmFolderNotWritable, {folder}),
                                 MB_OK | MB_ICONERROR);
             EndWith(uoFolderNotWritable);
-        } else if (!canUpgrade_ || (ShowsMessage(mAskUpgrade) && !AskUpgrade(FromBytes(message)))) {
+        } else if (!canUpgrade_ || (ShowsMessage(mAskUpgrade) && !AskToUpgrade(message))) {
             if (OnLaterUpgrade)
                 OnLaterUpgrade(this);
             EndWith(uoDeclined);
         } else if (method_ == umRedirectToURL) {
+            if (pageOnly && ShowsMessage(mAskUpgrade))
+                ShowMessageText(FormatMessageText(vmBelowMinimumVersion, {ApplicationTitle()}),
+                                MB_OK | MB_ICONINFORMATION);
             // The handler may have emptied the list: then there is nothing to open.
             if (!files_.isEmpty())
                 OpenURL(FromBytes(files_.first()), true);
@@ -295,6 +309,60 @@ void TvuUpdater::InfoFileDone(const QByteArray& text) {
         EndWith(uoNoUpdate);
     }
     SignalEvent(waitEvent_.load());
+}
+
+vu::TvuInstallation TvuUpdater::Installation(const vu::TvuInfoFileReader& reader) {
+    vu::TvuInstallation installation;
+    installation.ByNumber = versionControl_ == byNumber;
+    installation.VersionNumber = versionNumber_.toStdString();
+    installation.VersionDate = versionDate_.toStdString();
+    installation.Product = product_.toStdString();
+    installation.Channel = updateChannel_.toStdString();
+    installation.Signed = !updateKeys_.empty();
+    installation.Today = env::Today();
+    installation.Now = env::Now();
+    // Staged rollouts and skipped releases hold back automatic checks only: a check the user
+    // asked for always offers the release.
+    installation.Automatic = automaticCheck_;
+    if (automaticCheck_) {
+        // Drawn the first time a staged rollout asks for it.
+        if (!reader.Value("rollout").empty())
+            installation.Draw = RolloutDraw();
+        QByteArray skipped;
+        if (const auto stored =
+                ReadUserSetting(userSettingsFile_, UserSettingName("SkippedRelease")))
+            stored->ToString(skipped);
+        installation.Skipped = skipped.toStdString();
+    }
+    return installation;
+}
+
+QByteArray TvuUpdater::UserSettingName(const char* name) const {
+    const QString component = objectName().isEmpty() ? QStringLiteral("vuUpdater") : objectName();
+    return component.toLatin1() + '.' + name;
+}
+
+int TvuUpdater::RolloutDraw() {
+    const QByteArray name = UserSettingName("RolloutDraw");
+    qint64 draw = 0;
+    if (const auto stored = ReadUserSetting(userSettingsFile_, name);
+        stored && stored->ToInteger(draw) && draw >= 1 && draw <= 100)
+        return static_cast<int>(draw);
+    draw = QRandomGenerator::system()->bounded(1, 101);
+    // Kept for the next checks; when it cannot be stored this check still uses it.
+    WriteUserSetting(userSettingsFile_, name, TvuStoredValue(TvuStoredValue::svInteger, {}, draw));
+    return static_cast<int>(draw);
+}
+
+bool TvuUpdater::AskToUpgrade(const QByteArray& message) {
+    // A critical release offers neither Later nor Skip.
+    const TvuUpgradeAnswer answer =
+        AskUpgradeChoice(FromBytes(message), {decision_.Critical, !decision_.Critical});
+    if (answer == uaSkip)
+        WriteUserSetting(
+            userSettingsFile_, UserSettingName("SkippedRelease"),
+            TvuStoredValue(TvuStoredValue::svString, QByteArray::fromStdString(decision_.Release)));
+    return answer == uaYes;
 }
 
 // ---- Transfer outcomes -----------------------------------------------------------------------

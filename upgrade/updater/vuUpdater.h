@@ -10,6 +10,7 @@
 #include "upgrade/dialogs/vuUpdaterDialogHost.h"
 #include "upgrade/http/vuHTTP.h"
 #include "upgrade/updater/vuDownloadRetry.h"
+#include "upgrade/updater/vuReleaseDecision.h"
 #include "upgrade/updater/vuUpdaterSettings.h"
 #include "upgrade/updater/vuUpdaterTypes.h"
 #include "upgrade/utils/vuUtils.h"
@@ -143,6 +144,22 @@ public:
     // What was recorded for each of PendingFiles(), in the same order.
     const std::vector<vu::FileExpectation>& PendingExpectations() const { return expectations_; }
 
+    // ---- Release management -------------------------------------------------------------------
+    // The application id an information file must name ("#product="); the build's by default.
+    const QByteArray& Product() const { return product_; }
+    void SetProduct(const QByteArray& value) { product_ = value; }
+    // The channel this build follows ("#channel=", "stable" when a file names none); the
+    // build's by default.
+    const QByteArray& UpdateChannel() const { return updateChannel_; }
+    void SetUpdateChannel(const QByteArray& value) { updateChannel_ = value; }
+    // The user's file that keeps this installation's rollout number and the release the user
+    // skipped (vuUserSettings.h), under the names <objectName>.RolloutDraw and
+    // <objectName>.SkippedRelease.
+    const QString& UserSettingsFile() const { return userSettingsFile_; }
+    void SetUserSettingsFile(const QString& value) { userSettingsFile_ = value; }
+    // What the last information file read decided for this installation, and why.
+    const vu::ReleaseDecision& LastDecision() const { return decision_; }
+
     // ---- Stored settings and loading ------------------------------------------------------------
     // When the first command-line argument equals RestartParams exactly, confirms the start to
     // the replacement helper that is waiting for it, then raises OnAfterRestart when assigned.
@@ -260,6 +277,14 @@ protected:
 
     // Reads the information file and acts on it.
     void InfoFileDone(const QByteArray& text);
+    // This installation as the release decision sees it.
+    vu::TvuInstallation Installation(const vu::TvuInfoFileReader& reader);
+    // The number 1 to 100 that places this installation in staged rollouts: drawn once and kept
+    // in the user's settings.
+    int RolloutDraw();
+    QByteArray UserSettingName(const char* name) const;
+    // Asks the question for the offered release; records a skipped release.
+    bool AskToUpgrade(const QByteArray& message);
     // The timer message of the hidden window.
     void AutoCheckTimer();
     // Kills the timer, then sets it when AutoCheck is on, the automatic check has not run and
@@ -285,12 +310,16 @@ protected:
     QByteArray versionNumber_;
     TvuUpdaterShowMessages showMessages_ = vuDefaultShowMessages;
     bool useCache_ = true;
+    QByteArray product_;
+    QByteArray updateChannel_;
+    QString userSettingsFile_;
     std::unique_ptr<TvuUpdaterWizard> wizard_;
 
     // Run-time state.
     TvuUpdaterHiddenWindow* hiddenWindow_ = nullptr;
     QByteArrayList files_;
     TvuUpgradeMethod method_ = umSelfUpgrade;
+    vu::ReleaseDecision decision_;
     bool checkingInfoFile_ = false;
     bool automaticCheck_ = false;
     bool automaticCheckDone_ = false;

@@ -75,6 +75,7 @@ enum TvuUpgradeOutcome : quint8 {
     uoDownloaded,         // every file is downloaded and listed for the replacement helper
     uoInfoFileRefused,    // the information file failed its checks: nothing was asked or fetched
     uoVerificationFailed, // a downloaded file did not match its recorded hash or size
+    uoInfoFileExpired,    // the information file is past its expiry: nothing was asked or fetched
 };
 // Reason: a short English description of the failed check.
 using TvuInfoFileRefusedEvent = std::function<void(TvuUpdater* Sender, const QByteArray& Reason)>;

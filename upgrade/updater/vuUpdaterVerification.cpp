@@ -67,10 +67,12 @@ void TvuUpdater::RefuseInfoFile(vu::InfoFileRefusal refusal) {
     if (OnInfoFileRefused)
         OnInfoFileRefused(this, QByteArray(vu::InfoFileRefusalText(refusal)));
     // The message takes the place of the upgrade question.
+    const bool expired = refusal == vu::InfoFileRefusal::Expired;
     if (ShowsMessage(mAskUpgrade))
-        ShowMessageText(FormatMessageText(vmInfoFileRefused, {ApplicationTitle()}),
+        ShowMessageText(expired ? LoadMessageText(vmInfoFileExpired)
+                                : FormatMessageText(vmInfoFileRefused, {ApplicationTitle()}),
                         MB_OK | MB_ICONERROR);
-    EndWith(uoInfoFileRefused);
+    EndWith(expired ? uoInfoFileExpired : uoInfoFileRefused);
 }
 
 bool TvuUpdater::VerifyDownloadedFile() {

@@ -4,15 +4,20 @@
 #include "updater_test_support.h"
 
 #include "local_http_server.h"
+#include "upgrade/dialogs/vuDialogSupport.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
+#include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"
 #include "upgrade/updater/vuUpdater.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
 #include "vuSignedInfoFile.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -39,7 +44,18 @@ protected:
         environment.Set(&TvuEnvironment::ProgramPath,
                         [this] { return folder.filePath("velmora"); });
         environment.Set(&TvuEnvironment::Today, [] { return QDate(2026, 12, 8); });
+        environment.Set(&TvuEnvironment::Now,
+                        [] { return QDateTime(QDate(2026, 12, 8), QTime(12, 0), Qt::UTC); });
+        environment.Set(&TvuEnvironment::Online, [] { return true; });
+        server.serve("/v2/velmora", kProgram);
+        server.serve("/v2/data.bin", kData);
+        NewUpdater();
+    }
+    // A component as a new start of the program has it, with this test's user settings.
+    void NewUpdater() {
+        updater.reset();
         updater = std::make_unique<TvuUpdater>();
+        updater->SetUserSettingsFile(UserSettings());
         updater->SetVersionDate("06/13/2006");
         updater->Wizard()->SetEnabled(false);
         updater->SetUpdateKeys({*key.PublicKey()});
@@ -62,18 +78,17 @@ protected:
             restart = false;
         };
         updater->OnUpgradeEnded = [this](TvuUpdater*, TvuUpgradeOutcome ended) { outcome = ended; };
-        server.serve("/v2/velmora", kProgram);
-        server.serve("/v2/data.bin", kData);
     }
+    QString UserSettings() const { return folder.filePath("config/velmora/upgrade.settings"); }
     void TearDown() override { updater.reset(); }
 
     std::string Url(const std::string& path) const { return server.url(path); }
     // An information file listing the program and the data file with their hashes and sizes.
     std::string Listing(const std::string& programHash = vu::Sha256Hex(kProgram)) const {
-        return "#date=06/14/2006\n#url=" + Url("/v2/velmora") + "\n#sha256=" + programHash +
-               "\n#size=" + std::to_string(kProgram.size()) + "\n#url2=" + Url("/v2/data.bin") +
-               "\n#sha2562=" + vu::Sha256Hex(kData) + "\n#size2=" + std::to_string(kData.size()) +
-               "\n";
+        return "#date=06/14/2006\n#product=example.velmora.Velmora\n#url=" + Url("/v2/velmora") +
+               "\n#sha256=" + programHash + "\n#size=" + std::to_string(kProgram.size()) +
+               "\n#url2=" + Url("/v2/data.bin") + "\n#sha2562=" + vu::Sha256Hex(kData) +
+               "\n#size2=" + std::to_string(kData.size()) + "\n";
     }
     static std::string Signed(const std::string& body, const vu::Ed25519PrivateKey& by) {
         return body + vu::InfoFileSignatureLine(body, by) + "\n";
@@ -85,6 +100,17 @@ protected:
         outcome.reset();
         updater->CheckForUpdate();
         ASSERT_TRUE(WaitFor([&] { return outcome.has_value() && !updater->Busy(); }));
+    }
+    // The same through the automatic check of a new start of the program.
+    void AutomaticCheck(const std::string& info) {
+        NewUpdater();
+        server.serve("/velmora.inf", info, "text/plain");
+        updater->SetInfoFileURL(QByteArray::fromStdString(Url("/velmora.inf")));
+        outcome.reset();
+        updater->SetAutoCheckDelay(1);
+        updater->SetAutoCheck(true);
+        ASSERT_TRUE(WaitFor([&] { return outcome.has_value() && !updater->Busy(); }));
+        EXPECT_TRUE(updater->AutomaticCheck());
     }
     QStringList Downloads() const {
         return QDir(folder.path()).entryList({"*.uTMP"}, QDir::Files | QDir::Hidden);
@@ -146,9 +172,9 @@ TEST_F(VerifiedUpgrade, SecondOfTwoKeysIsEnough) {
 }
 
 TEST_F(VerifiedUpgrade, WithKeysEveryFileNeedsAHash) {
-    const std::string body = "#date=06/14/2006\n#url=" + Url("/v2/velmora") +
-                             "\n#sha256=" + vu::Sha256Hex(kProgram) +
-                             "\n#url2=" + Url("/v2/data.bin") + "\n";
+    const std::string body =
+        "#date=06/14/2006\n#product=example.velmora.Velmora\n#url=" + Url("/v2/velmora") +
+        "\n#sha256=" + vu::Sha256Hex(kProgram) + "\n#url2=" + Url("/v2/data.bin") + "\n";
     Check(Signed(body, key));
     ExpectRefusedBeforeAnything(1);
 }
@@ -261,6 +287,150 @@ TEST_F(VerifiedUpgrade, RoundTripThroughThePublishersTool) {
     Check(info.toStdString());
     EXPECT_EQ(outcome, uoDownloaded);
     EXPECT_EQ(Downloads(), QStringList({"data.bin.uTMP", "velmora.uTMP"}));
+}
+
+// Release keys that refuse the file or keep it from this installation, through the real
+// signature check and the real question.
+TEST_F(VerifiedUpgrade, ReleaseKeysRefuseOrWithholdTheRelease) {
+    const std::string other = "example.velmora.Other";
+    std::string otherProduct = Listing();
+    otherProduct.replace(otherProduct.find("example.velmora.Velmora"), 23, other);
+    std::string undated = Listing();
+    undated.erase(0, undated.find('\n') + 1);
+    struct Case {
+        const char* name;
+        std::string body;
+        TvuUpgradeOutcome ended;
+        QString box; // the message shown instead of the question, if any
+    };
+    const QString refused = FormatMessageText(vmInfoFileRefused, {ApplicationTitle()});
+    for (const Case& c : std::vector<Case>{
+             {"another product", otherProduct, uoInfoFileRefused, refused},
+             {"no date to compare", undated, uoInfoFileRefused, refused},
+             {"expired", Listing() + "#expires=2026-12-08T12:00:00Z\n", uoInfoFileExpired,
+              LoadMessageText(vmInfoFileExpired)},
+             {"another channel", Listing() + "#channel=beta\n", uoNoUpdate, {}},
+             {"expires later today", Listing() + "#expires=2026-12-08T12:00:01Z\n", uoDeclined, {}},
+         }) {
+        SCOPED_TRACE(c.name);
+        presenter.Boxes.clear();
+        presenter.Dialogs.clear();
+        Check(Signed(c.body, key));
+        EXPECT_EQ(outcome, c.ended) << updater->LastDecision().Reason;
+        EXPECT_EQ(presenter.Dialogs.size(), c.ended == uoDeclined ? 1u : 0u);
+        ASSERT_EQ(presenter.Boxes.size(), c.box.isEmpty() ? 0u : 1u);
+        if (!c.box.isEmpty()) {
+            EXPECT_EQ(presenter.Boxes[0].Text, c.box);
+        }
+        EXPECT_EQ(FileRequests(), 0u);
+    }
+    EXPECT_EQ(updater->LastDecision().Verdict, ReleaseVerdict::Offered);
+}
+
+// Each installation draws its rollout number once and keeps it in the user's settings; only
+// automatic checks are held back by it, and never for a critical release.
+TEST_F(VerifiedUpgrade, RolloutNumberIsDrawnOnceAndKeptInTheUserSettings) {
+    const std::string half = Signed(Listing() + "#rollout=50\n", key);
+    const QByteArray name = "vuUpdater.RolloutDraw";
+    AutomaticCheck(half);
+    qint64 draw = 0;
+    const auto stored = ReadUserSetting(UserSettings(), name);
+    ASSERT_TRUE(stored && stored->ToInteger(draw)) << "nothing stored";
+    ASSERT_TRUE(draw >= 1 && draw <= 100) << draw;
+    EXPECT_EQ(presenter.Dialogs.size(), draw <= 50 ? 1u : 0u);
+    // The next start keeps the number.
+    AutomaticCheck(half);
+    qint64 again = 0;
+    ASSERT_TRUE(ReadUserSetting(UserSettings(), name)->ToInteger(again));
+    EXPECT_EQ(again, draw);
+
+    struct Case {
+        qint64 draw;
+        std::string info;
+        bool automatic;
+        bool asked;
+    };
+    const std::string critical = Signed(Listing() + "#rollout=50\n#critical=1\n", key);
+    for (const Case& c : std::vector<Case>{{51, half, true, false},
+                                           {50, half, true, true},
+                                           {51, half, false, true},
+                                           {100, critical, true, true}}) {
+        SCOPED_TRACE(c.draw);
+        ASSERT_TRUE(WriteUserSetting(UserSettings(), name,
+                                     TvuStoredValue(TvuStoredValue::svInteger, {}, c.draw)));
+        presenter.Dialogs.clear();
+        if (c.automatic)
+            AutomaticCheck(c.info);
+        else
+            Check(c.info);
+        EXPECT_EQ(presenter.Dialogs.size(), c.asked ? 1u : 0u) << updater->LastDecision().Reason;
+        EXPECT_EQ(outcome, c.asked ? uoDeclined : uoNoUpdate);
+    }
+}
+
+// "Skip this version" keeps automatic checks quiet about that release only; a check from the
+// menu still offers it. A critical release is asked with its own words and Yes alone.
+TEST_F(VerifiedUpgrade, SkipThisVersionAndCriticalQuestion) {
+    struct Shown {
+        QString text;
+        bool later = false, skip = false;
+    };
+    std::vector<Shown> shown;
+    int answer = QDialog::Rejected;
+    presenter.OnDialog = [&](QDialog& dialog) {
+        auto& form = static_cast<TvuUpdaterUpgradeMessageForm&>(dialog);
+        shown.push_back(
+            {form.Label1->text(), !form.LaterBtn->isHidden(), !form.SkipBtn->isHidden()});
+        EXPECT_EQ(form.SkipBtn->text(), DisplayText(LoadMessageText(vmSkipThisVersion)));
+        return answer;
+    };
+    const std::string release = Signed(Listing(), key);
+    answer = TvuUpdaterUpgradeMessageForm::kSkipResult;
+    Check(release);
+    EXPECT_EQ(outcome, uoDeclined);
+    QByteArray skipped;
+    ASSERT_TRUE(ReadUserSetting(UserSettings(), "vuUpdater.SkippedRelease")->ToString(skipped));
+    EXPECT_EQ(skipped, "06/14/2006");
+
+    answer = QDialog::Rejected;
+    AutomaticCheck(release);
+    EXPECT_EQ(outcome, uoNoUpdate);
+    EXPECT_EQ(updater->LastDecision().Verdict, ReleaseVerdict::Skipped);
+    Check(release); // from the menu
+    std::string next = Listing();
+    next.replace(next.find("06/14/2006"), 10, "06/15/2006");
+    AutomaticCheck(Signed(next, key));
+    AutomaticCheck(Signed(Listing() + "#critical=1\n", key));
+    ASSERT_EQ(shown.size(), 4u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_TRUE(shown[i].later && shown[i].skip) << i;
+        EXPECT_EQ(shown[i].text,
+                  DisplayText(FormatMessageText(vmNewerVersion, {UpgradeProgramName(), ""})));
+    }
+    EXPECT_FALSE(shown[3].later || shown[3].skip);
+    EXPECT_EQ(shown[3].text,
+              DisplayText(FormatMessageText(vmCriticalRelease, {UpgradeProgramName(), ""})));
+}
+
+// Below the minimum version the release is not installed in place: its page opens.
+TEST_F(VerifiedUpgrade, BelowTheMinimumVersionOpensTheReleasePage) {
+    std::vector<QStringList> started;
+    environment.Set(&TvuEnvironment::StartProcess,
+                    [&](const QString& program, const QStringList& args) {
+                        started.push_back(QStringList{program} + args);
+                        return true;
+                    });
+    presenter.DialogResult = QDialog::Accepted;
+    Check(Signed(Listing() + "#minversion=06/14/2006\n", key));
+    EXPECT_EQ(outcome, uoRedirected);
+    EXPECT_EQ(log.BeginMethod, umRedirectToURL);
+    ASSERT_EQ(presenter.Boxes.size(), 1u);
+    EXPECT_EQ(presenter.Boxes[0].Text,
+              FormatMessageText(vmBelowMinimumVersion, {ApplicationTitle()}));
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_TRUE(started[0].join(' ').contains(QString::fromStdString(Url("/v2/velmora"))));
+    EXPECT_EQ(FileRequests(), 0u);
+    EXPECT_TRUE(Downloads().isEmpty());
 }
 
 } // namespace
