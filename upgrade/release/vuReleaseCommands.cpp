@@ -1,5 +1,7 @@
 #include "vuReleaseCommands.h"
 
+#include "upgrade/updater/vuInfoFileChecks.h"
+#include "upgrade/updater/vuReleaseDecision.h"
 #include "upgrade/updater/vuUpdaterInfoFile.h"
 #include "vuEd25519.h"
 #include "vuFileDigest.h"
@@ -16,6 +18,8 @@
 #include <optional>
 #include <sstream>
 
+#include <QDateTime>
+
 namespace vu {
 
 namespace release {
@@ -26,15 +30,24 @@ constexpr const char* kUsage =
     "Usage:\n"
     "  velmora-release keygen PRIVATE_KEY_FILE\n"
     "  velmora-release sign --key PRIVATE_KEY_FILE --base-url URL\n"
-    "                       (--date MM/DD/YYYY | --version X.Y.Z) [--method 0|1|2]\n"
-    "                       [--message-file FILE] FILE...\n"
-    "  velmora-release verify --public-key BASE64 [--public-key BASE64 ...] INFO_FILE [FILE...]\n"
+    "                       [--date MM/DD/YYYY] [--version X.Y.Z] [--method 0|1|2]\n"
+    "                       [--message-file FILE] [--product ID] [--channel NAME]\n"
+    "                       [--expires YYYY-MM-DD[THH:MM:SSZ]|+DAYS] [--rollout PERCENT]\n"
+    "                       [--rollout-days DAYS] [--critical] [--min-version VERSION_OR_DATE]\n"
+    "                       FILE...\n"
+    "  velmora-release renew --key PRIVATE_KEY_FILE --expires DATE|+DAYS INFO_FILE\n"
+    "  velmora-release verify --public-key BASE64 [--public-key BASE64 ...]\n"
+    "                       [--as VERSION_OR_DATE [--channel NAME] [--roll N] [--product ID]]\n"
+    "                       INFO_FILE [FILE...]\n"
     "\n"
     "keygen writes a new Ed25519 private key (mode 0600) and prints its public key and key id.\n"
     "sign prints a signed upgrade information file listing each FILE as the base URL followed\n"
     "by its name, with its SHA-256 and size, in the order given: name the program file first.\n"
-    "verify checks the signature and, for each FILE given, its hash and size; it exits with 0\n"
-    "only when everything holds.\n";
+    "At least one of --date and --version is needed: the one the program compares.\n"
+    "renew prints the signed file again with a new expiry and nothing else changed.\n"
+    "verify checks the signature and, for each FILE given, its hash and size; with --as it\n"
+    "prints what an installation of that version (or release date) would decide, and why.\n"
+    "It exits with 0 only when everything holds (and, with --as, the release is offered).\n";
 
 int Usage(std::ostream& err, const std::string& problem) {
     if (!problem.empty())
@@ -78,8 +91,10 @@ struct Arguments {
     }
 };
 
+// `known` options take a value; `flags` take none and are recorded with the value "1".
 bool ParseArguments(const std::vector<std::string>& args, const std::vector<std::string>& known,
-                    Arguments& parsed, std::string& problem) {
+                    Arguments& parsed, std::string& problem,
+                    const std::vector<std::string>& flags = {}) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -91,9 +106,15 @@ bool ParseArguments(const std::vector<std::string>& args, const std::vector<std:
             parsed.Positional.push_back(arg);
             continue;
         }
-        bool isKnown = false;
+        bool isKnown = false, isFlag = false;
         for (const std::string& k : known)
             isKnown = isKnown || k == arg;
+        for (const std::string& f : flags)
+            isFlag = isFlag || f == arg;
+        if (isFlag) {
+            parsed.Options.emplace_back(arg, "1");
+            continue;
+        }
         if (!isKnown) {
             problem = "unknown option " + arg;
             return false;
@@ -172,6 +193,86 @@ std::vector<Ed25519PublicKey> ParseKeys(const Arguments& parsed, std::string& pr
     return keys;
 }
 
+// "--expires": +DAYS from now, a day (midnight UTC at its start) or a UTC instant; it must lie
+// ahead.
+std::optional<std::string> ExpiryOption(const std::string& value, std::string& problem) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    std::optional<QDateTime> expiry;
+    if (value.size() > 1 && value[0] == '+' && IsDigits(std::string_view(value).substr(1)) &&
+        value.size() <= 6)
+        expiry = now.addDays(std::stoi(value.substr(1)));
+    else if (const QDate day = QDate::fromString(QString::fromStdString(value), Qt::ISODate);
+             value.size() == 10 && day.isValid())
+        expiry = QDateTime(day, QTime(0, 0), Qt::UTC);
+    else
+        expiry = ParseExpiry(value);
+    if (!expiry) {
+        problem = "--expires must be +DAYS, YYYY-MM-DD or an instant such as 2027-01-31T12:00:00Z";
+        return std::nullopt;
+    }
+    if (*expiry <= now) {
+        problem = "--expires " + value + " lies in the past";
+        return std::nullopt;
+    }
+    return FormatExpiry(*expiry);
+}
+
+// A whole number from low to high.
+bool InRange(const std::string& text, int low, int high) {
+    return IsDigits(text) && text.size() <= 6 && std::stoi(text) >= low && std::stoi(text) <= high;
+}
+
+// Prints body followed by its signature line.
+int WriteSigned(const std::string& body, const Ed25519PrivateKey& key, std::ostream& out,
+                std::ostream& err) {
+    const std::string signature = InfoFileSignatureLine(body, key);
+    if (signature.empty())
+        return Fail(err, "could not sign");
+    out << body << signature << "\n";
+    out.flush();
+    return out ? 0 : Fail(err, "cannot write the information file");
+}
+
+// What an installation of `as` (a version, or a release date) would decide about the verified
+// file: the program's own decision, after the program's own checks.
+ReleaseDecision DecideAs(const std::string& as, const std::optional<std::string>& channel,
+                         const std::optional<std::string>& roll,
+                         const std::optional<std::string>& product,
+                         const InfoFileVerification& verification,
+                         const std::vector<InfoFileEntry>& entries) {
+    ReleaseDecision refused;
+    refused.Verdict = ReleaseVerdict::Refused;
+    if (verification.Result != InfoFileSignature::Valid) {
+        refused.Reason = std::string("refused: ") + SignatureResultText(verification.Result);
+        return refused;
+    }
+    std::vector<FileExpectation> expected;
+    for (const InfoFileEntry& entry : entries)
+        expected.push_back({entry.Sha256, entry.Size});
+    // Published over the network, checked by a program with keys built in.
+    InfoFileRefusal refusal = CheckInfoFileEntries("", entries);
+    if (refusal == InfoFileRefusal::None)
+        refusal = CheckUpgradeFiles(expected, true);
+    if (refusal != InfoFileRefusal::None) {
+        refused.Refusal = refusal;
+        refused.Reason = std::string("refused: ") + InfoFileRefusalText(refusal);
+        return refused;
+    }
+    TvuInstallation installation;
+    installation.ByNumber = !ValidDate(as);
+    (installation.ByNumber ? installation.VersionNumber : installation.VersionDate) = as;
+    installation.Product = product.value_or(VU_PRODUCT_ID);
+    installation.Channel = channel.value_or(std::string(kDefaultChannel));
+    installation.Signed = true;
+    // With a rollout number, an automatic check of that installation; without, a check the
+    // user asked for, which the rollout never holds back.
+    installation.Automatic = roll.has_value();
+    installation.Draw = roll ? std::stoi(*roll) : 0;
+    installation.Now = QDateTime::currentDateTimeUtc();
+    installation.Today = QDate::currentDate();
+    return DecideRelease(TvuInfoFileReader(std::string(verification.SignedText)), installation);
+}
+
 } // namespace
 
 int Keygen(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -211,23 +312,28 @@ int Keygen(const std::vector<std::string>& args, std::ostream& out, std::ostream
 int Sign(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     Arguments parsed;
     std::string problem;
-    if (!ParseArguments(
-            args, {"--key", "--base-url", "--date", "--version", "--method", "--message-file"},
-            parsed, problem))
+    const std::vector<std::string> known = {
+        "--key",     "--base-url", "--date",    "--version", "--method",       "--message-file",
+        "--product", "--channel",  "--expires", "--rollout", "--rollout-days", "--min-version"};
+    if (!ParseArguments(args, known, parsed, problem, {"--critical"}))
         return Usage(err, problem);
-    for (const char* name :
-         {"--key", "--base-url", "--date", "--version", "--method", "--message-file"})
+    for (const std::string& name : known)
         if (parsed.Count(name) > 1)
-            return Usage(err, std::string("option ") + name + " given more than once");
+            return Usage(err, "option " + name + " given more than once");
     const auto keyFile = parsed.One("--key");
     auto baseURL = parsed.One("--base-url");
     const auto date = parsed.One("--date");
     const auto version = parsed.One("--version");
     const std::string method = parsed.One("--method").value_or("0");
+    const std::string product = parsed.One("--product").value_or(VU_PRODUCT_ID);
+    const std::string channel = parsed.One("--channel").value_or(std::string(kDefaultChannel));
+    const auto rollout = parsed.One("--rollout");
+    const auto rolloutDays = parsed.One("--rollout-days");
+    const auto minVersion = parsed.One("--min-version");
     if (!keyFile || !baseURL)
         return Usage(err, "sign needs --key and --base-url");
-    if (date.has_value() == version.has_value())
-        return Usage(err, "sign needs either --date or --version");
+    if (!date && !version)
+        return Usage(err, "sign needs --date or --version (or both)");
     if (date && !ValidDate(*date))
         return Usage(err, "--date must be a real day written MM/DD/YYYY");
     if (version && !ValidVersion(*version))
@@ -236,6 +342,22 @@ int Sign(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         return Usage(err, "--method must be 0, 1 or 2");
     if (baseURL->empty() || !PrintableWithoutBlanks(*baseURL))
         return Usage(err, "--base-url must not be empty or contain blanks or control characters");
+    if (product.empty() || !PrintableWithoutBlanks(product))
+        return Usage(err, "--product must be an application id without blanks");
+    if (!ValidChannel(channel))
+        return Usage(err, "--channel must be 1 to 32 lower-case letters, digits, '-' or '_'");
+    std::optional<std::string> expires;
+    if (const auto value = parsed.One("--expires");
+        value && !(expires = ExpiryOption(*value, problem)))
+        return Usage(err, problem);
+    if (rollout && !InRange(*rollout, 1, 100))
+        return Usage(err, "--rollout must be a percentage from 1 to 100");
+    if (rolloutDays && (!rollout || !date || !InRange(*rolloutDays, 1, 36500)))
+        return Usage(err, "--rollout-days needs --rollout and --date and is a number of days");
+    // The minimum is written the way the program compares: a version, or a date.
+    if (minVersion && !(ValidVersion(*minVersion) && version) && !(ValidDate(*minVersion) && date))
+        return Usage(err, "--min-version must be a version (with --version) or MM/DD/YYYY (with "
+                          "--date)");
     if (parsed.Positional.empty())
         return Usage(err, "sign needs at least one file to list");
     if (baseURL->back() != '/')
@@ -260,7 +382,10 @@ int Sign(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     }
 
     std::string body;
-    body += date ? "#date=" + *date + "\n" : "#version=" + *version + "\n";
+    if (date)
+        body += "#date=" + *date + "\n";
+    if (version)
+        body += "#version=" + *version + "\n";
     body += "#method=" + method + "\n";
     std::vector<InfoFileEntry> listed;
     for (std::size_t i = 0; i < parsed.Positional.size(); ++i) {
@@ -280,30 +405,94 @@ int Sign(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         body += "#size" + number + "=" + entry.Size + "\n";
         listed.push_back(entry);
     }
+    // The keys that manage the release, each in the order a reader of the file meets them.
+    const std::vector<std::pair<std::string, std::optional<std::string>>> release = {
+        {"product", product},         {"channel", channel},
+        {"expires", expires},         {"rollout", rollout},
+        {"rolloutdays", rolloutDays}, {"critical", parsed.One("--critical")},
+        {"minversion", minVersion}};
+    for (const auto& [name, value] : release)
+        if (value)
+            body += "#" + name + "=" + *value + "\n";
     if (!message.empty())
         body += "#message={" + message + "}\n";
 
     // Read the result back as the program will: a marker hidden in the message or a file name
     // must not change what is listed.
     const TvuInfoFileReader reader(body);
-    if (reader.Entries() != listed ||
-        reader.Method() != static_cast<InfoFileMethod>(method[0] - '0') ||
-        (date && reader.Date() != *date) || (version && reader.Version() != *version))
+    bool same = reader.Entries() == listed &&
+                reader.Method() == static_cast<InfoFileMethod>(method[0] - '0') &&
+                reader.Date() == date.value_or("") && reader.Version() == version.value_or("");
+    for (const auto& [name, value] : release)
+        same = same && reader.Value(name) == value.value_or("");
+    if (!same)
         return Fail(err, "the message contains text that reads as a key of the information file "
                          "(a '#' followed by a key and '='); reword it");
+    return WriteSigned(body, key, out, err);
+}
 
-    const std::string signature = InfoFileSignatureLine(body, key);
-    if (signature.empty())
-        return Fail(err, "could not sign");
-    out << body << signature << "\n";
-    out.flush();
-    return out ? 0 : Fail(err, "cannot write the information file");
+int Renew(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Arguments parsed;
+    std::string problem;
+    if (!ParseArguments(args, {"--key", "--expires"}, parsed, problem))
+        return Usage(err, problem);
+    const auto keyFile = parsed.One("--key");
+    const auto value = parsed.One("--expires");
+    if (!keyFile || !value || parsed.Positional.size() != 1 || parsed.Count("--key") > 1 ||
+        parsed.Count("--expires") > 1)
+        return Usage(err, "renew needs --key, --expires and the information file");
+    const auto expires = ExpiryOption(*value, problem);
+    if (!expires)
+        return Usage(err, problem);
+    const auto pem = ReadWholeFile(*keyFile);
+    const Ed25519PrivateKey key = pem ? Ed25519PrivateKey::FromPem(*pem) : Ed25519PrivateKey();
+    const auto publicKey = key.PublicKey();
+    if (!key.Valid() || !publicKey)
+        return Fail(err, *keyFile + " cannot be read as an Ed25519 private key");
+    const auto text = ReadWholeFile(parsed.Positional.front());
+    if (!text)
+        return Fail(err, "cannot read " + parsed.Positional.front());
+    // Only a file this key signed, unchanged, is signed again.
+    const InfoFileVerification verification = VerifyInfoFile(*text, {*publicKey});
+    if (verification.Result != InfoFileSignature::Valid)
+        return Fail(err, parsed.Positional.front() + ": " +
+                             SignatureResultText(verification.Result) + " for this key");
+    const std::string old(verification.SignedText);
+    std::string body = old;
+    // The value the program reads is the first "#expires=" marker's: replace it, or add one.
+    std::string lower = body;
+    for (char& c : lower)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const std::size_t marker = lower.find("#expires=");
+    if (marker == std::string::npos) {
+        if (!body.empty() && body.back() != '\n')
+            body += "\n";
+        body += "#expires=" + *expires + "\n";
+    } else {
+        const std::size_t start = marker + 9;
+        std::size_t end = start;
+        while (end < body.size() && static_cast<unsigned char>(body[end]) >= 32)
+            ++end;
+        body.replace(start, end - start, *expires);
+    }
+    // Nothing but the expiry may read differently.
+    const TvuInfoFileReader before(old), after(body);
+    bool same = after.Value("expires") == *expires && before.Entries() == after.Entries() &&
+                before.Message() == after.Message() && before.Method() == after.Method();
+    for (const char* name : {"date", "version", "product", "channel", "rollout", "rolloutdays",
+                             "critical", "minversion"})
+        same = same && before.Value(name) == after.Value(name);
+    if (!same)
+        return Fail(err, "the new expiry would change how the file reads (is it inside the "
+                         "message?); sign the release again instead");
+    return WriteSigned(body, key, out, err);
 }
 
 int Verify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     Arguments parsed;
     std::string problem;
-    if (!ParseArguments(args, {"--public-key"}, parsed, problem))
+    if (!ParseArguments(args, {"--public-key", "--as", "--channel", "--roll", "--product"}, parsed,
+                        problem))
         return Usage(err, problem);
     const std::vector<Ed25519PublicKey> keys = ParseKeys(parsed, problem);
     if (!problem.empty())
@@ -312,6 +501,20 @@ int Verify(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return Usage(err, "verify needs at least one --public-key");
     if (parsed.Positional.empty())
         return Usage(err, "verify needs the information file");
+    for (const char* name : {"--as", "--channel", "--roll", "--product"})
+        if (parsed.Count(name) > 1)
+            return Usage(err, std::string("option ") + name + " given more than once");
+    const auto as = parsed.One("--as");
+    const auto roll = parsed.One("--roll");
+    const auto channel = parsed.One("--channel");
+    if (!as && (roll || channel || parsed.One("--product")))
+        return Usage(err, "--channel, --roll and --product describe the installation of --as");
+    if (as && !ValidVersion(*as) && !ValidDate(*as))
+        return Usage(err, "--as must be a version such as 1.2.0 or a date MM/DD/YYYY");
+    if (channel && !ValidChannel(*channel))
+        return Usage(err, "--channel must be 1 to 32 lower-case letters, digits, '-' or '_'");
+    if (roll && !InRange(*roll, 1, 100))
+        return Usage(err, "--roll must be a number from 1 to 100");
     const std::string& infoPath = parsed.Positional.front();
     const auto text = ReadWholeFile(infoPath);
     if (!text)
@@ -364,6 +567,12 @@ int Verify(const std::vector<std::string>& args, std::ostream& out, std::ostream
         out << path << ": " << verdict << "\n";
         ok = ok && verdict == "ok";
     }
+    if (as) {
+        const ReleaseDecision decision =
+            DecideAs(*as, channel, roll, parsed.One("--product"), verification, entries);
+        out << "as " << *as << ": " << decision.Reason << "\n";
+        ok = ok && decision.Verdict == ReleaseVerdict::Offered;
+    }
     return ok ? 0 : 1;
 }
 
@@ -380,6 +589,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return Keygen(rest, out, err);
     if (command == "sign")
         return Sign(rest, out, err);
+    if (command == "renew")
+        return Renew(rest, out, err);
     if (command == "verify")
         return Verify(rest, out, err);
     return Usage(err, "unknown command " + command);

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -113,7 +114,8 @@ TEST_F(ReleaseTool, SignListsEachFileWithHashAndSizeAndVerifies) {
     // SHA-256 of "#!/bin/sh\necho v2\n" is checked by verify below; sizes are plain.
     EXPECT_NE(text.find("#size=18\n#url2=http://127.0.0.1:8080/v2/data.bin\n#sha2562="),
               std::string::npos);
-    EXPECT_NE(text.find("#size2=1000\n#message={Version 2.\nNew things.}\n#signature=ed25519:" +
+    EXPECT_NE(text.find("#size2=1000\n#product=example.velmora.Velmora\n#channel=stable\n"
+                        "#message={Version 2.\nNew things.}\n#signature=ed25519:" +
                         keyId + ":"),
               std::string::npos);
     const QString info = Write("velmora.inf", text);
@@ -145,12 +147,26 @@ TEST_F(ReleaseTool, SignListsEachFileWithHashAndSizeAndVerifies) {
 
 TEST_F(ReleaseTool, SignRefusesWhatWouldMisleadTheProgram) {
     const QString program = Write("velmora", "x");
-    // A date form and a file list are required, exactly one of date and version.
-    EXPECT_EQ(Sign({"--date", "7/1/2006"}, {program}).Status, 2);
-    EXPECT_EQ(Sign({"--date", "02/30/2006"}, {program}).Status, 2);
-    EXPECT_EQ(Sign({"--date", "07/01/2006", "--version", "1.0"}, {program}).Status, 2);
-    EXPECT_EQ(Sign({"--version", "1..0"}, {program}).Status, 2);
-    EXPECT_EQ(Sign({"--version", "1.0", "--method", "3"}, {program}).Status, 2);
+    // A date form and a file list are required, at least one of date and version; the release
+    // keys take only values the program reads as meant.
+    for (const QStringList& wrong : std::vector<QStringList>{
+             {"--method", "0"},
+             {"--date", "7/1/2006"},
+             {"--date", "02/30/2006"},
+             {"--version", "1..0"},
+             {"--version", "1.0", "--method", "3"},
+             {"--version", "1.0", "--channel", "Beta"},
+             {"--version", "1.0", "--product", "a b"},
+             {"--version", "1.0", "--rollout", "0"},
+             {"--version", "1.0", "--rollout", "101"},
+             {"--date", "07/01/2006", "--rollout-days", "7"},
+             {"--version", "1.0", "--rollout", "10", "--rollout-days", "7"},
+             {"--version", "1.0", "--expires", "2001-01-01"},
+             {"--version", "1.0", "--expires", "+x"},
+             {"--version", "1.0", "--min-version", "06/01/2006"},
+             {"--date", "07/01/2006", "--min-version", "1.0"},
+         })
+        EXPECT_EQ(Sign(wrong, {program}).Status, 2) << wrong.join(' ').toStdString();
     EXPECT_EQ(Sign({"--version", "1.0"}, {}).Status, 2);
     EXPECT_EQ(Sign({"--version", "1.0"}, {Path("missing")}).Status, 1);
     EXPECT_EQ(Sign({"--version", "1.0"}, {Write("a b", "x")}).Status, 1);
@@ -169,6 +185,87 @@ TEST_F(ReleaseTool, SignRefusesWhatWouldMisleadTheProgram) {
     const Result dated = Sign({"--date", "07/01/2006", "--method", "1"}, {program});
     ASSERT_EQ(dated.Status, 0) << dated.Err;
     EXPECT_EQ(dated.Out.find("#date=07/01/2006\n#method=1\n"), 0u);
+}
+
+// A publisher checks a release for given installations before putting it online.
+TEST_F(ReleaseTool, VerifyAsPrintsWhatAnInstallationDecides) {
+    const QString program = Write("velmora", "v2");
+    const Result made = Sign({"--version", "2.0", "--date", "07/01/2006", "--channel", "beta",
+                              "--expires", "+30", "--rollout", "40", "--min-version", "1.5"},
+                             {program});
+    ASSERT_EQ(made.Status, 0) << made.Err;
+    EXPECT_NE(made.Out.find("#channel=beta\n#expires=20"), std::string::npos) << made.Out;
+    const QString info = Write("velmora.inf", made.Out);
+    struct Case {
+        QStringList as;
+        int status;
+        std::string says;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"--as", "1.9"}, 1, "channel 'beta'"},
+             {{"--as", "1.9", "--channel", "beta"}, 0, "offered"},
+             {{"--as", "2.0", "--channel", "beta"}, 1, "not newer"},
+             {{"--as", "1.9", "--channel", "beta", "--roll", "41"}, 1, "held back"},
+             {{"--as", "1.9", "--channel", "beta", "--roll", "40"}, 0, "offered"},
+             {{"--as", "1.0", "--channel", "beta"}, 1, "minimum version"},
+             {{"--as", "1.9", "--channel", "beta", "--product", "other.App"}, 1, "another product"},
+             {{"--as", "06/30/2006", "--channel", "beta"}, 0, "offered"},
+             {{"--as", "07/01/2006", "--channel", "beta"}, 1, "not newer"},
+         }) {
+        const Result r =
+            RunTool(QStringList{"verify", "--public-key", publicKey} + c.as + QStringList{info});
+        EXPECT_EQ(r.Status, c.status) << c.as.join(' ').toStdString() << "\n" << r.Out << r.Err;
+        EXPECT_NE(r.Out.find(c.says), std::string::npos) << r.Out;
+    }
+    // A check of the file comes first: a changed byte is refused for every installation.
+    std::string tampered = made.Out;
+    tampered[tampered.find("#rollout=40") + 9] = '9';
+    const Result refused = RunTool({"verify", "--public-key", publicKey, "--as", "1.9", "--channel",
+                                    "beta", Write("bad.inf", tampered)});
+    EXPECT_EQ(refused.Status, 1);
+    EXPECT_NE(refused.Out.find("as 1.9: refused"), std::string::npos) << refused.Out;
+    EXPECT_EQ(RunTool({"verify", "--public-key", publicKey, "--roll", "5", info}).Status, 2);
+    EXPECT_EQ(RunTool({"verify", "--public-key", publicKey, "--as", "x", info}).Status, 2);
+}
+
+TEST_F(ReleaseTool, RenewChangesOnlyTheExpiry) {
+    const QString program = Write("velmora", "v2");
+    const QString message = Write("message.txt", "Fixes.");
+    for (const QStringList& expiry :
+         std::vector<QStringList>{{}, {"--expires", "+1"}, {"--expires", "2030-01-01"}}) {
+        const Result made = Sign(
+            QStringList{"--date", "07/01/2006", "--message-file", message} + expiry, {program});
+        ASSERT_EQ(made.Status, 0) << made.Err;
+        const Result renewed =
+            RunTool({"renew", "--key", key, "--expires", "2099-12-31", Write("old.inf", made.Out)});
+        ASSERT_EQ(renewed.Status, 0) << renewed.Err;
+        EXPECT_NE(renewed.Out.find("#expires=2099-12-31T00:00:00Z\n"), std::string::npos);
+        // Every other line stays as it was; only the signature is new.
+        auto lines = [](const std::string& text) {
+            std::vector<std::string> kept;
+            std::istringstream in(text);
+            for (std::string line; std::getline(in, line);)
+                if (line.rfind("#expires=", 0) != 0 && line.rfind("#signature=", 0) != 0)
+                    kept.push_back(line);
+            return kept;
+        };
+        EXPECT_EQ(lines(renewed.Out), lines(made.Out));
+        EXPECT_EQ(
+            RunTool({"verify", "--public-key", publicKey, Write("new.inf", renewed.Out)}).Status,
+            0);
+    }
+    // Only an intact file signed by this key is signed again.
+    const Result made = Sign({"--date", "07/01/2006"}, {program});
+    std::string tampered = made.Out;
+    tampered[tampered.find("#date=07") + 7] = '8';
+    EXPECT_EQ(
+        RunTool({"renew", "--key", key, "--expires", "+5", Write("bad.inf", tampered)}).Status, 1);
+    const QString stranger = Path("stranger.key");
+    ASSERT_EQ(RunTool({"keygen", stranger}).Status, 0);
+    EXPECT_EQ(
+        RunTool({"renew", "--key", stranger, "--expires", "+5", Write("ok.inf", made.Out)}).Status,
+        1);
+    EXPECT_EQ(RunTool({"renew", "--key", key, Write("ok.inf", made.Out)}).Status, 2);
 }
 
 } // namespace
