@@ -7,10 +7,10 @@
 
 #include <map>
 #include <string>
-#include <vector>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace vutest;
 
