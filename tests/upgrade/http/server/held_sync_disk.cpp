@@ -67,9 +67,18 @@ HeldSyncDisk::~HeldSyncDisk() {
     releaseSyncs();
     if (fuse_ != nullptr) {
         fuse_exit(fuse_);
-        fuse_unmount(fuse_); // ends the session: the loop's reads return
+        // A forced unmount aborts the connection at once, also while a file is still open:
+        // the loop threads' reads of the device return and the loop ends. Only then is the
+        // session's device closed (fuse_unmount), so that no loop thread still reads it.
+        // Without the right to unmount (not root), fuse_unmount has to do both while the loop
+        // may still be reading.
+        const bool detached = ::umount2(path_.c_str(), MNT_FORCE | MNT_DETACH) == 0;
+        if (!detached)
+            fuse_unmount(fuse_);
         if (loop_.joinable())
             loop_.join();
+        if (detached)
+            fuse_unmount(fuse_);
         fuse_destroy(fuse_);
     }
     if (!path_.empty())
