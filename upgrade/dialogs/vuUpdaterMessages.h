@@ -20,7 +20,7 @@ namespace vu {
 inline constexpr quint16 vuIdAppTitle = 40997;
 inline constexpr quint16 vuIdDesignEnvironment = 40998;
 inline constexpr quint16 vuIdUpdaterLabel = 40999;
-inline constexpr int vuMessageCount = 40;
+inline constexpr int vuMessageCount = 43;
 
 // Indices of the messages within a block.
 enum TvuMessageIndex : int {
@@ -65,6 +65,9 @@ enum TvuMessageIndex : int {
     vmSkipThisVersion = 37,         // the question's button that skips a release
     vmCriticalRelease = 38,         // the question for a critical release (%s program, %s note)
     vmBelowMinimumVersion = 39,     // %s: the program; too old to upgrade in place
+    vmUpgradeAlreadyRunning = 40,   // another copy of the program is upgrading the same folder
+    vmHelperNotStarted = 41,        // %s: why the replacement helper could not be run
+    vmPackageManaged = 42,          // %s: the application title, %s: the package that owns it
 };
 
 // The string with identifier `id`; empty when there is none.
