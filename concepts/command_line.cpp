@@ -33,7 +33,7 @@ constexpr const char* kHelpUsage = "Usage: velmora --report CHARACTER CODE [--bi
                                    "       velmora --characters CODE [--big5]\n"
                                    "       velmora --concepts [--big5]\n";
 constexpr const char* kHelpUpgradeUsage =
-    "       velmora --upgrade [--info-url URL] [--yes | --no]\n";
+    "       velmora --upgrade [--info-url URL] [--yes | --no] [--skip-missing]\n";
 constexpr const char* kHelpOptions =
     "       velmora --help | --version\n"
     "\n"
@@ -56,13 +56,16 @@ constexpr const char* kHelpOptions =
     "      Write the output in Big5 with every line ended by CR LF, instead of UTF-8 with LF.\n"
     "      May stand before or after the other arguments.\n";
 constexpr const char* kHelpUpgradeOption =
-    "  --upgrade [--info-url URL] [--yes | --no]\n"
+    "  --upgrade [--info-url URL] [--yes | --no] [--skip-missing]\n"
     "      Check for a newer version and install it without a window (see the README).\n"
-    "      --yes or --no answers every question; otherwise they are asked on a terminal and\n"
-    "      answered No without one. Exit status: 0 installed, 10 no newer version, 11 upgrade\n"
-    "      information missing or invalid, 12 host unreachable or transfer failed, 13\n"
-    "      declined, 14 verification failed, 15 install failed and the previous version was\n"
-    "      restored, 16 program folder not writable.\n";
+    "      --yes or --no answers the upgrade question; otherwise it is asked on a terminal and\n"
+    "      answered No without one. A missing file installs nothing unless --skip-missing\n"
+    "      (never for the program file or an upgrade with hashes). Exit status: 0 installed,\n"
+    "      10 no newer version, 11 upgrade information missing or invalid, 12 host unreachable,\n"
+    "      transfer failed or a file missing, 13 declined, 14 verification failed, 15 install\n"
+    "      failed and the previous version was restored, 16 program folder not writable, 17\n"
+    "      another upgrade of the folder is running, 18 the helper could not be started\n"
+    "      (nothing installed), 19 managed by the package manager, 21 nothing to install.\n";
 constexpr const char* kHelpEnd =
     "  --help, -h\n"
     "      Show this text.\n"

@@ -38,6 +38,7 @@ struct Options {
     QByteArray infoURL;
     bool hasInfoURL = false;
     std::optional<bool> answer; // --yes / --no
+    bool skipMissing = false;
 };
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
@@ -49,6 +50,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             options.hasInfoURL = true;
         } else if ((arg == "--yes" || arg == "--no") && !options.answer) {
             options.answer = arg == "--yes";
+        } else if (arg == "--skip-missing") {
+            options.skipMissing = true;
         } else {
             return std::nullopt;
         }
@@ -147,11 +150,16 @@ int Upgrade(const Options& options) {
         if (terminal)
             std::fputs("\n", stderr);
     };
-    updater.OnLostFile = [&](TvuUpdater*, const QByteArray& url, qint32 status,
+    updater.OnLostFile = [&](TvuUpdater* sender, const QByteArray& url, qint32 status,
                              bool& continueUpgrade) {
-        continueUpgrade =
-            Ask(options, LoadMessageText(vmError) + QStringLiteral(" #%1: ").arg(status) +
-                             FormatMessageText(vmLostFile, {FileNameOf(url)}));
+        // Never a question: a missing file is left out only when asked for beforehand.
+        const int index = int(sender->PendingFiles().indexOf(url));
+        continueUpgrade = options.skipMissing && sender->LostFileSkippable(index);
+        QString text = FormatMessageText(vmLostFile, {FileNameOf(url)});
+        text.truncate(text.indexOf(QLatin1String("\r\r")));
+        Print(LoadMessageText(vmError) + QStringLiteral(" #%1: ").arg(status) + text +
+              (continueUpgrade ? QStringLiteral(" -> skipped (--skip-missing)")
+                               : QStringLiteral(" -> nothing is installed")));
     };
     updater.OnEndUpgrade = [](TvuUpdater*, bool& restartImmediately) {
         restartImmediately = false; // installed below, without closing
@@ -200,6 +208,16 @@ int Upgrade(const Options& options) {
             Print(FormatMessageText(vmFolderNotWritable,
                                     {QFileInfo(UpgradeProgramPath()).absolutePath()}));
             break;
+        case uoAlreadyRunning:
+            Print(LoadMessageText(vmUpgradeAlreadyRunning));
+            break;
+        case uoPackageManaged:
+            Print(FormatMessageText(vmPackageManaged,
+                                    {ApplicationTitle(), env::PackageOwner(UpgradeProgramPath())}));
+            break;
+        case uoNothingToInstall:
+            Print(QStringLiteral("Nothing to install: every listed file was left out."));
+            break;
         default:
             break;
         }
@@ -212,13 +230,30 @@ int Upgrade(const Options& options) {
     if (*outcome != uoDownloaded)
         return UpgradeExitStatusFor(*outcome);
 
-    const int helper = updater.InstallAndWait(kConfirmOption);
-    if (helper == 0) {
+    switch (updater.InstallAndWait(kConfirmOption)) {
+    case irInstalled:
         Print(LoadMessageText(vmUpgradeCompleted));
         return kUpgradeInstalled;
+    case irNothingToInstall:
+        Print(QStringLiteral("Nothing to install: the downloaded files are gone."));
+        return kUpgradeNothingToInstall;
+    case irVerificationFailed:
+        Print(FormatMessageText(vmFileVerificationFailed, {updater.ChangedDownload()}));
+        return kUpgradeVerificationFailed;
+    case irRestored:
+        Print(LoadMessageText(vmPreviousVersionRestored));
+        return kUpgradeRestored;
+    case irNotWritable:
+        Print(FormatMessageText(vmFolderNotWritable,
+                                {QFileInfo(UpgradeProgramPath()).absolutePath()}));
+        return kUpgradeFolderNotWritable;
+    case irAlreadyRunning:
+        Print(LoadMessageText(vmUpgradeAlreadyRunning));
+        return kUpgradeAlreadyRunning;
+    default:
+        Print(FormatMessageText(vmHelperNotStarted, {updater.HelperFailure()}));
+        return kUpgradeHelperNotStarted;
     }
-    Print(LoadMessageText(vmPreviousVersionRestored));
-    return kUpgradeRestored;
 }
 
 } // namespace
@@ -233,9 +268,17 @@ int UpgradeExitStatusFor(TvuUpgradeOutcome outcome) {
     case uoConnectionLost:
     case uoPasswordRefused:
     case uoNotStored:
-        return kUpgradeTransferFailed;
-    case uoDeclined:
     case uoLostFile:
+        return kUpgradeTransferFailed;
+    case uoAlreadyRunning:
+        return kUpgradeAlreadyRunning;
+    case uoPackageManaged:
+        return kUpgradePackageManaged;
+    case uoNothingToInstall:
+        return kUpgradeNothingToInstall;
+    case uoHelperNotStarted:
+        return kUpgradeHelperNotStarted;
+    case uoDeclined:
     case uoCancelled:
     case uoRedirected:
         return kUpgradeDeclined;
@@ -275,7 +318,8 @@ int runHeadlessUpgrade(int argc, char** argv) {
     const bool confirm = std::string(argv[1]) == kConfirmOption;
     const std::optional<Options> options = ParseOptions(argc, argv);
     if (!confirm && !options) {
-        Print(QStringLiteral("velmora: usage: velmora --upgrade [--info-url URL] [--yes | --no]"));
+        Print(QStringLiteral("velmora: usage: velmora --upgrade [--info-url URL] [--yes | --no] "
+                             "[--skip-missing]"));
         return kUpgradeUsageError;
     }
     // The component reads the first argument (the confirmation switch) from the application.

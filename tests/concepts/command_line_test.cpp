@@ -256,16 +256,18 @@ TEST(CommandLine, HelpListsTheUpgradeOnlyWhenTheBuildHasIt) {
     const std::string with = velmora::helpText(true);
     const std::string without = velmora::helpText(false);
     EXPECT_EQ(without.find("--upgrade"), std::string::npos) << without;
-    EXPECT_NE(with.find("       velmora --upgrade [--info-url URL] [--yes | --no]\n"
-                        "       velmora --help | --version\n"),
-              std::string::npos);
-    EXPECT_NE(with.find("  --upgrade [--info-url URL] [--yes | --no]\n"
+    EXPECT_NE(
+        with.find("       velmora --upgrade [--info-url URL] [--yes | --no] [--skip-missing]\n"
+                  "       velmora --help | --version\n"),
+        std::string::npos);
+    EXPECT_NE(with.find("  --upgrade [--info-url URL] [--yes | --no] [--skip-missing]\n"
                         "      Check for a newer version"),
               std::string::npos);
     // Everything else is in both, in the same order: the texts differ by the upgrade's lines only.
     std::string stripped = with;
-    for (const char* lines : {"       velmora --upgrade [--info-url URL] [--yes | --no]\n",
-                              "  --upgrade [--info-url URL] [--yes | --no]\n"}) {
+    for (const char* lines :
+         {"       velmora --upgrade [--info-url URL] [--yes | --no] [--skip-missing]\n",
+          "  --upgrade [--info-url URL] [--yes | --no] [--skip-missing]\n"}) {
         const std::size_t at = stripped.find(lines);
         ASSERT_NE(at, std::string::npos) << lines;
         stripped.erase(at, std::string(lines).size());

@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -19,16 +23,54 @@ namespace {
 const std::string kVelmora = VU_TEST_VELMORA;
 const std::string kNewBuild = VU_TEST_FAKE_V2;
 
+// A file's content as compared and shown: a large one (a program) by its size and a hash, so that
+// a failure prints a line rather than megabytes.
+std::string Describe(const std::string& content) {
+    if (content.size() <= 4096)
+        return content;
+    return "<" + std::to_string(content.size()) + " bytes, hash " +
+           std::to_string(std::hash<std::string>{}(content)) + ">";
+}
+
+// A small file system that allows no programs to run (mounted "noexec") on a folder, for as long
+// as it lives. Mounting needs root.
+class NoexecMount {
+public:
+    explicit NoexecMount(const std::string& path) : path_(path) {
+        mkdir(path.c_str(), 0755);
+        mounted_ = mount("tmpfs", path.c_str(), "tmpfs", MS_NOEXEC, "size=16m,mode=0777") == 0;
+    }
+    ~NoexecMount() {
+        if (mounted_)
+            umount2(path_.c_str(), MNT_DETACH);
+        rmdir(path_.c_str());
+    }
+    NoexecMount(const NoexecMount&) = delete;
+    NoexecMount& operator=(const NoexecMount&) = delete;
+    bool mounted() const { return mounted_; }
+
+private:
+    std::string path_;
+    bool mounted_ = false;
+};
+
 // A program folder (with a blank in its path) holding a copy of velmora, and a server that
 // publishes an upgrade for it.
 class Headless : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.running());
-        CopyFile(kVelmora, program(), 0755);
-        WriteFile(dir / "data.dat", "old data", 0644);
         server.serve("/files/velmora", ReadFile(kNewBuild).value_or(""));
         server.serve("/files/data.dat", "new data");
+        Reset();
+    }
+
+    // The program folder as it was before any upgrade (files only; folders stay).
+    void Reset() {
+        for (const std::string& name : FolderEntries(dir.path()))
+            unlink((dir / name).c_str());
+        CopyFile(kVelmora, program(), 0755);
+        WriteFile(dir / "data.dat", "old data", 0644);
         oldSet = Installed();
     }
 
@@ -49,29 +91,43 @@ protected:
     // standard error kept in `errors`; returns the exit status (-1 when it did not end).
     int Run(const std::vector<std::string>& args, std::map<std::string, std::string> env = {},
             const std::string& infoURL = "", const std::vector<std::string>& prefix = {}) {
+        return Finish(Launch(args, std::move(env), infoURL, prefix));
+    }
+    // The same without waiting; standard error goes to errorsName in the temporary folder.
+    pid_t Launch(const std::vector<std::string>& args, std::map<std::string, std::string> env = {},
+                 const std::string& infoURL = "", const std::vector<std::string>& prefix = {},
+                 const std::string& errorsName = "errors.txt") {
         std::vector<std::string> command = prefix;
         command.insert(command.end(), {program(), "--upgrade", "--info-url",
                                        infoURL.empty() ? server.url("/info.txt") : infoURL});
         command.insert(command.end(), args.begin(), args.end());
         std::vector<std::string> shellArgs{"-c", "exec \"$@\" < /dev/null 2> \"$ERRORS\"", "sh"};
         shellArgs.insert(shellArgs.end(), command.begin(), command.end());
-        env["ERRORS"] = tmp / "errors.txt";
-        env["TMPDIR"] = tmp.path();
-        const pid_t pid = Start("/bin/sh", shellArgs, env);
+        env["ERRORS"] = tmp / errorsName;
+        env.emplace("TMPDIR", tmp.path());
+        return Start("/bin/sh", shellArgs, env);
+    }
+    int Finish(pid_t pid, const std::string& errorsName = "errors.txt") {
         const std::optional<int> status = WaitExit(pid, 120s);
         if (!status)
             Kill(pid);
-        errors = ReadFile(tmp / "errors.txt").value_or("");
+        errors = ReadFile(tmp / errorsName).value_or("");
         return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
     }
 
-    // Every file of the program folder with its content, besides the stand-in's log.
+    // Every file of the program folder with its content (see Describe), besides the stand-in's
+    // log.
     std::map<std::string, std::string> Installed() const {
         std::map<std::string, std::string> files;
         for (const std::string& name : FolderEntries(dir.path()))
             if (name != "run.log")
-                files[name] = ReadFile(dir / name).value_or("<unreadable>");
+                files[name] = Describe(ReadFile(dir / name).value_or("<unreadable>"));
         return files;
+    }
+
+    // The program with new files: the new build and the new data file.
+    std::map<std::string, std::string> NewSet() const {
+        return {{"data.dat", "new data"}, {"velmora", Describe(*ReadFile(kNewBuild))}};
     }
 
     std::size_t FileRequests() const {
@@ -91,8 +147,9 @@ protected:
 TEST_F(Headless, InstallsConfirmsAndExitsWithZero) {
     Publish("01/01/2030", {"/files/velmora", "/files/data.dat"});
     EXPECT_EQ(Run({"--yes"}), 0) << errors;
-    EXPECT_EQ(Installed(), (std::map<std::string, std::string>{{"data.dat", "new data"},
-                                                               {"velmora", *ReadFile(kNewBuild)}}));
+    EXPECT_EQ(Installed(),
+              (std::map<std::string, std::string>{{"data.dat", "new data"},
+                                                  {"velmora", Describe(*ReadFile(kNewBuild))}}));
     EXPECT_EQ(ModeOf(program()), 0755u);
     // The new version was started once, to confirm, and no window was restarted.
     const std::vector<std::string> log = WaitForLogLines(dir.path(), 1, 0ms);
@@ -197,4 +254,184 @@ TEST_F(Headless, FilesThatDoNotMatchTheirRecordedHashAreNeverInstalled) {
     EXPECT_EQ(Installed(), oldSet);
     EXPECT_EQ(FileRequests(), before);
     EXPECT_NE(errors.find("failed its security check"), std::string::npos) << errors;
+}
+
+TEST_F(Headless, SecondCopyLeavesARunningUpgradeAloneAndSaysSo) {
+    // The first copy has downloaded and verified the program and big.dat and waits for the
+    // third file when a second copy is started on the same folder.
+    const std::string big = LocalHTTPServer::pattern(3 << 20);
+    server.serve("/files/big.dat", big);
+    Publish("01/01/2030", {"/files/velmora", "/files/big.dat", "/stall-headers"});
+    const pid_t first = Launch({"--yes"}, {}, "", {}, "first.txt");
+    ASSERT_TRUE(server.waitForStalled(1, 60000));
+    const std::map<std::string, std::string> during = Installed();
+    EXPECT_EQ(during.at("big.dat.uTMP"), Describe(big));
+
+    EXPECT_EQ(Run({"--yes"}), 17) << errors;
+    EXPECT_NE(errors.find("already running"), std::string::npos) << errors;
+    EXPECT_EQ(Installed(), during);
+    EXPECT_EQ(server.requestsFor("/info.txt").size(), 1u);
+
+    server.releaseStalls();
+    EXPECT_EQ(Finish(first, "first.txt"), 0) << errors;
+    std::map<std::string, std::string> expected = NewSet();
+    expected["data.dat"] = "old data";
+    expected["big.dat"] = Describe(big);
+    expected["stall-headers"] = "late";
+    EXPECT_EQ(Installed(), expected);
+}
+
+TEST_F(Headless, HelperIsStartedWhereProgramsMayRunOrNothingIsInstalled) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a noexec file system needs root";
+    // The temporary folder allows no programs; the runtime folder and the folder beside the
+    // program are tried next.
+    NoexecMount noexecTmp(tmp / "noexec-tmp");
+    NoexecMount noexecRun(tmp / "noexec-run");
+    ASSERT_TRUE(noexecTmp.mounted() && noexecRun.mounted());
+    const std::string runtime = tmp / "run";
+    ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
+    struct Row {
+        const char* name;
+        std::string runtimeDir;
+        bool besideNoexec;
+        int status;
+    };
+    const std::vector<Row> rows = {
+        {"beside the program", "", false, 0},
+        {"runtime folder", runtime, false, 0},
+        {"nowhere", tmp / "noexec-run", true, 18},
+    };
+    Publish("01/01/2030", {"/files/velmora", "/files/data.dat"});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Reset();
+        std::optional<NoexecMount> beside;
+        if (row.besideNoexec) {
+            beside.emplace(program() + ".uHLP");
+            ASSERT_TRUE(beside->mounted());
+        }
+        EXPECT_EQ(
+            Run({"--yes"}, {{"TMPDIR", tmp / "noexec-tmp"}, {"XDG_RUNTIME_DIR", row.runtimeDir}}),
+            row.status)
+            << errors;
+        std::map<std::string, std::string> installed = Installed();
+        installed.erase("velmora.uHLP");
+        EXPECT_EQ(installed, row.status == 0 ? NewSet() : oldSet);
+        if (row.status != 0) {
+            // Every place is named with its reason.
+            for (const std::string& place :
+                 {tmp / "noexec-tmp", tmp / "noexec-run", program() + ".uHLP"})
+                EXPECT_NE(errors.find(place + "/Daderevi3.exe: Permission denied"),
+                          std::string::npos)
+                    << errors;
+        }
+    }
+}
+
+TEST_F(Headless, HelperKilledWhileTheNewVersionStartsIsSettledAtOnce) {
+    Publish("01/01/2030", {"/files/velmora", "/files/data.dat"});
+    const std::vector<std::tuple<const char*, std::map<std::string, std::string>, int>> rows = {
+        {"after it confirmed: kept", {{"FAKE_KILL_PARENT", "velmora"}}, 0},
+        {"before it confirmed: undone",
+         {{"FAKE_KILL_PARENT", "velmora"}, {"FAKE_NO_CONFIRM", "velmora"}},
+         15},
+    };
+    for (const auto& [name, env, status] : rows) {
+        SCOPED_TRACE(name);
+        Reset();
+        EXPECT_EQ(Run({"--yes"}, env), status) << errors;
+        // The whole folder: no journal, backup or report is left for the next start.
+        EXPECT_EQ(Installed(), status == 0 ? NewSet() : oldSet);
+    }
+}
+
+TEST_F(Headless, MissingFileInstallsNothingUnlessLeavingItOutIsAskedForAndAllowed) {
+    // SHA-256 of "new data".
+    const std::string newDataHash =
+        "d5b7f828235a92d3d280fa08f3ddb9e5b6947123b44091c92db7594aa1408614";
+    struct Row {
+        const char* name;
+        std::string info;
+        std::vector<std::string> args;
+        int status;
+        std::map<std::string, std::string> installed; // changed names only
+    };
+    const std::string program = server.url("/files/velmora");
+    const std::string data = server.url("/files/data.dat");
+    const std::string head = "#date=01/01/2030\r\n#url=";
+    const std::vector<Row> rows = {
+        {"program missing",
+         head + server.url("/missing/velmora") + "\r\n#url2=" + data,
+         {"--yes"},
+         12,
+         {}},
+        {"data missing",
+         head + program + "\r\n#url2=" + server.url("/missing/data.dat"),
+         {"--yes"},
+         12,
+         {}},
+        {"data missing, left out",
+         head + program + "\r\n#url2=" + server.url("/missing/data.dat"),
+         {"--yes", "--skip-missing"},
+         0,
+         {{"velmora", Describe(*ReadFile(kNewBuild))}}},
+        {"program missing, never left out",
+         head + server.url("/missing/velmora") + "\r\n#url2=" + data,
+         {"--yes", "--skip-missing"},
+         12,
+         {}},
+        {"second file missing, left out",
+         head + data + "\r\n#url2=" + server.url("/missing/extra.dat"),
+         {"--yes", "--skip-missing"},
+         0,
+         {{"data.dat", "new data"}}},
+        {"with hashes nothing is left out",
+         head + data + "\r\n#sha256=" + newDataHash +
+             "\r\n#url2=" + server.url("/missing/extra.dat"),
+         {"--yes", "--skip-missing"},
+         12,
+         {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Reset();
+        server.serve("/info.txt", row.info + "\r\n", "text/plain");
+        EXPECT_EQ(Run(row.args), row.status) << errors;
+        std::map<std::string, std::string> expected = oldSet;
+        for (const auto& [name, content] : row.installed)
+            expected[name] = content;
+        EXPECT_EQ(Installed(), expected);
+    }
+}
+
+TEST_F(Headless, CopyInstalledByAPackageIsLeftToThePackageManager) {
+    // dpkg's database with the program's file in a package's list, as the program's own path or
+    // through a linked folder (as /bin and /usr/bin); a list with another file of the same name
+    // does not count.
+    const std::string admin = tmp / "dpkg";
+    const std::string linked = tmp / "linked";
+    ASSERT_EQ(mkdir(admin.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((admin + "/info").c_str(), 0755), 0);
+    ASSERT_EQ(symlink(dir.path().c_str(), linked.c_str()), 0);
+    const std::vector<std::tuple<std::string, std::string, int>> rows = {
+        {"velmora-app:amd64.list", "/.\n" + dir.path() + "\n" + program() + "\n", 19},
+        {"velmora-app.list", "/.\n" + linked + "/velmora\n", 19},
+        {"other.list", "/usr/bin/velmora\n" + program() + ".1\n", 10},
+    };
+    Publish("01/01/2000", {"/files/velmora"});
+    for (const auto& [list, content, status] : rows) {
+        SCOPED_TRACE(list);
+        WriteFile(admin + "/info/" + list, content);
+        const std::size_t before = server.requestCount();
+        EXPECT_EQ(Run({"--yes"}, {{"DPKG_ADMINDIR", admin}}), status) << errors;
+        if (status == 19) {
+            EXPECT_EQ(server.requestCount(), before);
+            EXPECT_NE(errors.find("package velmora-app and is managed by the package manager"),
+                      std::string::npos)
+                << errors;
+        }
+        EXPECT_EQ(Installed(), oldSet);
+        unlink((admin + "/info/" + list).c_str());
+    }
 }

@@ -1,13 +1,16 @@
 #include "vuReplaceTransaction.h"
 
 #include "vuReplacerCommandLine.h"
+#include "vuSha256.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -21,6 +24,7 @@ namespace {
 
 constexpr const char* kPendingSuffix = ".uTMP";
 constexpr const char* kJournalHeader = "upgrade journal 1";
+constexpr const char* kRecordPrefix = "#verified ";
 
 bool EndsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() &&
@@ -192,26 +196,65 @@ void SyncFolder(const std::string& folder) {
     }
 }
 
-std::vector<std::string> ReadManifest(const std::string& path) {
+std::string VerificationReportPath(const std::string& programPath) {
+    return programPath + kVerificationReportSuffix;
+}
+
+std::vector<ManifestEntry> ReadManifest(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return {};
     const std::string text = ReadAll(fd);
     close(fd);
-    std::vector<std::string> names;
-    for (const std::string& line : SplitLines(text))
-        if (!line.empty())
-            names.push_back(line);
-    return names;
+    std::vector<ManifestEntry> entries;
+    const std::string prefix = kRecordPrefix;
+    for (const std::string& line : SplitLines(text)) {
+        if (line.empty())
+            continue;
+        if (line.compare(0, prefix.size(), prefix) != 0) {
+            entries.push_back({line, {}, 0, false});
+            continue;
+        }
+        // A record belongs to the name right above it, and only one record counts.
+        ManifestEntry* entry = entries.empty() ? nullptr : &entries.back();
+        const std::string rest = line.substr(prefix.size());
+        const std::string::size_type blank = rest.find(' ');
+        if (!entry || entry->recorded || blank != 64 ||
+            rest.find_first_not_of("0123456789abcdef") != 64 || blank + 1 >= rest.size() ||
+            rest.find_first_not_of("0123456789", blank + 1) != std::string::npos ||
+            rest.size() - blank - 1 > 19)
+            continue;
+        entry->sha256 = rest.substr(0, 64);
+        entry->size = std::strtoull(rest.c_str() + blank + 1, nullptr, 10);
+        entry->recorded = true;
+    }
+    return entries;
 }
 
-bool WriteManifest(const std::string& path, const std::vector<std::string>& pendingNames) {
+bool WriteManifest(const std::string& path, const std::vector<ManifestEntry>& entries) {
     std::string text;
-    for (const std::string& name : pendingNames)
-        text += name + "\n";
+    for (const ManifestEntry& entry : entries) {
+        text += entry.pendingName + "\n";
+        if (entry.recorded)
+            text += kRecordPrefix + entry.sha256 + " " + std::to_string(entry.size) + "\n";
+    }
     const bool ok = WriteFileAtomically(path, text);
     SyncFolder(FolderOf(path));
     return ok;
+}
+
+std::string FirstChangedDownload(const std::string& folder,
+                                 const std::vector<ManifestEntry>& entries) {
+    for (const ManifestEntry& entry : entries) {
+        if (!entry.recorded)
+            continue;
+        const std::optional<FileHash> now = entry.pendingName.find('/') == std::string::npos
+                                                ? HashFile(folder + entry.pendingName)
+                                                : std::nullopt;
+        if (!now || now->size != entry.size || now->sha256 != entry.sha256)
+            return entry.pendingName;
+    }
+    return {};
 }
 
 bool IsExecutableDownload(const std::string& targetName, const std::string& contentPath) {
@@ -459,6 +502,10 @@ void WriteRestoredReport(const std::string& programPath) {
                         O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0)
         close(fd);
+}
+
+void WriteVerificationReport(const std::string& programPath, const std::string& pendingName) {
+    WriteFileAtomically(VerificationReportPath(programPath), pendingName + "\n");
 }
 
 void RemoveUnfinishedDownloads(const std::string& programPath) {

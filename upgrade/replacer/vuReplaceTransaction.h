@@ -1,18 +1,20 @@
 // Installing an upgrade's files as one transaction.
 //
 // The upgrade component downloads each file beside the program as <name>.uTMP and lists the
-// names of this upgrade's downloads in a manifest (<program>.uLST). The helper installs exactly
-// those files. Before the first change it writes a journal (<program>.uJRN) naming every step;
-// each replaced file first gets a backup (<name>.uBAK, a second name for its content), then the
-// new file is renamed over it in one step, so that every name holds a whole file at all times. Any
-// failing step undoes every step in reverse order. The backups are deleted only once the new
-// program has confirmed its start (<program>.uOK); until then the journal stays, so that a helper
-// killed half-way is finished or undone the next time the journal is found.
+// names of this upgrade's downloads in a manifest (<program>.uLST), each with the SHA-256 and
+// size it had when it was verified. The helper installs exactly those files, and only when each
+// of them still has that content. Before the first change it writes a journal (<program>.uJRN)
+// naming every step; each replaced file first gets a backup (<name>.uBAK, a second name for its
+// content), then the new file is renamed over it in one step, so that every name holds a whole file
+// at all times. Any failing step undoes every step in reverse order. The backups are deleted only
+// once the new program has confirmed its start (<program>.uOK); until then the journal stays, so
+// that a helper killed half-way is finished or undone the next time the journal is found.
 //
 // While a helper works on a journal it holds an exclusive lock on it: a journal whose lock can
 // be taken belongs to nobody and may be recovered.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <sys/types.h>
@@ -27,6 +29,7 @@ inline constexpr const char* kJournalSuffix = ".uJRN";
 inline constexpr const char* kConfirmationSuffix = ".uOK";
 inline constexpr const char* kRestoredReportSuffix = ".uRBK";
 inline constexpr const char* kBackupSuffix = ".uBAK";
+inline constexpr const char* kVerificationReportSuffix = ".uVFY";
 
 // The bookkeeping files of an upgrade of the program at programPath: program path + suffix.
 std::string ManifestPath(const std::string& programPath);
@@ -34,11 +37,29 @@ std::string JournalPath(const std::string& programPath);
 std::string ConfirmationPath(const std::string& programPath);
 // Left by a helper that had to restore the previous version; the program reports it once.
 std::string RestoredReportPath(const std::string& programPath);
+// Left by a helper that found a download changed since it was verified; holds the file's name.
+std::string VerificationReportPath(const std::string& programPath);
 
-// Names listed in a manifest (one per line); empty when it is missing.
-std::vector<std::string> ReadManifest(const std::string& path);
+// One download of a manifest, with what it held when it was verified (recorded false when the
+// manifest gives no record for it: such a name is never installed).
+struct ManifestEntry {
+    std::string pendingName;
+    std::string sha256; // lower-case hex
+    std::uint64_t size = 0;
+    bool recorded = false;
+};
+
+// The manifest is a line per download, each followed by a line "#verified SHA256 SIZE". A
+// helper that knows only the names reads the record lines as names of no download and passes
+// them over.
+std::vector<ManifestEntry> ReadManifest(const std::string& path);
 // Writes the manifest in one step (a temporary file synced and renamed over it).
-bool WriteManifest(const std::string& path, const std::vector<std::string>& pendingNames);
+bool WriteManifest(const std::string& path, const std::vector<ManifestEntry>& entries);
+
+// The first recorded download of the folder whose content is not the recorded one (missing,
+// changed, or no regular file); empty when all hold.
+std::string FirstChangedDownload(const std::string& folder,
+                                 const std::vector<ManifestEntry>& entries);
 
 // Whether a download counts as an executable: the name it is installed under ends in
 // lower-case "exe", or its content (read from contentPath) starts with the ELF magic or "#!".
@@ -113,6 +134,8 @@ bool RecoverAbandonedUpgrade(const std::string& programPath);
 
 // Leaves the note that the previous version was restored, for the program's next start.
 void WriteRestoredReport(const std::string& programPath);
+// Leaves the note that a download (its name) changed after it was verified.
+void WriteVerificationReport(const std::string& programPath, const std::string& pendingName);
 
 // Removes what an upgrade that never reached installation left behind: downloads (*.uTMP),
 // the manifest and a confirmation. Nothing is touched while a journal exists.

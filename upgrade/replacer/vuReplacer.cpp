@@ -3,6 +3,7 @@
 #include "vuFileWait.h"
 #include "vuProcessStart.h"
 #include "vuReplaceTransaction.h"
+#include "vuUpgradeLock.h"
 
 #include <cerrno>
 #include <csignal>
@@ -69,36 +70,60 @@ int RunUpgrade(const Invocation& invocation, const RunOptions& options) {
     const std::string& programPath = invocation.programPath;
     const std::vector<std::string> params = SplitParameters(invocation.restartParams);
 
+    // The upgrade's lock: handed over by a program that closes, held by one that waits for us.
+    UpgradeLock lock;
+    const bool handedOver = !options.attached && lock.AdoptInherited(programPath);
+
     // A missing program file means there is nothing to wait for.
     if (!options.attached && IsRegularFile(programPath))
         WaitUntilFileFree(programPath);
 
+    // Without the lock another copy's upgrade may own these files: they are left alone.
+    if (!options.attached && !handedOver &&
+        lock.TryTake(programPath) == UpgradeLock::Result::HeldElsewhere) {
+        StartProgram(programPath, {});
+        return kHelperOtherUpgradeRunning;
+    }
+
     // Whatever an earlier helper left half-done is settled before anything else.
     RecoverAbandonedUpgrade(programPath);
 
-    // After a failure the previous version runs again, without the restart switch: nothing new
-    // was installed, and the program reports the restored version at its start.
+    // After a failure the previous version runs again, without the restart switch, and the
+    // program reports what happened at its start.
+    auto startOld = [&](int status) {
+        if (!options.attached)
+            StartProgram(programPath, {});
+        return status;
+    };
     auto restored = [&] {
         WriteRestoredReport(programPath);
-        if (!options.attached)
-            StartProgram(programPath, {});
-        return kHelperRestored;
+        return startOld(kHelperRestored);
     };
 
-    const InstallPlan plan = PlanInstallation(programPath, invocation.externalSetup,
-                                              ReadManifest(ManifestPath(programPath)));
+    const std::vector<ManifestEntry> manifest = ReadManifest(ManifestPath(programPath));
+    // Each download must still be what the program verified; otherwise nothing is installed.
+    const std::string changed = FirstChangedDownload(FolderOf(programPath), manifest);
+    if (!changed.empty()) {
+        WriteVerificationReport(programPath, changed);
+        RemoveUnfinishedDownloads(programPath);
+        return startOld(kHelperVerificationFailed);
+    }
+    std::vector<std::string> names;
+    for (const ManifestEntry& entry : manifest)
+        if (entry.recorded)
+            names.push_back(entry.pendingName);
+    const InstallPlan plan = PlanInstallation(programPath, invocation.externalSetup, names);
     if (plan.files.empty()) {
         RemoveUnfinishedDownloads(programPath);
-        if (!options.attached)
-            StartProgram(programPath, {});
-        return kHelperNothingToInstall;
+        return startOld(kHelperNothingToInstall);
     }
 
     unlink(ConfirmationPath(programPath).c_str());
     std::unique_ptr<Journal> journal = Journal::Begin(programPath, plan);
     if (!journal) {
+        // Nothing was changed: the previous version was never replaced.
         RemoveUnfinishedDownloads(programPath);
-        return restored();
+        return startOld(kHelperNotWritable);
     }
     if (!journal->Install())
         return restored();
@@ -131,7 +156,9 @@ const char* AboutText() {
            "version and keeps it once it has confirmed its start; otherwise the previous version\n"
            "is restored.\n"
            "Usage: Daderevi3.exe [--attached] PROGRAM-PATH +PARAMETERS-AND-METHOD-DIGIT\n"
-           "Exit status: 0 installed, 1 nothing to install, 15 previous version restored.\n";
+           "Exit status: 0 installed, 1 nothing to install, 14 a download changed since it was\n"
+           "verified (nothing installed), 15 previous version restored, 16 nothing installed:\n"
+           "the folder cannot be written, 17 another upgrade of the program is running.\n";
 }
 
 } // namespace replacer

@@ -10,9 +10,15 @@ namespace vu {
 namespace replacer {
 
 // Exit statuses of the helper.
-inline constexpr int kHelperInstalled = 0;        // installed, and the new program confirmed
-inline constexpr int kHelperRestored = 15;        // nothing changed, or every change undone
-inline constexpr int kHelperNothingToInstall = 1; // no download of this upgrade was found
+inline constexpr int kHelperInstalled = 0;            // installed, and the new program confirmed
+inline constexpr int kHelperNothingToInstall = 1;     // no download of this upgrade was found
+inline constexpr int kHelperVerificationFailed = 14;  // a download changed since it was verified:
+                                                      // nothing installed, downloads removed
+inline constexpr int kHelperRestored = 15;            // installed, then every change undone
+inline constexpr int kHelperNotWritable = 16;         // the journal could not be written: nothing
+                                                      // changed, downloads removed
+inline constexpr int kHelperOtherUpgradeRunning = 17; // another copy's upgrade holds the lock:
+                                                      // nothing touched
 
 struct RunOptions {
     // Started by a program that waits for the result instead of closing: no wait for the
@@ -22,8 +28,9 @@ struct RunOptions {
     std::chrono::milliseconds confirmTimeout{60000};
 };
 
-// Finishes an upgrade: recovers an abandoned journal first, waits for the program to end (unless
-// attached), installs the downloads named in the manifest as one transaction, starts the new
+// Finishes an upgrade: takes over the upgrade's lock, recovers an abandoned journal, waits for the
+// program to end (unless attached), checks every download against the manifest's record and
+// installs them as one transaction, starts the new
 // program with the restart parameters (in external-setup mode: the setup program first) and
 // keeps the new files only once it confirms. Returns one of the exit statuses above.
 int RunUpgrade(const Invocation& invocation, const RunOptions& options = {});

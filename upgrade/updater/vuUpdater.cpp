@@ -8,6 +8,7 @@
 #include "upgrade/updater/vuUpdaterHiddenWindow.h"
 #include "upgrade/updater/vuUpdaterInfoFile.h"
 #include "vuBuiltInKeys.h"
+#include "vuUpgradeLock.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -71,6 +72,7 @@ TvuUpdater::TvuUpdater(QObject* owner) : TvuCustomHTTP(owner) {
         HandleAuthorizationRequest(realm, tryAgain);
     };
     SetHideOutputFile(true);
+    lock_ = std::make_unique<replacer::UpgradeLock>();
     DeleteLeftoverHelper();
     SetThreadPriority(tpNormal);
     SetTransferBufferSize(4096);
@@ -227,6 +229,10 @@ void TvuUpdater::CheckForUpdate() {
     if (Busy())
         return;
     ended_ = false;
+    if (RefusedBeforeCheck()) {
+        SignalEvent(waitEvent_.load());
+        return;
+    }
     // Information-file mode: always fetched from the server, never from or into a cache.
     checkingInfoFile_ = true;
     SetCacheAllowed(false);
@@ -458,6 +464,9 @@ void TvuUpdater::EndWith(TvuUpgradeOutcome outcome) {
         return;
     ended_ = true;
     upgrading_ = false;
+    // Downloads handed to a helper keep the lock until it has finished; nothing else does.
+    if (outcome != uoDownloaded)
+        lock_->Release();
     if (OnUpgradeEnded)
         OnUpgradeEnded(this, outcome);
 }
@@ -477,7 +486,9 @@ void TvuUpdater::AutoCheckTimer() {
         return;
     automaticCheckDone_ = true;
     ReevaluateTimer();
+    checkByTimer_ = true;
     CheckForUpdate();
+    checkByTimer_ = false;
     automaticCheck_ = true;
 }
 

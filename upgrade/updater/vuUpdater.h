@@ -34,6 +34,9 @@ class QIODevice;
 namespace vu {
 
 class TvuUpdaterHiddenWindow;
+namespace replacer {
+class UpgradeLock;
+}
 struct InfoFileEntry;
 enum class InfoFileRefusal;
 
@@ -45,23 +48,36 @@ public:
 
     // Starts a check: returns at once, the outcome arrives through the events. Does nothing while
     // the transfer channel is busy, and from the upgrade question on until that upgrade has
-    // ended (also between two files and on the completion page).
+    // ended (also between two files and on the completion page). A copy that a package installed
+    // (uoPackageManaged) and a folder that another copy is upgrading (uoAlreadyRunning) end the
+    // check before anything is fetched.
     void CheckForUpdate();
     // True from the upgrade question until the upgrade has ended.
     bool Upgrading() const { return upgrading_; }
 
     // Start-up step of the program: settles an upgrade whose replacement helper died half-way
     // (its journal is finished or undone), removes downloads that no upgrade will install, and
-    // reports a restored previous version (OnPreviousVersionRestored, then a message box when
-    // mAskUpgrade is in ShowMessages). Call it once the settings are loaded.
+    // reports what the last helper found: a restored previous version (OnPreviousVersionRestored,
+    // then a message box when mAskUpgrade is in ShowMessages) or a download changed after its
+    // verification (OnFileVerificationFailed and its message). While another copy of the program
+    // is upgrading the folder, its files are left alone. Call it once the settings are loaded.
     void FinishInterruptedUpgrade();
 
     // For front ends that do not close the program: runs the replacement helper on the files
-    // of the upgrade that just ended with uoDownloaded, waits for it and returns its exit status
-    // (0 installed and confirmed, 15 the previous version was restored, 1 nothing to install,
-    // -1 the helper could not be written or started). The new program is started with
-    // `confirmParams` and must confirm its start through its own component.
+    // of the upgrade that just ended with uoDownloaded, waits for it and returns what happened,
+    // as one of the TvuInstallResult values. The new program is started with `confirmParams` and
+    // must confirm its start through its own component. A helper that dies is followed at once
+    // by the recovery of the next start, and its result is what that recovery found.
     int InstallAndWait(const QByteArray& confirmParams);
+    // Why the helper could not be run (after uoHelperNotStarted or irHelperNotStarted).
+    const QString& HelperFailure() const { return helperFailure_; }
+    // The file found changed after its verification (after irVerificationFailed).
+    const QString& ChangedDownload() const { return changedDownload_; }
+
+    // Whether a listed file that the server does not deliver may be left out of the upgrade:
+    // never the program file (named like the program, ending in "exe", or listed first when no
+    // file is named like the program), and no file of an upgrade that records hashes.
+    bool LostFileSkippable(int index) const;
 
     // Cancels a running upgrade: stops it, deletes the temporary files and raises OnAborted.
     // (Defined with the download stage.)
@@ -220,8 +236,16 @@ protected:
     void QueueNextFileStep();
     // The completion page and its wait, OnEndUpgrade, then the restart.
     void CompleteUpgrade();
-    // Writes and starts the replacement helper, then closes the program.
-    void RestartWithHelper();
+    // Writes and starts the replacement helper, handing it the upgrade's lock; false (with the
+    // reason in HelperFailure) when it could not be started anywhere.
+    bool RestartWithHelper();
+    // Writes the helper to the first place where it can be started and starts it there; the
+    // process id, or -1 with the reasons in helperFailure_. `helperPath` is where it runs.
+    qint64 LaunchHelper(const QString& parameters, bool attached, QString& helperPath);
+    // The helper could not be run: its message, the downloads go, the upgrade ends.
+    void HelperNotStarted();
+    // Outcomes decided before anything is fetched: another copy's upgrade, a packaged copy.
+    bool RefusedBeforeCheck();
     // A transfer failed. A body that could not be stored ends the upgrade here; every other
     // failure is followed by its own outcome.
     void DownloadTransferFailed();
@@ -251,16 +275,24 @@ protected:
     std::vector<vu::FileExpectation> expectations_;
     // Tells a waiting replacement helper that this start of the new version succeeded.
     void ConfirmStart();
-    // Deletes the downloads of the running upgrade and its manifest.
+    // Deletes the downloads of the running upgrade and its manifest (never while another copy
+    // of the program holds the upgrade's lock).
     void DeleteDownloads();
-    QStringList downloaded_;   // names of the downloads of this upgrade, in order
-    bool upgrading_ = false;   // from the question until the upgrade has ended
-    int fileIndex_ = 0;        // the current file of PendingFiles()
-    QString tempPath_;         // where the current file is being written
-    TDateTime fileTime_ = 0;   // Last-Modified of the current file, 0 when none
-    bool downloading_ = false; // between StartUpgrade and the end of the last file or a stop
-    int outcomes_ = 0;         // outcomes of listed files so far
-    TvuDownloadRetry retry_;   // retries of the current file after a broken transfer
+    // Whether another process holds the upgrade's lock.
+    bool UpgradeRunningElsewhere() const;
+    std::unique_ptr<replacer::UpgradeLock> lock_; // held from the first download until the
+                                                  // helper has finished (or has taken it over)
+    QString helperFailure_;
+    QString changedDownload_;
+    bool checkByTimer_ = false; // the check being started is the automatic one
+    QStringList downloaded_;    // names of the downloads of this upgrade, in order
+    bool upgrading_ = false;    // from the question until the upgrade has ended
+    int fileIndex_ = 0;         // the current file of PendingFiles()
+    QString tempPath_;          // where the current file is being written
+    TDateTime fileTime_ = 0;    // Last-Modified of the current file, 0 when none
+    bool downloading_ = false;  // between StartUpgrade and the end of the last file or a stop
+    int outcomes_ = 0;          // outcomes of listed files so far
+    TvuDownloadRetry retry_;    // retries of the current file after a broken transfer
     // ======== download stage (end) ========
 
     // Outcome handlers installed on the transfer's events at construction.

@@ -13,7 +13,9 @@
 #include "vuReplacerImage.h"
 #include "vuReplacerLaunch.h"
 
+#include "vuFileDigest.h"
 #include "vuReplaceTransaction.h"
+#include "vuUpgradeLock.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -21,10 +23,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
-#include <QProcess>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vu {
@@ -88,6 +92,20 @@ void DeletePendingFiles() {
     }
 }
 
+// Where the helper may be written, in the order tried: the private temporary folder, the
+// user's runtime folder, and a folder beside the program (for temporary folders on a file
+// system that allows no programs).
+QStringList HelperCandidates() {
+    QStringList candidates{UpgradeHelperPath()};
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty())
+        candidates.append(QString::fromLocal8Bit(runtime) + QLatin1Char('/') +
+                          QLatin1String(kReplacerFileName));
+    candidates.append(UpgradeProgramPath() + QStringLiteral(".uHLP/") +
+                      QLatin1String(kReplacerFileName));
+    return candidates;
+}
+
 // Copies the helper's image out of the program's resources to path.
 bool WriteHelper(const QString& path) {
     vuReplacerImageResourcePath(); // registers the embedded image
@@ -117,7 +135,52 @@ QString UpgradeHelperPath() {
 // --------------------------------------------------------------------------------
 
 void TvuUpdater::DeleteLeftoverHelper() {
-    QFile::remove(UpgradeHelperPath());
+    // A helper that still runs keeps running without its file.
+    for (const QString& path : HelperCandidates())
+        QFile::remove(path);
+    QDir().rmdir(UpgradeProgramPath() + QStringLiteral(".uHLP"));
+}
+
+bool TvuUpdater::UpgradeRunningElsewhere() const {
+    return !lock_->Held() && replacer::UpgradeRunningElsewhere(NativePath(UpgradeProgramPath()));
+}
+
+bool TvuUpdater::RefusedBeforeCheck() {
+    const bool shown = !checkByTimer_ && ShowsMessage(mAskUpgrade);
+    const QString package = env::PackageOwner(UpgradeProgramPath());
+    if (!package.isEmpty()) {
+        if (shown)
+            ShowMessageText(FormatMessageText(vmPackageManaged, {ApplicationTitle(), package}),
+                            MB_OK | MB_ICONINFORMATION);
+        EndWith(uoPackageManaged);
+        return true;
+    }
+    if (UpgradeRunningElsewhere()) {
+        if (shown)
+            ShowMessageByIndex(vmUpgradeAlreadyRunning, MB_OK | MB_ICONINFORMATION);
+        EndWith(uoAlreadyRunning);
+        return true;
+    }
+    return false;
+}
+
+bool TvuUpdater::LostFileSkippable(int index) const {
+    if (index < 0 || index >= files_.size())
+        return false;
+    for (const vu::FileExpectation& expected : expectations_)
+        if (!expected.Sha256.empty())
+            return false;
+    const QString programName = QFileInfo(UpgradeProgramPath()).fileName();
+    bool listed = false;
+    for (const QByteArray& url : files_)
+        listed =
+            listed || URLToFileName(FromURL(url)).compare(programName, Qt::CaseInsensitive) == 0;
+    const QString name = URLToFileName(FromURL(files_.at(index)));
+    // The helper installs the first executable as the program (or runs it as the setup).
+    if (name.compare(programName, Qt::CaseInsensitive) == 0 ||
+        name.endsWith(QLatin1String("exe"), Qt::CaseSensitive))
+        return false;
+    return listed || index != 0;
 }
 
 void TvuUpdater::StartUpgrade() {
@@ -129,6 +192,23 @@ void TvuUpdater::StartUpgrade() {
     // A file whose download broke off can be continued where it stopped by another attempt
     // within this upgrade; an upgrade that ends without installing removes what it left.
     SetResumeOutput(true);
+    // One upgrade at a time per program folder, from the first download on.
+    switch (lock_->TryTake(NativePath(UpgradeProgramPath()))) {
+    case replacer::UpgradeLock::Result::Taken:
+        break;
+    case replacer::UpgradeLock::Result::HeldElsewhere:
+        if (ShowsMessage(mAskUpgrade))
+            ShowMessageByIndex(vmUpgradeAlreadyRunning, MB_OK | MB_ICONINFORMATION);
+        EndWith(uoAlreadyRunning);
+        return;
+    case replacer::UpgradeLock::Result::Unavailable:
+        if (ShowsMessage(mAskUpgrade))
+            ShowMessageText(FormatMessageText(vmFolderNotWritable,
+                                              {QFileInfo(UpgradeProgramPath()).absolutePath()}),
+                            MB_OK | MB_ICONERROR);
+        EndWith(uoFolderNotWritable);
+        return;
+    }
     fileIndex_ = 0;
     retry_.Reset();
     downloading_ = true;
@@ -167,9 +247,11 @@ void TvuUpdater::AbortWith(TvuUpgradeOutcome outcome) {
 }
 
 void TvuUpdater::DeleteDownloads() {
+    downloaded_.clear();
+    if (UpgradeRunningElsewhere())
+        return;
     DeletePendingFiles();
     QFile::remove(QString::fromStdString(replacer::ManifestPath(NativePath(UpgradeProgramPath()))));
-    downloaded_.clear();
 }
 
 bool TvuUpdater::CanWriteTargets() const {
@@ -194,8 +276,25 @@ void TvuUpdater::ConfirmStart() {
 
 void TvuUpdater::FinishInterruptedUpgrade() {
     const std::string program = NativePath(UpgradeProgramPath());
-    replacer::RecoverAbandonedUpgrade(program);
-    replacer::RemoveUnfinishedDownloads(program);
+    // The files of an upgrade that another copy is running are its own.
+    if (!UpgradeRunningElsewhere()) {
+        replacer::RecoverAbandonedUpgrade(program);
+        replacer::RemoveUnfinishedDownloads(program);
+    }
+    // What the last helper found is reported once.
+    QFile changed(QString::fromStdString(replacer::VerificationReportPath(program)));
+    if (changed.open(QIODevice::ReadOnly)) {
+        const QString name = QFile::decodeName(changed.readLine().trimmed());
+        changed.close();
+        changed.remove();
+        const QString target = name.endsWith(kPendingSuffix) ? name.chopped(5) : name;
+        if (OnFileVerificationFailed)
+            OnFileVerificationFailed(this, QFile::encodeName(target),
+                                     "the file changed after it was verified");
+        if (ShowsMessage(mAskUpgrade))
+            ShowMessageText(FormatMessageText(vmFileVerificationFailed, {target}),
+                            MB_OK | MB_ICONERROR);
+    }
     const QString report = QString::fromStdString(replacer::RestoredReportPath(program));
     if (!QFile::exists(report))
         return;
@@ -206,32 +305,96 @@ void TvuUpdater::FinishInterruptedUpgrade() {
         ShowMessageByIndex(vmPreviousVersionRestored, MB_OK | MB_ICONWARNING);
 }
 
+qint64 TvuUpdater::LaunchHelper(const QString& parameters, bool attached, QString& helperPath) {
+    helperFailure_.clear();
+    QStringList reasons;
+    for (const QString& helper : HelperCandidates()) {
+        const QString folder = QFileInfo(helper).absolutePath();
+        if (!QFileInfo(folder).isDir() &&
+            ::mkdir(QFile::encodeName(folder).constData(), 0700) != 0) {
+            reasons.append(
+                QStringLiteral("%1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
+            continue;
+        }
+        if (!WriteHelper(helper)) {
+            reasons.append(
+                QStringLiteral("%1: %2").arg(helper, QString::fromLocal8Bit(std::strerror(errno))));
+            continue;
+        }
+        QStringList arguments = ReplacerArguments(
+            helper, ReplacerCommandLine(helper, UpgradeProgramPath(), parameters));
+        if (attached)
+            arguments.prepend(QStringLiteral("--attached"));
+        // A helper started by a program that closes takes the upgrade's lock over.
+        QString error;
+        const qint64 pid =
+            SpawnReplacer(helper, arguments, attached ? -1 : lock_->Descriptor(), &error);
+        if (pid > 0) {
+            helperPath = helper;
+            return pid;
+        }
+        QFile::remove(helper);
+        reasons.append(QStringLiteral("%1: %2").arg(helper, error));
+    }
+    helperFailure_ = reasons.join(QStringLiteral("; "));
+    return -1;
+}
+
+void TvuUpdater::HelperNotStarted() {
+    DeleteDownloads();
+    lock_->Release();
+    // Shown like the other failures of the download stage.
+    if (ShowsMessage(mLostFile))
+        ShowMessageText(FormatMessageText(vmHelperNotStarted, {helperFailure_}),
+                        MB_OK | MB_ICONERROR);
+}
+
 int TvuUpdater::InstallAndWait(const QByteArray& confirmParams) {
-    const QString helper = UpgradeHelperPath();
-    if (!WriteHelper(helper))
-        return -1;
+    changedDownload_.clear();
+    const std::string program = NativePath(UpgradeProgramPath());
     const QString parameters =
         QString::fromLocal8Bit(confirmParams) +
         (method_ == umUseExternalSetup ? QStringLiteral("1") : QStringLiteral("0"));
-    QStringList arguments =
-        ReplacerArguments(helper, ReplacerCommandLine(helper, UpgradeProgramPath(), parameters));
-    arguments.prepend(QStringLiteral("--attached"));
-    QProcess process;
-    process.setProgram(helper);
-    process.setArguments(arguments);
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.setInputChannelMode(QProcess::ForwardedInputChannel);
-    process.start();
-    int status = -1;
-    if (process.waitForStarted(-1) && process.waitForFinished(-1) &&
-        process.exitStatus() == QProcess::NormalExit)
-        status = process.exitCode();
+    QString helper;
+    const qint64 pid = LaunchHelper(parameters, true, helper);
+    if (pid < 0) {
+        HelperNotStarted();
+        return irHelperNotStarted;
+    }
+    int status = 0;
+    while (::waitpid(static_cast<pid_t>(pid), &status, 0) < 0 && errno == EINTR) {
+    }
     QFile::remove(helper);
-    // The caller reports a restored version itself.
-    if (status == 15)
-        QFile::remove(
-            QString::fromStdString(replacer::RestoredReportPath(NativePath(UpgradeProgramPath()))));
-    return status;
+    QDir().rmdir(UpgradeProgramPath() + QStringLiteral(".uHLP"));
+    int result = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (result < 0) {
+        // The helper died: what it left is settled now, as the next start would.
+        const bool journal = QFile::exists(QString::fromStdString(replacer::JournalPath(program)));
+        if (replacer::RecoverAbandonedUpgrade(program)) {
+            result = irRestored;
+        } else if (journal) {
+            result = irInstalled; // the new version had confirmed: the journal was committed
+        } else {
+            helperFailure_ = QStringLiteral("%1 ended by signal %2 before installing anything")
+                                 .arg(helper)
+                                 .arg(WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+            result = irHelperNotStarted;
+            DeleteDownloads();
+        }
+    }
+    // Reported here, not at the next start.
+    if (result == irRestored)
+        QFile::remove(QString::fromStdString(replacer::RestoredReportPath(program)));
+    QFile changed(QString::fromStdString(replacer::VerificationReportPath(program)));
+    if (changed.open(QIODevice::ReadOnly)) {
+        changedDownload_ = QFile::decodeName(changed.readLine().trimmed());
+        if (changedDownload_.endsWith(kPendingSuffix))
+            changedDownload_.chop(kPendingSuffix.size());
+        changed.close();
+        changed.remove();
+    }
+    lock_->Release();
+    return result;
 }
 
 // ---- Files
@@ -336,15 +499,24 @@ void TvuUpdater::DownloadLostFile(qint32 statusCode) {
         return;
     ++outcomes_;
     const QByteArray url = files_.at(fileIndex_);
+    const bool skippable = LostFileSkippable(fileIndex_);
     bool continueUpgrade = false;
     if (OnLostFile)
         OnLostFile(this, url, statusCode, continueUpgrade);
     if (ShowsMessage(mLostFile)) {
-        const QString text = FormatMessageText(vmLostFile, {URLToFileName(FromURL(url))});
+        QString text = FormatMessageText(vmLostFile, {URLToFileName(FromURL(url))});
         const QString caption =
             LoadMessageText(vmError) + QStringLiteral(" #") + QString::number(statusCode);
-        continueUpgrade = vuMessageBox(text, caption, MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+        if (skippable) {
+            continueUpgrade = vuMessageBox(text, caption, MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+        } else {
+            // Without it the upgrade would be partial: only the statement, without the offer to
+            // skip the file that follows it.
+            text = text.left(text.indexOf(QLatin1String("\r\r")));
+            vuMessageBox(text, caption, MB_OK | MB_ICONERROR);
+        }
     }
+    continueUpgrade = continueUpgrade && skippable;
     if (continueUpgrade)
         QueueNextFileStep();
     else
@@ -393,11 +565,26 @@ void TvuUpdater::DownloadConnectionLost() {
 // --------------------------------------------------------------------
 
 void TvuUpdater::CompleteUpgrade() {
-    // The downloads of this upgrade, for the helper: it installs these and nothing else.
-    std::vector<std::string> names;
-    for (const QString& name : downloaded_)
-        names.push_back(NativePath(name));
-    if (!replacer::WriteManifest(replacer::ManifestPath(NativePath(UpgradeProgramPath())), names)) {
+    if (downloaded_.isEmpty()) {
+        // Every file was skipped: there is nothing for a helper to install.
+        StopUpgrade();
+        EndWith(uoNothingToInstall);
+        return;
+    }
+    // The downloads of this upgrade, for the helper: it installs these and nothing else, and
+    // each only while it still holds what was verified here.
+    std::vector<replacer::ManifestEntry> entries;
+    for (const QString& name : downloaded_) {
+        const std::optional<vu::FileDigest> digest =
+            vu::DigestFile(NativePath(ProgramFolder() + name));
+        if (!digest) {
+            entries.clear();
+            break;
+        }
+        entries.push_back({NativePath(name), digest->Sha256, digest->Size, true});
+    }
+    if (entries.empty() || !replacer::WriteManifest(
+                               replacer::ManifestPath(NativePath(UpgradeProgramPath())), entries)) {
         if (ShowsMessage(mLostFile))
             ShowMessageText(FormatMessageText(vmFileNotStored,
                                               {QFileInfo(UpgradeProgramPath()).fileName() +
@@ -417,32 +604,33 @@ void TvuUpdater::CompleteUpgrade() {
     bool restartImmediately = true;
     if (OnEndUpgrade)
         OnEndUpgrade(this, restartImmediately);
-    EndWith(uoDownloaded);
-    if (restartImmediately)
-        RestartWithHelper();
-}
-
-void TvuUpdater::RestartWithHelper() {
-    const QString helper = UpgradeHelperPath();
-    const QString parameters =
-        QString::fromLocal8Bit(restartParams_) +
-        (method_ == umUseExternalSetup ? QStringLiteral("1") : QStringLiteral("0"));
-    const QString commandLine = ReplacerCommandLine(helper, UpgradeProgramPath(), parameters);
-    // Only a helper written just now is started; without it the program keeps
-    // running with its old files, and the downloads stay for the next attempt.
-    if (!WriteHelper(helper) || !StartReplacer(helper, ReplacerArguments(helper, commandLine))) {
-        QFile::remove(helper);
-        DeleteDownloads();
-        vuMessageBox(QStringLiteral("The upgrade could not be finished: the helper program %1 "
-                                    "could not be written or started.")
-                         .arg(helper),
-                     LoadMessageText(vmError), MB_OK | MB_ICONERROR);
+    if (!restartImmediately) {
+        // The downloads wait, under this copy's lock, for a later upgrade or cancel.
+        EndWith(uoDownloaded);
         return;
     }
+    if (!RestartWithHelper()) {
+        HelperNotStarted();
+        EndWith(uoHelperNotStarted);
+        return;
+    }
+    EndWith(uoDownloaded);
     if (OnDoOwnCloseAppMethod)
         OnDoOwnCloseAppMethod(this);
     else
         CloseApplication();
+}
+
+bool TvuUpdater::RestartWithHelper() {
+    const QString parameters =
+        QString::fromLocal8Bit(restartParams_) +
+        (method_ == umUseExternalSetup ? QStringLiteral("1") : QStringLiteral("0"));
+    QString helper;
+    if (LaunchHelper(parameters, false, helper) < 0)
+        return false;
+    // The helper holds the lock now, through the descriptor it inherited.
+    lock_->Forget();
+    return true;
 }
 
 } // namespace vu

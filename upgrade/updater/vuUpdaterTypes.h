@@ -76,7 +76,24 @@ enum TvuUpgradeOutcome : quint8 {
     uoInfoFileRefused,    // the information file failed its checks: nothing was asked or fetched
     uoVerificationFailed, // a downloaded file did not match its recorded hash or size
     uoInfoFileExpired,    // the information file is past its expiry: nothing was asked or fetched
+    uoAlreadyRunning,     // another copy of the program is upgrading the same folder: nothing
+                          // was fetched or touched
+    uoPackageManaged,     // the program belongs to an installed package: nothing was fetched
+    uoNothingToInstall,   // every listed file was skipped: nothing was installed
+    uoHelperNotStarted,   // the replacement helper could not be written or started anywhere:
+                          // nothing was installed and the downloads were removed
 };
+// What TvuUpdater::InstallAndWait found; the values are the replacement helper's exit statuses.
+enum TvuInstallResult : int {
+    irInstalled = 0,           // installed, and the new version confirmed its start
+    irNothingToInstall = 1,    // none of the upgrade's downloads was there
+    irVerificationFailed = 14, // a download changed after its verification: nothing installed
+    irRestored = 15,           // installed, then undone: the previous version is back
+    irNotWritable = 16,        // the journal could not be written: nothing was changed
+    irAlreadyRunning = 17,     // another copy's upgrade holds the lock: nothing was touched
+    irHelperNotStarted = 18,   // the helper could not be run, or died before changing anything
+};
+
 // Reason: a short English description of the failed check.
 using TvuInfoFileRefusedEvent = std::function<void(TvuUpdater* Sender, const QByteArray& Reason)>;
 using TvuFileVerificationFailedEvent =

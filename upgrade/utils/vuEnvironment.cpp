@@ -1,6 +1,7 @@
 #include "upgrade/utils/vuEnvironment.h"
 
 #include "upgrade/utils/vuOnline.h"
+#include "upgrade/utils/vuPackageOwner.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -62,6 +63,11 @@ QDateTime Now() {
 QString ProgramPath() {
     const auto path = Installed(&TvuEnvironment::ProgramPath);
     return path ? path() : QCoreApplication::applicationFilePath();
+}
+
+QString PackageOwner(const QString& path) {
+    const auto owner = Installed(&TvuEnvironment::PackageOwner);
+    return owner ? owner(path) : DpkgPackageOwning(path);
 }
 
 bool StartProcess(const QString& program, const QStringList& args) {

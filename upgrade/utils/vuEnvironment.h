@@ -26,6 +26,8 @@ struct TvuEnvironment {
     std::function<QDateTime()> Now;
     // The running program's file, the one an upgrade replaces.
     std::function<QString()> ProgramPath;
+    // The installed package that owns a file, empty when none (dpkg's database).
+    std::function<QString(const QString& path)> PackageOwner;
     // Starts a detached process with an argument vector; returns whether it started.
     std::function<bool(const QString& program, const QStringList& args)> StartProcess;
     // Runs `then` after `ms` milliseconds on the GUI thread, dropped when `context` is gone.
@@ -45,6 +47,7 @@ QByteArray FirstArgument();
 QDate Today();
 QDateTime Now();
 QString ProgramPath();
+QString PackageOwner(const QString& path);
 bool StartProcess(const QString& program, const QStringList& args);
 void Schedule(QObject* context, int ms, std::function<void()> then);
 } // namespace env

@@ -201,6 +201,20 @@ TEST(upgrade_download_Cycle, LostFileSkippedOrAbortedByTheAnswer) {
             EXPECT_EQ(s.Events.Done.size(), 1u);
         }
     }
+    // The program file itself is never left out: the box only says it is missing, and the
+    // upgrade stops whatever the handler answers.
+    UpgradeScenario s;
+    ServeFile(s, "/files/readme.txt", "readme");
+    s.Publish({"/missing/prog.exe", "/files/readme.txt"});
+    s.Updater->OnLostFile = [](TvuUpdater*, const QByteArray&, qint32, bool& go) { go = true; };
+    ASSERT_TRUE(s.Run());
+    ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
+    EXPECT_EQ(s.Presenter.Boxes[0].Flags, MB_OK | MB_ICONERROR);
+    const QString question = FormatMessageText(vmLostFile, {QString("prog.exe")});
+    EXPECT_EQ(s.Presenter.Boxes[0].Text, question.left(question.indexOf("\r\r")));
+    EXPECT_EQ(s.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoLostFile}));
+    EXPECT_EQ(s.Server.requestsFor("/files/readme.txt").size(), 0u);
+    EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
 }
 
 TEST(upgrade_download_Cycle, SizeTestSkipsFilesOfTheSameSizeButNeverTheProgram) {
@@ -270,7 +284,9 @@ TEST(upgrade_download_Cycle, EndUpgradeClearingRestartKeepsTheOldProgram) {
     EXPECT_EQ(s.PendingFiles(), (std::vector<std::string>{"prog.exe.uTMP"}));
     EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
     EXPECT_FALSE(Exists(s.Dir / "run.log"));
-    // No upgrade will install them: the next start of the program removes them.
+    // No upgrade will install them: the next start of the program, once this one has ended,
+    // removes them.
+    s.Updater.reset();
     TvuUpdater next;
     next.FinishInterruptedUpgrade();
     EXPECT_TRUE(s.PendingFiles().empty());
@@ -497,25 +513,45 @@ TEST(upgrade_download_Faults, CheckDuringTheUpgradeDoesNothing) {
     EXPECT_TRUE(s.PendingFiles().empty());
 }
 
-TEST(upgrade_download_Faults, HelperThatCannotBeWrittenIsNotStarted) {
-    UpgradeScenario s;
-    ServeFile(s, "/files/prog.exe", NewBuild());
-    s.Publish({"/files/prog.exe"});
-    // Something the helper cannot replace sits at its path.
+TEST(upgrade_download_Faults, HelperThatCannotBeWrittenAnywhereIsNotStarted) {
+    // Something the helper cannot replace sits at its path in the temporary folder: it is
+    // written beside the program instead; when that fails too, nothing is installed and the
+    // message names every place with its reason.
     const std::string helper = UpgradeHelperPath().toStdString();
-    ASSERT_EQ(mkdir(helper.c_str(), 0700), 0);
-    vutest::WriteFile(helper + "/keep", "keep", 0600);
+    for (const bool besideBlocked : {false, true}) {
+        SCOPED_TRACE(besideBlocked);
+        UpgradeScenario s;
+        ServeFile(s, "/files/prog.exe", NewBuild());
+        s.Publish({"/files/prog.exe"});
+        ASSERT_EQ(mkdir(helper.c_str(), 0700), 0);
+        vutest::WriteFile(helper + "/keep", "keep", 0600);
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        qunsetenv("XDG_RUNTIME_DIR");
+        if (besideBlocked)
+            vutest::WriteFile(s.Program() + ".uHLP", "in the way", 0600);
 
-    ASSERT_TRUE(s.Run());
-    EXPECT_EQ(s.Events.EndUpgrade, 1);
-    EXPECT_EQ(s.Events.Closed, 0);
-    ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
-    EXPECT_EQ(s.Presenter.Boxes[0].Caption, LoadMessageText(vmError));
-    EXPECT_TRUE(s.PendingFiles().empty());
-    EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
-    EXPECT_EQ(ReadFile(helper + "/keep"), "keep");
-    unlink((helper + "/keep").c_str());
-    rmdir(helper.c_str());
+        ASSERT_TRUE(s.Run());
+        EXPECT_EQ(s.Events.EndUpgrade, 1);
+        EXPECT_EQ(s.Events.Closed, besideBlocked ? 0 : 1);
+        if (besideBlocked) {
+            ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
+            const QString text = s.Presenter.Boxes[0].Text;
+            EXPECT_TRUE(text.contains(QString::fromStdString(helper) + ": ")) << text.toStdString();
+            EXPECT_TRUE(text.contains(QString::fromStdString(s.Program()) + ".uHLP: ")) << text.toStdString();
+            EXPECT_TRUE(s.PendingFiles().empty());
+            EXPECT_FALSE(Exists(s.Program() + ".uLST"));
+            EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
+            EXPECT_EQ(s.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoHelperNotStarted}));
+        } else {
+            EXPECT_TRUE(s.Presenter.Boxes.empty());
+            EXPECT_EQ(s.Log(1), (std::vector<std::string>{kRestarted}));
+        }
+        EXPECT_EQ(ReadFile(helper + "/keep"), "keep");
+        unlink((helper + "/keep").c_str());
+        rmdir(helper.c_str());
+        if (!runtime.isEmpty())
+            qputenv("XDG_RUNTIME_DIR", runtime);
+    }
 }
 
 TEST(upgrade_download_Faults, DownloadThatCannotBeStoredEndsTheUpgrade) {

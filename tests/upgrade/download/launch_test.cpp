@@ -1,7 +1,9 @@
 // Writing the replacement helper from the program's resources and starting it for real.
 #include "tests/support/helper_process.h"
+#include "vuReplaceTransaction.h"
 #include "vuReplacerImage.h"
 #include "vuReplacerLaunch.h"
+#include "vuSha256.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -81,7 +83,11 @@ TEST(upgrade_download_Launch, StartedHelperInstallsAndRestartsTheProgram) {
     TempFolder app("Program Files/My  App");
     CopyFile(VU_TEST_FAKE_V1, app / "prog", 0755);
     CopyFile(VU_TEST_FAKE_V2, app / "prog.exe.uTMP", 0644);
-    WriteFile(app / "prog.uLST", "prog.exe.uTMP\n", 0600); // this upgrade's downloads
+    // This upgrade's downloads, with what was verified.
+    const auto hash = vu::replacer::HashFile(app / "prog.exe.uTMP");
+    ASSERT_TRUE(hash);
+    ASSERT_TRUE(vu::replacer::WriteManifest(app / "prog.uLST",
+                                            {{"prog.exe.uTMP", hash->sha256, hash->size, true}}));
     const QString helper = Q(tmp / kReplacerFileName);
     ASSERT_TRUE(WriteReplacerHelper(helper));
 

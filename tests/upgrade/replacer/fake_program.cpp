@@ -3,8 +3,11 @@
 // environment, a program of that file name stays running until the fifo's writer closes it.
 // Started with the restart switch while a replacement helper waits for it (its journal exists),
 // it confirms its start as the real program does, unless FAKE_NO_CONFIRM names it; FAKE_FAIL
-// naming it makes it exit with status 1 at once, without confirming.
+// naming it makes it exit with status 1 at once, without confirming. FAKE_KILL_PARENT naming it
+// makes it kill the process that started it (the helper) with SIGKILL once it has confirmed (or
+// not, with FAKE_NO_CONFIRM).
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -54,6 +57,8 @@ int main(int argc, char** argv) {
         if (confirmation >= 0)
             close(confirmation);
     }
+    if (named("FAKE_KILL_PARENT"))
+        kill(getppid(), SIGKILL);
 
     if (const char* hold = std::getenv("FAKE_HOLD")) {
         const std::string setting(hold);

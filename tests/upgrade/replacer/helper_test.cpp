@@ -1,7 +1,10 @@
 // The replacement helper driven as a real program, in temporary program folders.
 #include "tests/support/helper_process.h"
+#include "vuReplaceTransaction.h"
+#include "vuSha256.h"
 
 #include <cerrno>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -45,12 +48,16 @@ void RunHelper(const std::string& programPath, const std::string& method = "0",
     EXPECT_EQ(WEXITSTATUS(*status), expected);
 }
 
-// The list of this upgrade's downloads, as the upgrade component writes it.
+// The list of this upgrade's downloads, as the upgrade component writes it: each regular file
+// with what it holds now, as verified.
 void WriteManifest(const std::string& programPath, const std::vector<std::string>& names) {
-    std::string text;
-    for (const std::string& name : names)
-        text += name + "\n";
-    WriteFile(programPath + ".uLST", text, 0600);
+    const std::string folder = programPath.substr(0, programPath.rfind('/') + 1);
+    std::vector<vu::replacer::ManifestEntry> entries;
+    for (const std::string& name : names) {
+        const auto hash = vu::replacer::HashFile(folder + name);
+        entries.push_back({name, hash ? hash->sha256 : "", hash ? hash->size : 0, bool(hash)});
+    }
+    ASSERT_TRUE(vu::replacer::WriteManifest(programPath + ".uLST", entries));
 }
 
 std::string Line(const std::string& version, const std::string& name, const std::string& args) {
@@ -348,7 +355,8 @@ TEST(upgrade_replacer_Transaction, InstallsExactlyTheListedSetWithTheirModes) {
 }
 
 TEST(upgrade_replacer_Transaction, EveryFailingRenameOrModeChangeRestoresTheOldSet) {
-    // Rename 1 puts the journal in place; renames 2 to 4 install a.dat, c.dat and prog.exe.
+    // Rename 1 puts the journal in place: when it fails nothing was changed, nothing is restored
+    // (16, the downloads are gone); renames 2 to 4 install a.dat, c.dat and prog.exe.
     std::vector<std::map<std::string, std::string>> faults;
     for (const char* error : {"EACCES", "EXDEV", "EIO"})
         for (int n = 1; n <= 4; ++n)
@@ -358,14 +366,15 @@ TEST(upgrade_replacer_Transaction, EveryFailingRenameOrModeChangeRestoresTheOldS
     for (auto env : faults) {
         SCOPED_TRACE(env.begin()->first + "=" + env.begin()->second + " " + env.rbegin()->second);
         ThreeFileUpgrade u;
+        const bool journalFailed = env.count("FAIL_RENAME") && env["FAIL_RENAME"] == "1";
         env["LD_PRELOAD"] = kKillShim;
-        RunHelper(u.app.program(), "0", env, 15);
+        RunHelper(u.app.program(), "0", env, journalFailed ? 16 : 15);
         EXPECT_EQ(Installed(u.app.dir), u.oldSet);
         EXPECT_EQ(ModeOf(u.app.program()), 0750u);
         // The old program runs again, without the restart switch, and learns what happened.
         EXPECT_EQ(WaitForLogLines(u.app.dir.path(), 1, kTimeout),
                   (std::vector<std::string>{Line("v1", "prog.exe", "")}));
-        EXPECT_TRUE(Exists(u.app.dir / "prog.exe.uRBK"));
+        EXPECT_EQ(Exists(u.app.dir / "prog.exe.uRBK"), !journalFailed);
     }
 }
 
@@ -488,4 +497,58 @@ TEST(upgrade_replacer_Transaction, WithoutAManifestNothingIsInstalled) {
     EXPECT_FALSE(Exists(app.dir / "data.dat.uTMP"));
     EXPECT_EQ(WaitForLogLines(app.dir.path(), 1, kTimeout),
               (std::vector<std::string>{Line("v1", "prog.exe", "")}));
+}
+
+TEST(upgrade_replacer_Transaction, DownloadsChangedAfterTheirVerificationInstallNothing) {
+    // What may happen to a verified download before the helper runs: every case installs
+    // nothing, removes the downloads and the manifest, and names the file for the program.
+    const std::vector<std::pair<std::string, std::function<void(const TempFolder&)>>> changes = {
+        {"same size, other bytes",
+         [](const TempFolder& d) { WriteFile(d / "c.dat.uTMP", "NEW C"); }},
+        {"truncated", [](const TempFolder& d) { WriteFile(d / "c.dat.uTMP", "new"); }},
+        {"grown", [](const TempFolder& d) { WriteFile(d / "c.dat.uTMP", "new c!"); }},
+        {"removed", [](const TempFolder& d) { unlink((d / "c.dat.uTMP").c_str()); }},
+        {"replaced by a link to the same bytes",
+         [](const TempFolder& d) {
+             WriteFile(d / "elsewhere", "new c");
+             unlink((d / "c.dat.uTMP").c_str());
+             ASSERT_EQ(symlink((d / "elsewhere").c_str(), (d / "c.dat.uTMP").c_str()), 0);
+         }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        ThreeFileUpgrade u;
+        change(u.app.dir);
+        RunHelper(u.app.program(), "0", {}, 14);
+        std::map<std::string, std::string> expected = u.oldSet;
+        if (Exists(u.app.dir / "elsewhere")) // a link is no download: it stays
+            expected["elsewhere"] = expected["c.dat.uTMP"] = "new c";
+        expected["prog.exe.uVFY"] = "c.dat.uTMP\n";
+        EXPECT_EQ(Installed(u.app.dir), expected);
+        // The old program runs again, without the restart switch.
+        EXPECT_EQ(WaitForLogLines(u.app.dir.path(), 1, kTimeout),
+                  (std::vector<std::string>{Line("v1", "prog.exe", "")}));
+    }
+    // A name the manifest gives no record for is never installed.
+    ThreeFileUpgrade u;
+    WriteFile(u.app.dir / "x.dat.uTMP", "unverified", 0600);
+    WriteFile(u.app.program() + ".uLST", *ReadFile(u.app.program() + ".uLST") + "x.dat.uTMP\n");
+    RunHelper(u.app.program());
+    std::map<std::string, std::string> expected = u.newSet;
+    expected["x.dat.uTMP"] = "unverified";
+    EXPECT_EQ(Installed(u.app.dir), expected);
+}
+
+TEST(upgrade_replacer_Sha256, KnownDigests) {
+    const std::vector<std::pair<std::string, std::string>> vectors = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        // 56 bytes: the length no longer fits the first block.
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& [text, digest] : vectors)
+        EXPECT_EQ(vu::replacer::Sha256Hex(text), digest) << text.size();
 }

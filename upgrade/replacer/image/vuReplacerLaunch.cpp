@@ -3,12 +3,17 @@
 #include "vuReplacerImage.h"
 
 #include <QFile>
-#include <QProcess>
+#include <QList>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
+
+extern char** environ;
 
 namespace vu {
 
@@ -69,8 +74,37 @@ QStringList ReplacerArguments(const QString& helperPath, const QString& commandL
     return rest.split(QLatin1Char(' '), Qt::KeepEmptyParts);
 }
 
+qint64 SpawnReplacer(const QString& helperPath, const QStringList& arguments, int handedFd,
+                     QString* error) {
+    const QByteArray program = QFile::encodeName(helperPath);
+    QList<QByteArray> encoded{program};
+    for (const QString& argument : arguments)
+        encoded.append(QFile::encodeName(argument));
+    std::vector<char*> argv;
+    for (QByteArray& argument : encoded)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (handedFd >= 0) {
+        // Duplicated onto another number, which clears close-on-exec in the helper.
+        const int target = handedFd == 3 ? 4 : 3;
+        posix_spawn_file_actions_adddup2(&actions, handedFd, target);
+    }
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(rc));
+        return -1;
+    }
+    return pid;
+}
+
 bool StartReplacer(const QString& helperPath, const QStringList& arguments) {
-    return QProcess::startDetached(helperPath, arguments);
+    return SpawnReplacer(helperPath, arguments, -1) > 0;
 }
 
 } // namespace vu

@@ -26,8 +26,13 @@ QString ReplacerCommandLine(const QString& helperPath, const QString& programPat
 // blanks in the program path).
 QStringList ReplacerArguments(const QString& helperPath, const QString& commandLine);
 
-// Starts the helper detached from the program (it must outlive it), with an argument vector and
-// no shell. True when the process started.
+// Starts the helper with an argument vector and no shell; it outlives the program. A descriptor
+// handedFd >= 0 stays open in the helper (whatever its close-on-exec flag). Returns the process
+// id, or -1 with the reason (the system's error text) in `error`: for example a temporary folder
+// on a file system that allows no programs.
+qint64 SpawnReplacer(const QString& helperPath, const QStringList& arguments, int handedFd,
+                     QString* error = nullptr);
+// The same without a descriptor; true when the process started.
 bool StartReplacer(const QString& helperPath, const QStringList& arguments);
 
 } // namespace vu
