@@ -2,6 +2,7 @@
 #include "tests/support/helper_process.h"
 #include "vuReplaceTransaction.h"
 #include "vuSha256.h"
+#include "vuUpgradeLock.h"
 
 #include <cerrno>
 #include <functional>
@@ -551,4 +552,47 @@ TEST(upgrade_replacer_Sha256, KnownDigests) {
     };
     for (const auto& [text, digest] : vectors)
         EXPECT_EQ(vu::replacer::Sha256Hex(text), digest) << text.size();
+}
+
+TEST(upgrade_replacer_Transaction, UpgradeLockIsTakenOverFromTheProgramOrRespected) {
+    for (const bool handedOver : {true, false}) {
+        SCOPED_TRACE(handedOver ? "handed over" : "held by another copy");
+        ThreeFileUpgrade u;
+        HoldPipe hold(u.app.dir / "hold.fifo");
+        const pid_t running =
+            Start(u.app.program(), {"--running"}, {{"FAKE_HOLD", "prog.exe:" + hold.path()}});
+        ASSERT_TRUE(hold.WaitUntilHeld(kTimeout));
+        vu::replacer::UpgradeLock lock;
+        ASSERT_EQ(lock.TryTake(u.app.program()), vu::replacer::UpgradeLock::Result::Taken);
+        // A program that closes hands its descriptor to the helper (a copy without
+        // close-on-exec), then lets its own go.
+        const int handed = handedOver ? dup(lock.Descriptor()) : -1;
+        const pid_t helper = Start(kHelper, HelperArgs(u.app.program(), "0"));
+        if (handedOver) {
+            close(handed);
+            lock.Forget();
+            // The helper waits for the program to end, holding the lock.
+            EXPECT_TRUE(WaitForThreadNice(helper, 19, kTimeout));
+            EXPECT_TRUE(vu::replacer::UpgradeRunningElsewhere(u.app.program()));
+        }
+        hold.Release();
+        ASSERT_TRUE(WaitExit(running, kTimeout));
+        const std::optional<int> status = WaitExit(helper, kTimeout);
+        if (!status)
+            Kill(helper);
+        ASSERT_TRUE(status && WIFEXITED(*status));
+        // Without the lock the helper touches nothing of the other copy's upgrade.
+        EXPECT_EQ(WEXITSTATUS(*status), handedOver ? 0 : 17);
+        std::map<std::string, std::string> expected = handedOver ? u.newSet : u.oldSet;
+        if (!handedOver) {
+            expected["prog.exe.uLCK"] = "";
+            expected["prog.exe.uLST"] = *ReadFile(u.app.program() + ".uLST");
+            for (const char* name : {"a.dat.uTMP", "c.dat.uTMP", "prog.exe.uTMP"})
+                expected[name] = Describe(ReadFile(u.app.dir / name));
+        }
+        EXPECT_EQ(Installed(u.app.dir), expected);
+        lock.Release();
+        EXPECT_FALSE(vu::replacer::UpgradeRunningElsewhere(u.app.program()));
+        EXPECT_FALSE(Exists(u.app.program() + ".uLCK"));
+    }
 }
