@@ -249,6 +249,20 @@ TEST(upgrade_download_Cycle, SizeTestSkipsFilesOfTheSameSizeButNeverTheProgram) 
     };
     ASSERT_TRUE(single.Run());
     EXPECT_EQ(single.PendingFiles(), (std::vector<std::string>{"same.dat.uTMP"}));
+
+    // Every file of the same size: nothing to install, and no helper is started for nothing.
+    UpgradeScenario none;
+    for (const char* name : {"a.dat", "b.dat"}) {
+        vutest::WriteFile(none / name, std::string(50, 'o'), 0644);
+        ServeFile(none, std::string("/files/") + name, std::string(50, 'n'));
+    }
+    none.Publish({"/files/a.dat", "/files/b.dat"});
+    none.Updater->SetMiscFilesUpgrade(mfuOnlyIfSizeDifferent);
+    ASSERT_TRUE(none.Run());
+    EXPECT_EQ(none.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoNothingToInstall}));
+    EXPECT_EQ(none.Events.Closed, 0);
+    EXPECT_FALSE(Exists(none / "run.log"));
+    EXPECT_EQ(ReadFile(none / "a.dat"), std::string(50, 'o'));
 }
 
 TEST(upgrade_download_Cycle, FileTimesFollowLastModifiedOnlyWhenTheServerSendsIt) {
@@ -537,7 +551,8 @@ TEST(upgrade_download_Faults, HelperThatCannotBeWrittenAnywhereIsNotStarted) {
             ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
             const QString text = s.Presenter.Boxes[0].Text;
             EXPECT_TRUE(text.contains(QString::fromStdString(helper) + ": ")) << text.toStdString();
-            EXPECT_TRUE(text.contains(QString::fromStdString(s.Program()) + ".uHLP: ")) << text.toStdString();
+            EXPECT_TRUE(text.contains(QString::fromStdString(s.Program()) + ".uHLP: "))
+                << text.toStdString();
             EXPECT_TRUE(s.PendingFiles().empty());
             EXPECT_FALSE(Exists(s.Program() + ".uLST"));
             EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
