@@ -1,5 +1,7 @@
 #include "vuUpgradeLock.h"
 
+#include "vuReplacerCommandLine.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
@@ -28,7 +30,7 @@ bool StillAtPath(int fd, const std::string& path) {
 } // namespace
 
 std::string LockPath(const std::string& programPath) {
-    return programPath + kLockSuffix;
+    return FolderOf(programPath) + kLockName;
 }
 
 UpgradeLock::Result UpgradeLock::TryTake(const std::string& programPath) {

@@ -1,4 +1,6 @@
-// One upgrade at a time per program: an exclusive lock on <program>.uLCK beside the program.
+// One upgrade at a time per program folder: an exclusive lock on the file ".upgrade.uLCK" in the
+// folder. It is the folder's, not the program's: the downloads (*.uTMP) and their clean-up are
+// the folder's too, whichever program of it runs the upgrade.
 //
 // The program takes it before its first download and keeps it until the replacement helper has
 // finished: a helper started by a program that closes inherits the open descriptor (and with it
@@ -14,8 +16,9 @@ namespace vu {
 
 namespace replacer {
 
-inline constexpr const char* kLockSuffix = ".uLCK";
+inline constexpr const char* kLockName = ".upgrade.uLCK";
 
+// The lock file of the folder that holds programPath.
 std::string LockPath(const std::string& programPath);
 
 class UpgradeLock {

@@ -562,8 +562,10 @@ TEST(upgrade_replacer_Transaction, UpgradeLockIsTakenOverFromTheProgramOrRespect
         const pid_t running =
             Start(u.app.program(), {"--running"}, {{"FAKE_HOLD", "prog.exe:" + hold.path()}});
         ASSERT_TRUE(hold.WaitUntilHeld(kTimeout));
+        // The lock is the folder's: another program of the same folder takes the same one.
         vu::replacer::UpgradeLock lock;
-        ASSERT_EQ(lock.TryTake(u.app.program()), vu::replacer::UpgradeLock::Result::Taken);
+        ASSERT_EQ(lock.TryTake(handedOver ? u.app.program() : u.app.dir / "other-program"),
+                  vu::replacer::UpgradeLock::Result::Taken);
         // A program that closes hands its descriptor to the helper (a copy without
         // close-on-exec), then lets its own go.
         const int handed = handedOver ? dup(lock.Descriptor()) : -1;
@@ -585,7 +587,7 @@ TEST(upgrade_replacer_Transaction, UpgradeLockIsTakenOverFromTheProgramOrRespect
         EXPECT_EQ(WEXITSTATUS(*status), handedOver ? 0 : 17);
         std::map<std::string, std::string> expected = handedOver ? u.newSet : u.oldSet;
         if (!handedOver) {
-            expected["prog.exe.uLCK"] = "";
+            expected[".upgrade.uLCK"] = "";
             expected["prog.exe.uLST"] = *ReadFile(u.app.program() + ".uLST");
             for (const char* name : {"a.dat.uTMP", "c.dat.uTMP", "prog.exe.uTMP"})
                 expected[name] = Describe(ReadFile(u.app.dir / name));
@@ -593,6 +595,6 @@ TEST(upgrade_replacer_Transaction, UpgradeLockIsTakenOverFromTheProgramOrRespect
         EXPECT_EQ(Installed(u.app.dir), expected);
         lock.Release();
         EXPECT_FALSE(vu::replacer::UpgradeRunningElsewhere(u.app.program()));
-        EXPECT_FALSE(Exists(u.app.program() + ".uLCK"));
+        EXPECT_FALSE(Exists(u.app.dir / ".upgrade.uLCK"));
     }
 }
