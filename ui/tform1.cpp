@@ -18,6 +18,7 @@
 #include "ui/site_info.h"
 #include "ui/ui_fonts.h"
 #if VELMORA_WITH_UPDATER
+#include "ui/menu_check.h"
 #include "upgrade/updater/vuUpdater.h"
 #include "upgrade/updater/vuUpdater1Settings.h"
 #include "upgrade/utils/vuComponent.h"
@@ -485,8 +486,11 @@ void TForm1::N5Click() {
 
 void TForm1::N8Click() {
     // The check runs in the background and reports through the component's own dialogs; it does
-    // nothing while a transfer of the component is already running.
+    // nothing while a transfer of the component is already running. A check from the menu always
+    // answers, unless the address is the placeholder that names no server.
 #if VELMORA_WITH_UPDATER
+    vuUpdater1->SetShowMessages(
+        menuCheckMessages(vuUpdater1->InfoFileURL(), vuUpdater1->ShowMessages()));
     vuUpdater1->CheckForUpdate();
 #endif
 }

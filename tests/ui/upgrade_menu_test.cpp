@@ -1,11 +1,15 @@
 // The upgrade entry at the foot of the result memo's popup menu and the window's own upgrade
 // component with its stored settings.
+#include "local_http_server.h"
 #include "tests/support/recording_presenter.h"
 #include "tests/support/scripted_dialogs.h"
 
+#include "ui/menu_check.h"
 #include "ui/tform1.h"
-#include "upgrade/dialogs/vuMessageBox.h"
+#include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/updater/vuUpdater.h"
+
+#include <memory>
 
 #include <QAction>
 #include <QDialog>
@@ -20,6 +24,8 @@ private slots:
     void entryFollowsClearingItemAndIsAlwaysEnabled();
     void storedSettingsOfTheWindowsComponent();
     void checkWithStoredSettingsShowsNothingAndSecondClickStartsNothing();
+    void checkFromTheMenuAlwaysAnswers_data();
+    void checkFromTheMenuAlwaysAnswers();
 };
 
 void UpgradeMenuTest::entryFollowsClearingItemAndIsAlwaysEnabled() {
@@ -85,6 +91,56 @@ void UpgradeMenuTest::checkWithStoredSettingsShowsNothingAndSecondClickStartsNot
     QCOMPARE(int(presenter.Boxes.size()), 0);
     QCOMPARE(int(presenter.Dialogs.size()), 0);
     QCOMPARE(dialogs.messages.size(), 0);
+}
+
+void UpgradeMenuTest::checkFromTheMenuAlwaysAnswers_data() {
+    QTest::addColumn<QByteArray>("path"); // on the local server; empty: the placeholder address
+    QTest::addColumn<bool>("serverRuns");
+    QTest::addColumn<QString>("message"); // empty: nothing is shown
+    QTest::addColumn<unsigned>("icon");
+    QTest::newRow("no newer version")
+        << QByteArray("/kelp.inf") << true << vu::LoadMessageText(vu::vmNoNewerVersion)
+        << vu::MB_ICONINFORMATION;
+    QTest::newRow("information file missing")
+        << QByteArray("/status/404") << true << vu::LoadMessageText(vu::vmNoInfoFile)
+        << vu::MB_ICONERROR;
+    QTest::newRow("host unreachable")
+        << QByteArray("/kelp.inf") << false
+        << vu::FormatMessageText(vu::vmHostUnreachable, {QStringLiteral("'http://127.0.0.1'")})
+        << vu::MB_ICONERROR;
+    QTest::newRow("placeholder address") << QByteArray() << false << QString() << 0u;
+}
+
+void UpgradeMenuTest::checkFromTheMenuAlwaysAnswers() {
+    QFETCH(QByteArray, path);
+    QFETCH(bool, serverRuns);
+    QFETCH(QString, message);
+    QFETCH(unsigned, icon);
+    ScriptedDialogs dialogs;
+    vutest::RecordingPresenter presenter;
+    TForm1 form;
+    auto server = std::make_unique<vutest::LocalHTTPServer>();
+    // An information file of a version older than the stored date.
+    server->serve("/kelp.inf", "#date=01/01/2000\r\n#url=http://127.0.0.1:1/x\r\n", "text/plain");
+    const QByteArray url = path.isEmpty()
+                               ? QByteArray("http://")
+                               : QByteArray::fromStdString(server->url(path.toStdString()));
+    if (!serverRuns)
+        server.reset(); // nothing listens on its port any more
+    form.vuUpdater1->SetInfoFileURL(url);
+    int ended = 0;
+    form.vuUpdater1->OnUpgradeEnded = [&](vu::TvuUpdater*, vu::TvuUpgradeOutcome) { ++ended; };
+
+    form.N8->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(ended, 1, 20000);
+    if (message.isEmpty()) {
+        QCOMPARE(int(presenter.Boxes.size()), 0);
+        return;
+    }
+    QCOMPARE(int(presenter.Boxes.size()), 1);
+    QCOMPARE(presenter.Boxes[0].Text, message);
+    QCOMPARE(presenter.Boxes[0].Flags & vu::MB_ICONMASK, icon);
+    QVERIFY(velmora::namesInformationFile(url));
 }
 
 QTEST_MAIN(UpgradeMenuTest)
