@@ -20,7 +20,7 @@ namespace vu {
 inline constexpr quint16 vuIdAppTitle = 40997;
 inline constexpr quint16 vuIdDesignEnvironment = 40998;
 inline constexpr quint16 vuIdUpdaterLabel = 40999;
-inline constexpr int vuMessageCount = 43;
+inline constexpr int vuMessageCount = 45;
 
 // Indices of the messages within a block.
 enum TvuMessageIndex : int {
@@ -68,6 +68,8 @@ enum TvuMessageIndex : int {
     vmUpgradeAlreadyRunning = 40,   // another copy of the program is upgrading the same folder
     vmHelperNotStarted = 41,        // %s: why the replacement helper could not be run
     vmPackageManaged = 42,          // %s: the application title, %s: the package that owns it
+    vmFileMissingLine = 43,         // %s: a listed file the server does not have (wizard line)
+    vmInstalledFiles = 44,          // %s: the files an upgrade installs (completion page)
 };
 
 // The string with identifier `id`; empty when there is none.
