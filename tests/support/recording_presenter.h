@@ -51,4 +51,17 @@ private:
     vu::TvuUserPresenter* previous_ = nullptr;
 };
 
+// Puts the real presenter (windows on the screen) in place for its lifetime, also over a
+// RecordingPresenter installed before it, and puts back what it found.
+class ScreenPresenter {
+public:
+    ScreenPresenter() { previous_ = vu::SetUserPresenter(nullptr); }
+    ~ScreenPresenter() { vu::SetUserPresenter(previous_); }
+    ScreenPresenter(const ScreenPresenter&) = delete;
+    ScreenPresenter& operator=(const ScreenPresenter&) = delete;
+
+private:
+    vu::TvuUserPresenter* previous_ = nullptr;
+};
+
 } // namespace vutest

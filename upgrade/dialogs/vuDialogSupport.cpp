@@ -2,12 +2,19 @@
 
 #include "upgrade/dialogs/vuMessageBox.h"
 
+#include <QApplication>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QStringList>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vu {
 
@@ -68,6 +75,13 @@ QPushButton* NewButton(QWidget* parent, const char* name, int left, int top, int
     return button;
 }
 
+void SetButtonText(QPushButton& button, const QString& text) {
+    constexpr int kDesignedWidth = 75;
+    button.setText(text);
+    // An explicit minimum replaces the button's own in a layout: it must cover the text.
+    button.setMinimumWidth(std::max(kDesignedWidth, button.sizeHint().width()));
+}
+
 void SetLabelText(QLabel& label, const QString& text) {
     label.setTextFormat(Qt::PlainText);
     label.setText(DisplayText(text));
@@ -76,6 +90,65 @@ void SetLabelText(QLabel& label, const QString& text) {
 int WrappedHeight(const QLabel& label) {
     const int height = label.heightForWidth(label.width());
     return height > 0 ? height : label.sizeHint().height();
+}
+
+void LayOutIconTextAndPanel(QDialog& dialog, QLabel& icon, QLabel& text, QWidget& panel,
+                            int rightMargin) {
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(7, 5, rightMargin, 0);
+    top->setSpacing(6);
+    top->addWidget(&icon, 0, Qt::AlignTop);
+    top->addWidget(&text, 1);
+    auto* root = new QVBoxLayout(&dialog);
+    root->setSizeConstraint(QLayout::SetNoConstraint);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    root->addLayout(top, 1);
+    root->addWidget(&panel);
+}
+
+namespace {
+// A layout forgets what it measured, with every layout nested in it.
+void Invalidate(QLayout& layout) {
+    for (int i = 0; i < layout.count(); ++i) {
+        if (QLayout* nested = layout.itemAt(i)->layout())
+            Invalidate(*nested);
+    }
+    layout.invalidate();
+}
+} // namespace
+
+void InvalidateLayouts(QWidget& window) {
+    // Children first: a frame measures its lines before the window measures the frame.
+    const QList<QWidget*> children = window.findChildren<QWidget*>();
+    for (auto child = children.rbegin(); child != children.rend(); ++child) {
+        if (QLayout* layout = (*child)->layout())
+            Invalidate(*layout);
+        (*child)->updateGeometry();
+    }
+    if (QLayout* layout = window.layout())
+        Invalidate(*layout);
+}
+
+void LayOutNow(QWidget& window) {
+    InvalidateLayouts(window);
+    if (QLayout* layout = window.layout())
+        layout->activate();
+    // Parents come before their children in the list, so each is placed before it lays out.
+    for (QWidget* child : window.findChildren<QWidget*>()) {
+        if (QLayout* layout = child->layout()) {
+            layout->activate();
+            layout->setGeometry(child->rect());
+        }
+    }
+}
+
+int CaptionWidth(const QWidget& window) {
+    // Icon, menu, close box and the frame's margins, as window managers draw them.
+    constexpr int kTitleBarRoom = 110;
+    QFont face = QApplication::font();
+    face.setBold(true);
+    return QFontMetrics(face).horizontalAdvance(window.windowTitle()) + kTitleBarRoom;
 }
 
 namespace {

@@ -29,8 +29,23 @@ void SetLabelText(QLabel& label, const QString& text);
 QLabel* NewLabel(QWidget* parent, const char* name, int left, int top, int width, int height);
 // A push button named `name` at the given place in `parent`.
 QPushButton* NewButton(QWidget* parent, const char* name, int left, int top, int width, int height);
+// A button's text; the button keeps its designed width of 75 or grows to show the text whole.
+void SetButtonText(QPushButton& button, const QString& text);
 // The height a word-wrapped label needs for its text at its current width.
 int WrappedHeight(const QLabel& label);
+// The layout of a dialog with an icon at the top left, a word-wrapped text beside it and a panel
+// (fields, buttons) below: the icon's left edge at 7, the text's at 45, both 5 from the top, the
+// text `rightMargin` from the right. The dialog's size is set by its caller.
+void LayOutIconTextAndPanel(QDialog& dialog, QLabel& icon, QLabel& text, QWidget& panel,
+                            int rightMargin);
+// Makes every layout of `window` measure its contents anew (texts have changed).
+void InvalidateLayouts(QWidget& window);
+// Lays out `window` and every widget in it that has a layout at once, also before the window is
+// shown (a hidden window gets no resize events that would do it).
+void LayOutNow(QWidget& window);
+// The client width a window needs for its caption to stand in the title bar uncut: the text in
+// the title bar's (bold) face, with room for the window's icon and buttons.
+int CaptionWidth(const QWidget& window);
 
 // Width of the window frame on each side of a dialog border, as the windows were designed.
 inline constexpr int vuDialogFrame = 3;

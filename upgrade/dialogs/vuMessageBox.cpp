@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 namespace vu {
@@ -48,10 +49,14 @@ QMessageBox::Icon IconOf(unsigned flags) {
     }
 }
 
+QPointer<QWidget> gOwnerWindow;
+QPointer<QWidget> gFrontWindow;
+
 class TvuScreenPresenter final : public TvuUserPresenter {
 public:
     int MessageBox(const QString& text, const QString& caption, unsigned flags) override {
         QMessageBox box(IconOf(flags), caption, DisplayText(text));
+        PlaceInFrontOf(box, DialogParent());
         box.setTextFormat(Qt::PlainText);
         const QList<ButtonRow> rows = ButtonsOf(flags);
         for (const ButtonRow& row : rows)
@@ -84,6 +89,33 @@ TvuUserPresenter* SetUserPresenter(TvuUserPresenter* presenter) {
     TvuUserPresenter* previous = gPresenter;
     gPresenter = presenter != nullptr ? presenter : &gScreenPresenter;
     return previous == &gScreenPresenter ? nullptr : previous;
+}
+
+QWidget* DialogParent() {
+    if (!gFrontWindow.isNull() && gFrontWindow->isVisible())
+        return gFrontWindow.data();
+    return gOwnerWindow.data();
+}
+
+void SetDialogOwnerWindow(QWidget* window) {
+    gOwnerWindow = window;
+}
+
+void SetDialogFrontWindow(QWidget* window) {
+    gFrontWindow = window;
+}
+
+void PlaceInFrontOf(QDialog& dialog, QWidget* parent) {
+    if (dialog.parentWidget() != parent) {
+        // setParent resets the window flags: keep those of the dialog.
+        const Qt::WindowFlags flags = dialog.windowFlags();
+        dialog.setParent(parent, flags);
+    }
+    const bool onTop =
+        parent != nullptr && parent->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    if (onTop)
+        dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    dialog.setWindowModality(Qt::ApplicationModal);
 }
 
 TvuUserPresenter& UserPresenter() {

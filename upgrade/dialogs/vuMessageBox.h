@@ -5,6 +5,7 @@
 #include <QString>
 
 class QDialog;
+class QWidget;
 
 namespace vu {
 
@@ -59,6 +60,19 @@ TvuUserPresenter& UserPresenter();
 
 // A modal message box owned by the application, through the current presenter.
 int vuMessageBox(const QString& text, const QString& caption, unsigned flags);
+
+// The window the component's questions, messages and dialogs belong to: they open in front of it,
+// transient for it and modal. That is the wizard while it is shown, otherwise the window that owns
+// the checking upgrader (usually the main window), otherwise none.
+QWidget* DialogParent();
+// The window that owns the upgrader (set at each check; nullptr for none).
+void SetDialogOwnerWindow(QWidget* window);
+// The wizard registers itself while it is shown, and nullptr when it goes.
+void SetDialogFrontWindow(QWidget* window);
+// Gives a question or message `parent` (see DialogParent) and makes it application-modal; when
+// the parent stays on top of other windows, the question does too, so that it never opens
+// behind it.
+void PlaceInFrontOf(QDialog& dialog, QWidget* parent);
 
 // A message text as it is shown on screen: CR LF and lone CR become line feeds.
 QString DisplayText(const QString& text);

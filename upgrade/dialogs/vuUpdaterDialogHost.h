@@ -6,8 +6,6 @@
 #include <QImage>
 #include <QString>
 
-#include <cstdint>
-
 namespace vu {
 
 class TvuUpdaterDialogHost {
@@ -18,8 +16,9 @@ public:
     virtual bool DialogStayOnTop() const = 0;
     virtual bool DialogHideFileLocation() const = 0;
     virtual QImage DialogSidePicture() const = 0;
-    // The handle of the upgrader's wait event, signalled when the wizard window closes.
-    virtual std::intptr_t DialogWaitEvent() const = 0;
+    // The wizard window closed by the user (OK, or a confirmed abort question, which follows
+    // with DialogAbortUpgrade right after). Not called when the upgrader ends the wizard itself.
+    virtual void DialogWizardClosed() = 0;
     // Called after the user confirmed the wizard's abort question and the window has closed.
     virtual void DialogAbortUpgrade() = 0;
 

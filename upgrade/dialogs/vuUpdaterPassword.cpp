@@ -4,10 +4,14 @@
 #include "upgrade/dialogs/vuUpdaterDialogHost.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace vu {
 
@@ -18,11 +22,15 @@ QPointer<TvuUpdaterPasswordForm> gForm;
 constexpr int kClientWidth = 297;
 constexpr int kClientHeight = 141;
 constexpr int kPanelHeight = 98;
+// Right of the request, as designed.
+constexpr int kRightMargin = 6;
 
 QLineEdit* NewEdit(QWidget* parent, const char* name, int top) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QLatin1String(name));
     edit->setGeometry(122, top, 157, 21);
+    edit->setMinimumWidth(157);
+    edit->setFixedHeight(21);
     return edit;
 }
 
@@ -32,18 +40,16 @@ TvuUpdaterPasswordForm::TvuUpdaterPasswordForm(QWidget* parent) : QDialog(parent
     setObjectName(QStringLiteral("vuUpdaterPasswordForm"));
     ApplyDialogStyle(*this, false);
     setFont(DialogFont());
-    setFixedSize(kClientWidth, kClientHeight);
 
     Label1 = NewLabel(this, "Label1", 45, 5, 246, 13);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Image1 = NewLabel(this, "Image1", 7, 5, 32, 32);
     Image1->setPixmap(PasswordIcon());
-    Image1->resize(Image1->pixmap().size());
+    Image1->setFixedSize(Image1->pixmap().size());
 
     BottomPanel = new QWidget(this);
     BottomPanel->setObjectName(QStringLiteral("BottomPanel"));
-    BottomPanel->setGeometry(0, kClientHeight - kPanelHeight, kClientWidth, kPanelHeight);
     UsernameLab = NewLabel(BottomPanel, "UsernameLab", 45, 14, 22, 13);
     PasswordLab = NewLabel(BottomPanel, "PasswordLab", 45, 38, 23, 13);
     UsernameEdit = NewEdit(BottomPanel, "UsernameEdit", 10);
@@ -56,6 +62,31 @@ TvuUpdaterPasswordForm::TvuUpdaterPasswordForm(QWidget* parent) : QDialog(parent
     setTabOrder(PasswordEdit, OKBtn);
     setTabOrder(OKBtn, CancelBtn);
 
+    // The two fields with their labels, the buttons below them at the right.
+    auto* fields = new QGridLayout(BottomPanel);
+    fields->setContentsMargins(45, 10, 18, 7);
+    fields->setHorizontalSpacing(8);
+    fields->setVerticalSpacing(3);
+    fields->addWidget(UsernameLab, 0, 0);
+    fields->addWidget(UsernameEdit, 0, 1);
+    fields->addWidget(PasswordLab, 1, 0);
+    fields->addWidget(PasswordEdit, 1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(0, 10, 0, 0);
+    buttons->setSpacing(15);
+    buttons->addStretch(1);
+    for (QPushButton* button : {OKBtn, CancelBtn}) {
+        button->setMinimumWidth(75);
+        button->setFixedHeight(23);
+        buttons->addWidget(button);
+    }
+    fields->addLayout(buttons, 2, 0, 1, 2);
+    fields->setColumnMinimumWidth(0, 122 - 45 - 8);
+    fields->setColumnStretch(1, 1);
+
+    LayOutIconTextAndPanel(*this, *Image1, *Label1, *BottomPanel, kRightMargin);
+    setFixedSize(kClientWidth, kClientHeight);
+
     connect(OKBtn, &QPushButton::clicked, this, &TvuUpdaterPasswordForm::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -65,19 +96,23 @@ TvuUpdaterPasswordForm::~TvuUpdaterPasswordForm() = default;
 void TvuUpdaterPasswordForm::Prepare() {
     const QString fileName = updater_ != nullptr ? updater_->DialogRemoteFileName() : QString();
     SetLabelText(*Label1, FormatMessageText(vmPasswordProtected, {fileName}));
-    Label1->resize(Label1->width(), WrappedHeight(*Label1));
     setWindowTitle(LoadMessageText(vmEnterPassword));
     SetLabelText(*UsernameLab, LoadMessageText(vmUserName));
-    UsernameLab->adjustSize();
     UsernameEdit->setText(updater_ != nullptr ? updater_->DialogUsername() : QString());
     SetLabelText(*PasswordLab, LoadMessageText(vmPassword));
-    PasswordLab->adjustSize();
-    OKBtn->setText(LoadMessageText(vmOK));
-    CancelBtn->setText(LoadMessageText(vmCancel));
+    SetButtonText(*OKBtn, LoadMessageText(vmOK));
+    SetButtonText(*CancelBtn, LoadMessageText(vmCancel));
 
-    const int clientHeight = Label1->y() + Label1->height() + kPanelHeight;
-    setFixedSize(kClientWidth, clientHeight);
-    BottomPanel->move(0, clientHeight - kPanelHeight);
+    InvalidateLayouts(*this);
+    // As designed, or wider when the caption, the labels or the buttons need it.
+    const QSize panel = BottomPanel->minimumSizeHint();
+    const int clientWidth = std::max({kClientWidth, CaptionWidth(*this), panel.width()});
+    const int panelHeight = std::max(kPanelHeight, panel.height());
+    BottomPanel->setFixedHeight(panelHeight);
+    const int labelWidth = clientWidth - Label1->x() - kRightMargin;
+    const int clientHeight = Label1->y() + Label1->heightForWidth(labelWidth) + panelHeight;
+    setFixedSize(clientWidth, clientHeight);
+    LayOutNow(*this);
     CenterOnScreen(*this);
     UsernameEdit->setFocus();
 }
@@ -98,11 +133,12 @@ bool AskPassword(TvuUpdaterDialogHost* updater) {
     auto* form = new TvuUpdaterPasswordForm();
     gForm = form;
     form->SetUpdater(updater);
+    PlaceInFrontOf(*form, DialogParent());
     form->Prepare();
     const int result = UserPresenter().ExecDialog(*form);
-    // FormClose: the window is freed and the reference cleared.
+    // FormClose: the window is freed and the reference cleared (unless it went with its parent).
+    delete gForm.data();
     gForm.clear();
-    delete form;
     return result == QDialog::Accepted;
 }
 

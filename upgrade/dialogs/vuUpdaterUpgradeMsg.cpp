@@ -4,6 +4,7 @@
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -20,11 +21,8 @@ QPointer<TvuUpdaterUpgradeMessageForm> gForm;
 constexpr int kClientWidth = 318;
 constexpr int kClientHeight = 119;
 constexpr int kPanelHeight = 45;
-// The row of buttons when Skip this version joins Yes and Later: centred, 9 apart, the skip
-// button as wide as its text needs within bounds.
-constexpr int kButtonGap = 9;
-constexpr int kButtonWidth = 75;
-constexpr int kMaxSkipWidth = kClientWidth - 2 * kButtonWidth - 4 * kButtonGap;
+// Right of the question: the outer width less the label's left edge and 11, as designed.
+constexpr int kRightMargin = 11 - 2 * vuDialogFrame;
 
 } // namespace
 
@@ -32,7 +30,6 @@ TvuUpdaterUpgradeMessageForm::TvuUpdaterUpgradeMessageForm(QWidget* parent) : QD
     setObjectName(QStringLiteral("vuUpdaterUpgradeMessageForm"));
     ApplyDialogStyle(*this, true);
     setFont(DialogFont());
-    setFixedSize(kClientWidth, kClientHeight);
 
     Label1 = NewLabel(this, "Label1", 45, 5, 22, 13);
     Label1->setWordWrap(true);
@@ -40,18 +37,33 @@ TvuUpdaterUpgradeMessageForm::TvuUpdaterUpgradeMessageForm(QWidget* parent) : QD
 
     Icon = NewLabel(this, "Icon", 7, 5, 32, 32);
     Icon->setPixmap(UpgradeQuestionIcon());
+    Icon->setFixedSize(32, 32);
 
     BottomPanel = new QWidget(this);
     BottomPanel->setObjectName(QStringLiteral("BottomPanel"));
-    BottomPanel->setGeometry(0, kClientHeight - kPanelHeight, kClientWidth, kPanelHeight);
-
+    BottomPanel->setFixedHeight(kPanelHeight);
     YesBtn = NewButton(BottomPanel, "YesBtn", 78, 13, 75, 23);
     YesBtn->setDefault(true);
     LaterBtn = NewButton(BottomPanel, "LaterBtn", 167, 13, 75, 23);
     SkipBtn = NewButton(BottomPanel, "SkipBtn", 0, 13, 75, 23);
     SkipBtn->hide();
+    // Yes, Later and (when offered) Skip this version, centred; a hidden button leaves no gap.
+    auto* buttons = new QHBoxLayout(BottomPanel);
+    buttons->setContentsMargins(0, 13, 0, 9);
+    buttons->setSpacing(9);
+    buttons->addStretch(1);
+    for (QPushButton* button : {YesBtn, LaterBtn, SkipBtn}) {
+        button->setMinimumWidth(75);
+        button->setFixedHeight(23);
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
     setTabOrder(YesBtn, LaterBtn);
     setTabOrder(LaterBtn, SkipBtn);
+
+    // The icon beside the question, the buttons below; Prepare sizes the window to the text.
+    LayOutIconTextAndPanel(*this, *Icon, *Label1, *BottomPanel, kRightMargin);
+    setFixedSize(kClientWidth, kClientHeight);
 
     connect(YesBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(LaterBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -62,39 +74,31 @@ TvuUpdaterUpgradeMessageForm::~TvuUpdaterUpgradeMessageForm() = default;
 
 void TvuUpdaterUpgradeMessageForm::Prepare(const QString& message, TvuUpgradeQuestion question) {
     const QString note = message.isEmpty() ? message : u'\n' + message + u'\n';
-    // The outer width of the designed window less the label's left edge and a margin of 11.
-    const int outerWidth = width() + 2 * vuDialogFrame;
-    Label1->resize(outerWidth - Label1->x() - 11, Label1->height());
     SetLabelText(*Label1, FormatMessageText(question.Critical ? vmCriticalRelease : vmNewerVersion,
                                             {UpgradeProgramName(), note}));
-    Label1->resize(Label1->width(), WrappedHeight(*Label1));
     setWindowTitle(LoadMessageText(vmCaption));
-    YesBtn->setText(LoadMessageText(vmYes));
-    LaterBtn->setText(LoadMessageText(vmLater));
-    SkipBtn->setText(LoadMessageText(vmSkipThisVersion));
+    SetButtonText(*YesBtn, LoadMessageText(vmYes));
+    SetButtonText(*LaterBtn, LoadMessageText(vmLater));
+    SetButtonText(*SkipBtn, LoadMessageText(vmSkipThisVersion));
     // A critical release is not put off: Yes alone, centred.
     LaterBtn->setVisible(!question.Critical);
     SkipBtn->setVisible(question.OfferSkip && !question.Critical);
-    if (question.Critical) {
-        YesBtn->move((kClientWidth - kButtonWidth) / 2, YesBtn->y());
-    } else if (question.OfferSkip) {
-        const int skipWidth = std::clamp(SkipBtn->sizeHint().width(), kButtonWidth, kMaxSkipWidth);
-        const int left = (kClientWidth - 2 * kButtonWidth - skipWidth - 2 * kButtonGap) / 2;
-        YesBtn->move(left, YesBtn->y());
-        LaterBtn->move(left + kButtonWidth + kButtonGap, LaterBtn->y());
-        SkipBtn->setGeometry(left + 2 * (kButtonWidth + kButtonGap), SkipBtn->y(), skipWidth,
-                             SkipBtn->height());
-    }
 
-    int clientHeight = Label1->y() + Label1->height() + kPanelHeight;
+    InvalidateLayouts(*this);
+    // As designed, or wider when the caption or the buttons need it.
+    const int clientWidth =
+        std::max({kClientWidth, CaptionWidth(*this), BottomPanel->minimumSizeHint().width()});
+    // The label spans the outer width less its left edge and a margin of 11.
+    const int labelWidth = clientWidth + 2 * vuDialogFrame - Label1->x() - 11;
+    int clientHeight = Label1->y() + Label1->heightForWidth(labelWidth) + kPanelHeight;
     // A very long release note must not push the buttons off the screen.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const int available = screen->availableGeometry().height() - 40;
         if (available > kPanelHeight + Label1->y() && clientHeight > available)
             clientHeight = available;
     }
-    setFixedSize(kClientWidth, clientHeight);
-    BottomPanel->move(0, clientHeight - kPanelHeight);
+    setFixedSize(clientWidth, clientHeight);
+    LayOutNow(*this);
     CenterOnScreen(*this);
 }
 
@@ -125,11 +129,12 @@ TvuUpgradeAnswer AskUpgradeChoice(const QString& message, TvuUpgradeQuestion que
         return uaLater;
     auto* form = new TvuUpdaterUpgradeMessageForm();
     gForm = form;
+    PlaceInFrontOf(*form, DialogParent());
     form->Prepare(message, question);
     const int result = UserPresenter().ExecDialog(*form);
-    // FormClose: the window is freed and the reference cleared.
+    // FormClose: the window is freed and the reference cleared (unless it went with its parent).
+    delete gForm.data();
     gForm.clear();
-    delete form;
     if (result == QDialog::Accepted)
         return uaYes;
     // Only a button that is shown can give its answer.

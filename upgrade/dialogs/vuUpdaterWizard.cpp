@@ -7,14 +7,17 @@
 #include "upgrade/utils/vuUtils.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -24,30 +27,28 @@ namespace {
 
 QPointer<TvuUpdaterWizardForm> gForm;
 
+// The client area as designed; the window grows beyond it when its texts need more room.
 constexpr int kClientWidth = 463;
 constexpr int kClientHeight = 281;
+// The right column: title, note and the two frames.
+constexpr int kColumnWidth = 319;
 
-// Designed positions inside the current-file frame.
-constexpr QRect kCurrentFileFrame(136, 34, 319, 125);
-constexpr int kDownloadingFromTop = 14;
-constexpr int kFileSizeTop = 44;
-constexpr int kTransferRateTop = 60;
-constexpr int kEstimatedTimeTop = 76;
-constexpr int kProgressTop = 96;
-
-void SetAutoSizedText(QLabel& label, const QString& text) {
-    SetLabelText(label, text);
-    label.adjustSize();
-}
-
-QProgressBar* NewProgressBar(QWidget* parent, const char* name, int left, int top) {
+QProgressBar* NewProgressBar(QWidget* parent, const char* name) {
     auto* bar = new QProgressBar(parent);
     bar->setObjectName(QLatin1String(name));
     bar->setRange(0, 100);
     bar->setValue(0);
     bar->setTextVisible(false);
-    bar->setGeometry(left, top, 307, 22);
+    bar->setFixedHeight(22);
     return bar;
+}
+
+// A vertical layout for the lines of a frame.
+QVBoxLayout* NewFrameLayout(QGroupBox* frame) {
+    auto* lines = new QVBoxLayout(frame);
+    lines->setContentsMargins(6, 2, 6, 5);
+    lines->setSpacing(1);
+    return lines;
 }
 
 } // namespace
@@ -56,22 +57,88 @@ TvuUpdaterWizardForm::TvuUpdaterWizardForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("vuUpdaterWizardForm"));
     ApplyDialogStyle(*this, true);
     setFont(DialogFont());
-    setFixedSize(kClientWidth, kClientHeight);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameShape(QFrame::Panel);
+    Panel1->setFrameShadow(QFrame::Sunken);
+    Panel1->setLineWidth(1);
+    Panel1->setFixedSize(120, 220);
+    Image1 = NewLabel(Panel1, "Image1", 1, 1, 118, 218);
+    Image1->setScaledContents(true);
+    Image1->setPixmap(WizardSidePicture());
+
+    WizardTitle = NewLabel(this, "WizardTitle", 0, 0, 0, 0);
+    WizardTitle->setFont(TitleFont(19));
+    WizardTitle->setForegroundRole(QPalette::WindowText);
+
+    AfterNote = NewLabel(this, "AfterNote", 0, 0, 0, 0);
+    AfterNote->setWordWrap(true);
+    AfterNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    AfterNote->setMinimumWidth(kColumnWidth);
+
+    LCurrentFile = new QGroupBox(this);
+    LCurrentFile->setObjectName(QStringLiteral("LCurrentFile"));
+    LDownloadingFileFrom = NewLabel(LCurrentFile, "LDownloadingFileFrom", 0, 0, 0, 0);
+    FileURL = new QLineEdit(LCurrentFile);
+    FileURL->setObjectName(QStringLiteral("FileURL"));
+    FileURL->setFrame(false);
+    FileURL->setReadOnly(true); // every typed character is discarded
+    FileURL->setFocusPolicy(Qt::ClickFocus);
+    FileURL->setFont(DialogFont(12));
+    FileURL->setTextMargins(0, 0, 0, 0);
+    // A long address scrolls inside the line instead of widening the window.
+    FileURL->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    FileURL->setFixedHeight(QFontMetrics(FileURL->font()).height() + 1);
+    {
+        QPalette url = FileURL->palette();
+        url.setColor(QPalette::Base, palette().color(QPalette::Button));
+        url.setColor(QPalette::Text, palette().color(QPalette::Highlight));
+        FileURL->setPalette(url);
+    }
+    LFileSize = NewLabel(LCurrentFile, "LFileSize", 0, 0, 0, 0);
+    LTransferRate = NewLabel(LCurrentFile, "LTransferRate", 0, 0, 0, 0);
+    LEstimatedTime = NewLabel(LCurrentFile, "LEstimatedTime", 0, 0, 0, 0);
+    ProgressCurrentFile = NewProgressBar(LCurrentFile, "ProgressCurrentFile");
+    QVBoxLayout* current = NewFrameLayout(LCurrentFile);
+    current->addWidget(LDownloadingFileFrom);
+    current->addWidget(FileURL);
+    current->addWidget(LFileSize);
+    current->addWidget(LTransferRate);
+    current->addWidget(LEstimatedTime);
+    current->addSpacing(3);
+    current->addWidget(ProgressCurrentFile);
+
+    LAllFiles = new QGroupBox(this);
+    LAllFiles->setObjectName(QStringLiteral("LAllFiles"));
+    AllDownloading = NewLabel(LAllFiles, "AllDownloading", 0, 0, 0, 0);
+    ProgressAllFiles = NewProgressBar(LAllFiles, "ProgressAllFiles");
+    QVBoxLayout* all = NewFrameLayout(LAllFiles);
+    all->addWidget(AllDownloading);
+    all->addSpacing(3);
+    all->addWidget(ProgressAllFiles);
 
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
     Bevel1->setFrameShape(QFrame::HLine);
     Bevel1->setFrameShadow(QFrame::Sunken);
-    Bevel1->setGeometry(10, 238, 447, 2);
+    Bevel1->setFixedHeight(2);
 
-    WizardTitle = NewLabel(this, "WizardTitle", 136, 10, 5, 22);
-    WizardTitle->setFont(TitleFont(19));
-    WizardTitle->setForegroundRole(QPalette::WindowText);
+    FinishBtn = NewButton(this, "FinishBtn", 0, 0, 0, 0);
+    FinishBtn->setEnabled(false);
+    CancelBtn = NewButton(this, "CancelBtn", 0, 0, 0, 0);
+    CancelBtn->setDefault(true);
+    for (QPushButton* button : {FinishBtn, CancelBtn}) {
+        button->setMinimumWidth(75);
+        button->setFixedHeight(25);
+    }
+    setTabOrder(FinishBtn, CancelBtn);
 
-    AboutShadow = NewLabel(this, "AboutShadow", 31, 234, 3, 13);
+    // The etched label lies on the line, outside the layout (see resizeEvent).
+    AboutShadow = NewLabel(this, "AboutShadow", 0, 0, 0, 0);
     AboutShadow->setFont(DialogFont(12));
     AboutShadow->setAutoFillBackground(true); // breaks the line behind the text
-    AboutLabel = NewLabel(this, "AboutLabel", 30, 233, 3, 13);
+    AboutLabel = NewLabel(this, "AboutLabel", 0, 0, 0, 0);
     AboutLabel->setFont(DialogFont(12));
     AboutLabel->setAttribute(Qt::WA_TranslucentBackground);
     {
@@ -83,58 +150,33 @@ TvuUpdaterWizardForm::TvuUpdaterWizardForm(QWidget* parent) : QDialog(parent) {
         label.setColor(QPalette::WindowText, palette().color(QPalette::Dark));
         AboutLabel->setPalette(label);
     }
-
-    AfterNote = NewLabel(this, "AfterNote", 136, 44, 319, 13);
-    AfterNote->setWordWrap(true);
-    AfterNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameShape(QFrame::Panel);
-    Panel1->setFrameShadow(QFrame::Sunken);
-    Panel1->setLineWidth(1);
-    Panel1->setGeometry(10, 10, 120, 220);
-    Image1 = NewLabel(Panel1, "Image1", 1, 1, 118, 218);
-    Image1->setScaledContents(true);
-    Image1->setPixmap(WizardSidePicture());
-
-    LCurrentFile = new QGroupBox(this);
-    LCurrentFile->setObjectName(QStringLiteral("LCurrentFile"));
-    LCurrentFile->setGeometry(kCurrentFileFrame);
-    LDownloadingFileFrom =
-        NewLabel(LCurrentFile, "LDownloadingFileFrom", 6, kDownloadingFromTop, 2, 10);
-    FileURL = new QLineEdit(LCurrentFile);
-    FileURL->setObjectName(QStringLiteral("FileURL"));
-    FileURL->setFrame(false);
-    FileURL->setReadOnly(true); // every typed character is discarded
-    FileURL->setFocusPolicy(Qt::ClickFocus);
-    FileURL->setFont(DialogFont(12));
-    FileURL->setGeometry(10, 28, 301, 13);
-    FileURL->setTextMargins(0, 0, 0, 0);
-    {
-        QPalette url = FileURL->palette();
-        url.setColor(QPalette::Base, palette().color(QPalette::Button));
-        url.setColor(QPalette::Text, palette().color(QPalette::Highlight));
-        FileURL->setPalette(url);
-    }
-    LFileSize = NewLabel(LCurrentFile, "LFileSize", 6, kFileSizeTop, 2, 10);
-    LTransferRate = NewLabel(LCurrentFile, "LTransferRate", 6, kTransferRateTop, 2, 11);
-    LEstimatedTime = NewLabel(LCurrentFile, "LEstimatedTime", 6, kEstimatedTimeTop, 2, 11);
-    ProgressCurrentFile = NewProgressBar(LCurrentFile, "ProgressCurrentFile", 6, kProgressTop);
-
-    LAllFiles = new QGroupBox(this);
-    LAllFiles->setObjectName(QStringLiteral("LAllFiles"));
-    LAllFiles->setGeometry(136, 162, 319, 67);
-    AllDownloading = NewLabel(LAllFiles, "AllDownloading", 6, 16, 2, 11);
-    ProgressAllFiles = NewProgressBar(LAllFiles, "ProgressAllFiles", 6, 38);
-
-    FinishBtn = NewButton(this, "FinishBtn", 296, 248, 75, 25);
-    FinishBtn->setEnabled(false);
-    CancelBtn = NewButton(this, "CancelBtn", 380, 248, 75, 25);
-    CancelBtn->setDefault(true);
-    setTabOrder(FinishBtn, CancelBtn);
-
     AboutShadow->stackUnder(AboutLabel);
+
+    auto* column = new QVBoxLayout;
+    column->setSpacing(1);
+    column->addStrut(kColumnWidth); // as designed, wider when a text needs it
+    column->addWidget(WizardTitle);
+    column->addWidget(AfterNote);
+    column->addWidget(LCurrentFile);
+    column->addWidget(LAllFiles);
+    column->addStretch(1);
+    auto* body = new QHBoxLayout;
+    body->setSpacing(6);
+    body->addWidget(Panel1, 0, Qt::AlignTop);
+    body->addLayout(column, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(9);
+    buttons->addStretch(1);
+    buttons->addWidget(FinishBtn);
+    buttons->addWidget(CancelBtn);
+    auto* root = new QVBoxLayout(this);
+    root->setSizeConstraint(QLayout::SetNoConstraint); // FitToTexts sizes the window
+    root->setContentsMargins(10, 10, 8, 8);
+    root->setSpacing(8);
+    root->addLayout(body, 1);
+    root->addWidget(Bevel1);
+    root->addLayout(buttons);
+    setFixedSize(kClientWidth, kClientHeight);
 
     connect(FinishBtn, &QPushButton::clicked, this, &TvuUpdaterWizardForm::FinishBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &TvuUpdaterWizardForm::CancelBtnClick);
@@ -145,27 +187,44 @@ TvuUpdaterWizardForm::~TvuUpdaterWizardForm() {
         gForm.clear();
 }
 
+void TvuUpdaterWizardForm::SetAutoSizedText(QLabel& label, const QString& text) {
+    SetLabelText(label, text);
+    FitToTexts();
+}
+
+void TvuUpdaterWizardForm::FitToTexts() {
+    // Never narrower or lower than designed, and never shrinking while it is open, so that the
+    // window does not jump with every figure.
+    QLayout* root = layout();
+    InvalidateLayouts(*this);
+    const int width = std::max(
+        {kClientWidth, this->width(), root->totalMinimumSize().width(), CaptionWidth(*this)});
+    const int height = std::max({kClientHeight, this->height(),
+                                 root->hasHeightForWidth() ? root->totalHeightForWidth(width)
+                                                           : root->totalMinimumSize().height()});
+    if (size() != QSize(width, height))
+        setFixedSize(width, height);
+    LayOutNow(*this);
+    PlaceAboutLabel();
+}
+
+void TvuUpdaterWizardForm::PlaceAboutLabel() {
+    for (QLabel* label : {AboutLabel, AboutShadow})
+        label->adjustSize();
+    const QPoint at(Bevel1->x() + 20, Bevel1->y() - AboutLabel->height() / 2);
+    AboutLabel->move(at);
+    AboutShadow->move(at + QPoint(1, 1));
+}
+
+void TvuUpdaterWizardForm::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    PlaceAboutLabel();
+}
+
 void TvuUpdaterWizardForm::ApplyFileLocationLayout(bool hide) {
+    // The figures move up into the place of the address, and the frame closes up.
     FileURL->setVisible(!hide);
     LDownloadingFileFrom->setVisible(!hide);
-    if (hide) {
-        // The figures move up into the place of the address, and the frame closes up.
-        const int fileSizeTop = kDownloadingFromTop;
-        const int transferRateTop = fileSizeTop + 16;
-        const int estimatedTimeTop = transferRateTop + 16;
-        LFileSize->move(LFileSize->x(), fileSizeTop);
-        LTransferRate->move(LTransferRate->x(), transferRateTop);
-        LEstimatedTime->move(LEstimatedTime->x(), estimatedTimeTop);
-        ProgressCurrentFile->move(ProgressCurrentFile->x(), estimatedTimeTop + 20);
-        LCurrentFile->setGeometry(kCurrentFileFrame.x(), kCurrentFileFrame.y() + 10,
-                                  kCurrentFileFrame.width(), kCurrentFileFrame.height() - 30);
-    } else {
-        LFileSize->move(LFileSize->x(), kFileSizeTop);
-        LTransferRate->move(LTransferRate->x(), kTransferRateTop);
-        LEstimatedTime->move(LEstimatedTime->x(), kEstimatedTimeTop);
-        ProgressCurrentFile->move(ProgressCurrentFile->x(), kProgressTop);
-        LCurrentFile->setGeometry(kCurrentFileFrame);
-    }
 }
 
 void TvuUpdaterWizardForm::Prepare() {
@@ -190,7 +249,8 @@ void TvuUpdaterWizardForm::Prepare() {
     LCurrentFile->setVisible(true);
     LAllFiles->setVisible(true);
     AfterNote->clear();
-    AfterNote->resize(319, 13);
+    AfterNote->setVisible(false);
+    setFixedSize(kClientWidth, kClientHeight);
     FileURL->clear();
     LFileSize->clear();
     LTransferRate->clear();
@@ -208,14 +268,27 @@ void TvuUpdaterWizardForm::Prepare() {
     LCurrentFile->setTitle(u' ' + LoadMessageText(vmCurrentFile) + u' ');
     LAllFiles->setTitle(u' ' + LoadMessageText(vmAllFiles) + u' ');
     SetAutoSizedText(*LDownloadingFileFrom, LoadMessageText(vmDownloadingFileFrom));
-    FinishBtn->setText(LoadMessageText(vmNext));
-    CancelBtn->setText(LoadMessageText(vmCancel));
+    SetButtonText(*FinishBtn, LoadMessageText(vmNext));
+    SetButtonText(*CancelBtn, LoadMessageText(vmCancel));
+    FitToTexts();
 }
 
 void TvuUpdaterWizardForm::ShowFileStart(const QString& url, int position, int count) {
     FileURL->setText(url);
     FileURL->setCursorPosition(0);
     SetAutoSizedText(*AllDownloading, WizardPositionText(position, count));
+    // Nothing of the previous file stays: its size and speed are not this file's.
+    LFileSize->clear();
+    LTransferRate->clear();
+    SetAutoSizedText(*LEstimatedTime, LoadMessageText(vmPreparing));
+    ProgressCurrentFile->setValue(0);
+}
+
+void TvuUpdaterWizardForm::ShowFileMissing(const QString& name) {
+    SetAutoSizedText(*LFileSize, FormatMessageText(vmFileMissingLine, {name}));
+    LTransferRate->clear();
+    LEstimatedTime->clear();
+    ProgressCurrentFile->setValue(0);
 }
 
 void TvuUpdaterWizardForm::ShowFileSize(qint64 bytes) {
@@ -230,19 +303,41 @@ void TvuUpdaterWizardForm::ShowProgress(int filePercent, int index, int count, d
     SetAutoSizedText(*LEstimatedTime, WizardTimeLeftText(secondsLeft));
 }
 
-void TvuUpdaterWizardForm::ShowWizardCompleted() {
+void TvuUpdaterWizardForm::ShowWizardCompleted(const QStringList& installed) {
+    // The abort question is open: it is answered first. No shows this page then; Yes ends the
+    // upgrade without it.
+    if (asking_) {
+        completionPending_ = true;
+        pendingInstalled_ = installed;
+        return;
+    }
+    completionPending_ = false;
     SetAutoSizedText(*WizardTitle, LoadMessageText(vmUpgradeCompleted));
-    SetLabelText(*AfterNote, FormatMessageText(vmUpdateCompletedNote, {ApplicationTitle()}));
-    AfterNote->resize(319, WrappedHeight(*AfterNote));
+    QString note = FormatMessageText(vmUpdateCompletedNote, {ApplicationTitle()});
+    if (!installed.isEmpty())
+        note += QStringLiteral("\n\n") +
+                FormatMessageText(vmInstalledFiles, {installed.join(QStringLiteral(", "))});
+    SetLabelText(*AfterNote, note);
+    AfterNote->setVisible(true);
     LCurrentFile->setVisible(false);
     LAllFiles->setVisible(false);
     CancelBtn->setEnabled(false);
     CancelBtn->setDefault(false);
-    FinishBtn->setText(LoadMessageText(vmOK));
+    SetButtonText(*FinishBtn, LoadMessageText(vmOK));
     FinishBtn->setEnabled(true);
     FinishBtn->setDefault(true);
     FinishBtn->setFocus();
     completed_ = true;
+    FitToTexts();
+}
+
+void TvuUpdaterWizardForm::BringToFront() {
+    raise();
+    activateWindow();
+    for (QDialog* question : findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) {
+        if (question->isVisible())
+            question->raise();
+    }
 }
 
 void TvuUpdaterWizardForm::FinishBtnClick() {
@@ -271,18 +366,29 @@ void TvuUpdaterWizardForm::closeEvent(QCloseEvent* event) {
     }
     bool abort = false;
     if (!closePermitted_) {
-        // The close box, the window menu, Alt+F4, Cancel, Enter and Esc.
+        // The close box, the window menu, Alt+F4, Cancel, Enter and Esc. While the question is
+        // open, another way of closing waits for its answer.
+        if (asking_) {
+            event->ignore();
+            return;
+        }
         QPointer<TvuUpdaterWizardForm> self(this);
+        asking_ = true;
         const bool yes = AskAbort();
         if (self.isNull())
             return;
-        if (!yes || closed_) {
-            // No: the wizard and the download go on. Or the upgrader ended the wizard while
-            // the question was open.
-            if (closed_)
-                event->accept();
-            else
-                event->ignore();
+        asking_ = false;
+        if (closed_) {
+            // The upgrader ended the wizard while the question was open (its download failed).
+            event->accept();
+            return;
+        }
+        if (!yes) {
+            // The wizard and the download go on; a download that ended meanwhile shows its
+            // completion now.
+            event->ignore();
+            if (completionPending_)
+                ShowWizardCompleted(pendingInstalled_);
             return;
         }
         abort = true;
@@ -291,8 +397,11 @@ void TvuUpdaterWizardForm::closeEvent(QCloseEvent* event) {
     event->accept();
     TvuUpdaterDialogHost* updater = updater_;
     FormClose();
-    if (abort && updater != nullptr)
-        updater->DialogAbortUpgrade();
+    if (updater != nullptr) {
+        updater->DialogWizardClosed();
+        if (abort)
+            updater->DialogAbortUpgrade();
+    }
 }
 
 void TvuUpdaterWizardForm::FormClose() {
@@ -301,8 +410,7 @@ void TvuUpdaterWizardForm::FormClose() {
     closed_ = true;
     if (gForm == this)
         gForm.clear();
-    if (updater_ != nullptr)
-        SignalEvent(updater_->DialogWaitEvent());
+    SetDialogFrontWindow(nullptr);
     deleteLater();
 }
 
@@ -320,6 +428,7 @@ void ShowUpgradeWizard(TvuUpdaterDialogHost* updater) {
     if (created)
         CenterOnScreen(*form);
     form->show();
+    SetDialogFrontWindow(form);
 }
 
 void DestroyUpgradeWizard() {
@@ -327,8 +436,12 @@ void DestroyUpgradeWizard() {
     if (form == nullptr)
         return;
     gForm.clear();
+    SetDialogFrontWindow(nullptr);
     form->closed_ = true;
     form->updater_ = nullptr;
+    // A question of the wizard that is still open goes with it, answered No.
+    for (QDialog* question : form->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+        question->reject();
     form->hide();
     form->deleteLater();
 }

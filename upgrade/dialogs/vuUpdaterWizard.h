@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 class QFrame;
 class QGroupBox;
@@ -52,19 +53,28 @@ public:
     void Prepare();
 
     // Progress display, as the download stage reports it.
-    // A file's transfer starts: its address and "Downloading <position> of <count>" (1-based).
+    // A file's transfer starts: its address and "Downloading <position> of <count>" (1-based);
+    // the figures of the previous file go.
     void ShowFileStart(const QString& url, int position, int count);
+    // The server does not have the file `name`: a line saying so, no size, no rate, no time, an
+    // empty bar.
+    void ShowFileMissing(const QString& name);
     // The response headers arrived with the announced length in bytes (0 when none).
     void ShowFileSize(qint64 bytes);
     // A progress report: the file's percentage, the 0-based index of the file among `count`,
     // the rate in kilobytes per second and the estimated seconds left.
     void ShowProgress(int filePercent, int index, int count, double rate, qint64 secondsLeft);
 
-    // Switches to the completed state: title, note, frames hidden, OK enabled and focused.
-    void ShowWizardCompleted();
+    // Switches to the completed state: title, note with the names of the `installed` files,
+    // frames hidden, OK enabled and focused. While the abort question is open the switch waits
+    // for its answer (No shows the page, Yes ends the upgrade).
+    void ShowWizardCompleted(const QStringList& installed = {});
     bool Completed() const { return completed_; }
+    // Raises the wizard and its open question above the other windows (a second check while
+    // the upgrade runs).
+    void BringToFront();
 
-    // Positions as designed, or closed up without the file address (HideFileLocation).
+    // With or without the file address and its label (HideFileLocation); the frame closes up.
     void ApplyFileLocationLayout(bool hide);
 
 public slots:
@@ -75,13 +85,19 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     // Esc: the cancel button when it is enabled; nothing otherwise.
     void reject() override;
 
 private:
-    // Every close: the reference goes, the upgrader's wait event is signalled and the window
-    // is freed.
+    // Every close: the reference goes and the window is freed.
     void FormClose();
+    // A label's new text, and the window grown when the text needs more room.
+    void SetAutoSizedText(QLabel& label, const QString& text);
+    // Grows the window (never below its designed size) until every text has its room.
+    void FitToTexts();
+    // The etched "Updater" label on the line above the buttons.
+    void PlaceAboutLabel();
     // The abort question; true when the user answered Yes.
     bool AskAbort();
 
@@ -92,6 +108,9 @@ private:
     bool closePermitted_ = false;
     bool closed_ = false;
     bool completed_ = false;
+    bool asking_ = false;            // the abort question is open
+    bool completionPending_ = false; // the download ended while it was open
+    QStringList pendingInstalled_;
 };
 
 // The live wizard window, or nullptr. Every progress update checks it first.

@@ -4,6 +4,7 @@
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterPassword.h"
 #include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"
+#include "upgrade/dialogs/vuUpdaterWizard.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
 #include "upgrade/updater/vuUpdaterHiddenWindow.h"
 #include "upgrade/updater/vuUpdaterInfoFile.h"
@@ -14,10 +15,20 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QRandomGenerator>
+#include <QWidget>
 
 namespace vu {
 
 namespace {
+
+// The window of the first widget among the component's owners, or nullptr.
+QWidget* OwnerWindowOf(const QObject& component) {
+    for (QObject* owner = component.parent(); owner != nullptr; owner = owner->parent()) {
+        if (owner->isWidgetType())
+            return static_cast<QWidget*>(owner)->window();
+    }
+    return nullptr;
+}
 
 QString FromBytes(const QByteArray& bytes) {
     return velmora::fromBig5(bytes);
@@ -220,19 +231,22 @@ bool TvuUpdater::ReadProperty(const QByteArray& name, const TvuStoredValue& valu
 // ---- The check -------------------------------------------------------------------------------
 
 void TvuUpdater::CheckForUpdate() {
+    // Questions and messages of this check belong to the window that owns the component.
+    SetDialogOwnerWindow(OwnerWindowOf(*this));
     // From the question until its end an upgrade owns the channel, also while it looks idle
-    // between two files or on the completion page.
-    if (upgrading_)
+    // between two files or on the completion page. Its wizard comes to the front instead.
+    if (upgrading_) {
+        if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm())
+            form->BringToFront();
         return;
+    }
     aborted_ = false;
     automaticCheck_ = false;
     if (Busy())
         return;
     ended_ = false;
-    if (RefusedBeforeCheck()) {
-        SignalEvent(waitEvent_.load());
+    if (RefusedBeforeCheck())
         return;
-    }
     // Information-file mode: always fetched from the server, never from or into a cache.
     checkingInfoFile_ = true;
     SetCacheAllowed(false);
@@ -258,15 +272,12 @@ void TvuUpdater::InfoFileDone(const QByteArray& text) {
     decision_ = {};
     std::string readable;
     std::vector<vu::InfoFileEntry> entries;
-    if (!AcceptInfoFile(text, readable, entries)) {
-        SignalEvent(waitEvent_.load());
+    if (!AcceptInfoFile(text, readable, entries))
         return;
-    }
     const vu::TvuInfoFileReader reader(std::move(readable));
     decision_ = vu::DecideRelease(reader, Installation(reader));
     if (decision_.Verdict == vu::ReleaseVerdict::Refused) {
         RefuseInfoFile(decision_.Refusal);
-        SignalEvent(waitEvent_.load());
         return;
     }
     for (const vu::InfoFileEntry& entry : entries)
@@ -314,7 +325,6 @@ void TvuUpdater::InfoFileDone(const QByteArray& text) {
             ShowMessageByIndex(vmNoNewerVersion, MB_OK | MB_ICONINFORMATION);
         EndWith(uoNoUpdate);
     }
-    SignalEvent(waitEvent_.load());
 }
 
 vu::TvuInstallation TvuUpdater::Installation(const vu::TvuInfoFileReader& reader) {
@@ -445,7 +455,6 @@ void TvuUpdater::HandleHTTPError(qint32 statusCode) {
         OnNoInfoFile(this);
     if (ShowsMessage(mNoInfoFile))
         ShowMessageByIndex(vmNoInfoFile, MB_OK | MB_ICONERROR);
-    SignalEvent(waitEvent_.load());
     EndWith(uoNoInfoFile);
 }
 
@@ -506,8 +515,21 @@ QImage TvuUpdater::DialogSidePicture() const {
     return wizard_->Pic118x218();
 }
 
-std::intptr_t TvuUpdater::DialogWaitEvent() const {
-    return waitEvent_.load();
+void TvuUpdater::DialogWizardClosed() {
+    if (!awaitingWizard_)
+        return;
+    // A confirmed abort question follows right after the close: the upgrade goes on only when
+    // nothing cancelled it by then.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!awaitingWizard_)
+                return;
+            awaitingWizard_ = false;
+            if (!aborted_)
+                FinishUpgrade();
+        },
+        Qt::QueuedConnection);
 }
 
 void TvuUpdater::DialogAbortUpgrade() {

@@ -203,7 +203,7 @@ public:
     bool DialogStayOnTop() const override;
     bool DialogHideFileLocation() const override;
     QImage DialogSidePicture() const override;
-    std::intptr_t DialogWaitEvent() const override;
+    void DialogWizardClosed() override;
     void DialogAbortUpgrade() override;
     QString DialogRemoteFileName() const override;
     QString DialogUsername() const override;
@@ -215,7 +215,7 @@ protected:
     //
     // Called by the check after the user agreed (method 0 or 1): downloads PendingFiles().
     void StartUpgrade();
-    // Stops a running upgrade: signals the wait event, aborts the transfer, destroys the wizard.
+    // Stops a running upgrade: aborts the transfer, destroys the wizard.
     void StopUpgrade();
     // Constructor step: deletes the replacement helper left by an earlier upgrade.
     void DeleteLeftoverHelper();
@@ -227,15 +227,18 @@ protected:
     void DownloadDone();
     void DownloadCancelled();
     void DownloadLostFile(qint32 statusCode);
-    // The wait event of the completion page (see WaitWithMessages / SignalEvent).
-    TvuEventHandle waitEvent_{0};
+    // The completion page is shown; the upgrade goes on when the user closes the wizard.
+    bool awaitingWizard_ = false;
     // Steps of a running upgrade.
     // The file at the current index (advanced by one first), or completion after the last one.
     void NextFileStep(bool advance);
     // The same, from the event loop once the transfer that just ended has finished.
     void QueueNextFileStep();
-    // The completion page and its wait, OnEndUpgrade, then the restart.
+    // The completion page (the upgrade goes on in FinishUpgrade once the wizard is closed), or
+    // FinishUpgrade at once without a wizard.
     void CompleteUpgrade();
+    // OnEndUpgrade, then the restart.
+    void FinishUpgrade();
     // Writes and starts the replacement helper, handing it the upgrade's lock; false (with the
     // reason in HelperFailure) when it could not be started anywhere.
     bool RestartWithHelper();
@@ -290,6 +293,7 @@ protected:
     int fileIndex_ = 0;         // the current file of PendingFiles()
     QString tempPath_;          // where the current file is being written
     TDateTime fileTime_ = 0;    // Last-Modified of the current file, 0 when none
+    bool fileFound_ = false;    // the server answered the current file with a success status
     bool downloading_ = false;  // between StartUpgrade and the end of the last file or a stop
     int outcomes_ = 0;          // outcomes of listed files so far
     TvuDownloadRetry retry_;    // retries of the current file after a broken transfer

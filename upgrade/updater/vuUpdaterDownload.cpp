@@ -225,7 +225,7 @@ void TvuUpdater::StopUpgrade() {
     ++outcomes_;
     const bool hadDownloads = downloading_ || !downloaded_.isEmpty();
     downloading_ = false;
-    SignalEvent(waitEvent_.load());
+    awaitingWizard_ = false;
     Abort();
     DestroyUpgradeWizard();
     // A stopped upgrade is never installed: its downloads go.
@@ -417,6 +417,7 @@ void TvuUpdater::NextFileStep(bool advance) {
         form->ShowFileStart(FromURL(url), fileIndex_ + 1, int(files_.size()));
     tempPath_ = ProgramFolder() + URLToFileName(FromURL(url)) + kPendingSuffix;
     fileTime_ = 0;
+    fileFound_ = false;
     SetURL(url);
     SetOutputFile(tempPath_);
     ReleaseData();
@@ -435,8 +436,9 @@ void TvuUpdater::DownloadHeaderInfo(qint32 statusCode, quint32 contentLength,
     if (!downloading_)
         return;
     fileTime_ = lastModified;
-    // An error answer is no file: the lost-file step follows.
-    if (!IsSuccessStatus(statusCode))
+    // An error answer is no file: the lost-file step follows, and its body is no progress.
+    fileFound_ = IsSuccessStatus(statusCode);
+    if (!fileFound_)
         return;
     if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm())
         form->ShowFileSize(contentLength);
@@ -458,7 +460,7 @@ void TvuUpdater::DownloadHeaderInfo(qint32 statusCode, quint32 contentLength,
 void TvuUpdater::DownloadProgress(quint32 contentLength, quint32 bytesRead, qint32 elapsedTime,
                                   qint32 estimatedTimeLeft, quint8 percentsDone,
                                   float transferRate) {
-    if (!downloading_)
+    if (!downloading_ || !fileFound_)
         return;
     const int count = int(files_.size());
     const quint8 total = WizardTotalPercent(percentsDone, fileIndex_, count);
@@ -500,6 +502,8 @@ void TvuUpdater::DownloadLostFile(qint32 statusCode) {
     ++outcomes_;
     const QByteArray url = files_.at(fileIndex_);
     const bool skippable = LostFileSkippable(fileIndex_);
+    if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm())
+        form->ShowFileMissing(URLToFileName(FromURL(url)));
     bool continueUpgrade = false;
     if (OnLostFile)
         OnLostFile(this, url, statusCode, continueUpgrade);
@@ -594,13 +598,19 @@ void TvuUpdater::CompleteUpgrade() {
         return;
     }
     if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm()) {
-        form->ShowWizardCompleted();
-        // The wizard's close handler signals the event: OK, the close box, or the
-        // abort question (which cancels the upgrade before the wait returns).
-        WaitWithMessages(waitEvent_, 0, true);
-        if (aborted_)
-            return;
+        // The upgrade goes on when the user closes the wizard: OK, or the close box and the
+        // abort question, which cancels it (DialogWizardClosed).
+        awaitingWizard_ = true;
+        QStringList installed;
+        for (const QString& name : downloaded_)
+            installed.append(name.left(name.size() - kPendingSuffix.size()));
+        form->ShowWizardCompleted(installed);
+        return;
     }
+    FinishUpgrade();
+}
+
+void TvuUpdater::FinishUpgrade() {
     bool restartImmediately = true;
     if (OnEndUpgrade)
         OnEndUpgrade(this, restartImmediately);

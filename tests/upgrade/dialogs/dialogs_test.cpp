@@ -1,6 +1,7 @@
 // The three upgrade dialogs, answered through the presenter seam: texts, layout, results, and
 // the wizard's ways of closing.
 #include "fake_updater.h"
+#include "tests/support/event_loop_wait.h"
 #include "tests/support/qstring_printer.h"
 #include "tests/support/recording_presenter.h"
 
@@ -12,10 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -319,18 +320,20 @@ TEST_F(Dialogs, WizardSettingsOfTheUpgrader) {
     updater.StayOnTop = false;
     updater.Picture = QImage(20, 40, QImage::Format_RGB32);
     updater.Picture.fill(Qt::red);
+    int hiddenFileSizeTop = 0;
+    int hiddenFrameHeight = 0;
     for (int round = 0; round < 2; ++round) { // the same layout when the window is reused
         ShowUpgradeWizard(&updater);
         TvuUpdaterWizardForm* form = vuUpdaterWizardForm();
         ASSERT_NE(form, nullptr);
         EXPECT_TRUE(form->FileURL->isHidden());
         EXPECT_TRUE(form->LDownloadingFileFrom->isHidden());
-        EXPECT_EQ(form->LFileSize->y(), 14);
-        EXPECT_EQ(form->LTransferRate->y(), 30);
-        EXPECT_EQ(form->LEstimatedTime->y(), 46);
-        EXPECT_EQ(form->ProgressCurrentFile->y(), 66);
-        EXPECT_EQ(form->LCurrentFile->y(), 44);
-        EXPECT_EQ(form->LCurrentFile->height(), 95);
+        // The figures move up in their order and the frame closes up.
+        EXPECT_LT(form->LFileSize->y(), form->LTransferRate->y());
+        EXPECT_LT(form->LTransferRate->y(), form->LEstimatedTime->y());
+        EXPECT_LT(form->LEstimatedTime->y(), form->ProgressCurrentFile->y());
+        hiddenFileSizeTop = form->LFileSize->y();
+        hiddenFrameHeight = form->LCurrentFile->height();
         EXPECT_FALSE(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         EXPECT_EQ(form->Image1->pixmap().toImage().pixelColor(5, 5), QColor(Qt::red));
     }
@@ -338,9 +341,9 @@ TEST_F(Dialogs, WizardSettingsOfTheUpgrader) {
     ShowUpgradeWizard(&updater);
     TvuUpdaterWizardForm* form = vuUpdaterWizardForm();
     EXPECT_FALSE(form->FileURL->isHidden());
-    EXPECT_EQ(form->LFileSize->y(), 44);
-    EXPECT_EQ(form->ProgressCurrentFile->y(), 96);
-    EXPECT_EQ(form->LCurrentFile->geometry(), QRect(136, 34, 319, 125));
+    EXPECT_EQ(form->LDownloadingFileFrom->y(), hiddenFileSizeTop);
+    EXPECT_GT(form->LFileSize->y(), form->FileURL->y());
+    EXPECT_GT(form->LCurrentFile->height(), hiddenFrameHeight + form->FileURL->height());
 }
 
 TEST_F(Dialogs, WizardEscAndEnterAskTheAbortQuestionNoKeepsGoing) {
@@ -382,15 +385,13 @@ TEST_F(Dialogs, WizardYesClosesFirstThenAborts) {
     updater.OnAbort = [&] { goneWhenAborted = vuUpdaterWizardForm() == nullptr; };
     presenter.BoxAnswer = IDYES;
 
-    // The wait of the upgrader after the last file ends when the window closes.
-    QTimer::singleShot(0, [&] { QTest::keyClick(form.data(), Qt::Key_Escape); });
-    QElapsedTimer clock;
-    clock.start();
-    WaitWithMessages(updater.WaitEvent, 20000, false);
-    EXPECT_LT(clock.elapsed(), 15000) << "the close did not signal the wait event";
+    QTest::keyClick(form.data(), Qt::Key_Escape);
+    ASSERT_TRUE(vutest::WaitFor([&] { return updater.Aborts > 0; }, 15000));
 
     EXPECT_EQ(presenter.Boxes.size(), 1u);
     EXPECT_EQ(updater.Aborts, 1);
+    EXPECT_EQ(updater.Closes, 1);
+    EXPECT_TRUE(updater.ClosedBeforeAbort);
     EXPECT_TRUE(goneWhenAborted);
     FlushEvents();
     EXPECT_TRUE(form.isNull());
@@ -428,12 +429,10 @@ TEST_F(Dialogs, WizardCompletedState) {
     EXPECT_EQ(presenter.Boxes.size(), 1u);
     ASSERT_FALSE(form.isNull());
 
-    // Enter presses OK: closed without a question, the wait ends, nothing aborted.
-    QTimer::singleShot(0, [&] { QTest::keyClick(form.data(), Qt::Key_Return); });
-    QElapsedTimer clock;
-    clock.start();
-    WaitWithMessages(updater.WaitEvent, 20000, false);
-    EXPECT_LT(clock.elapsed(), 15000);
+    // Enter presses OK: closed without a question, the upgrader hears of it, nothing aborted.
+    EXPECT_EQ(updater.Closes, 0);
+    QTest::keyClick(form.data(), Qt::Key_Return);
+    EXPECT_EQ(updater.Closes, 1);
     EXPECT_EQ(presenter.Boxes.size(), 1u);
     EXPECT_EQ(updater.Aborts, 0);
     EXPECT_EQ(vuUpdaterWizardForm(), nullptr);
@@ -490,6 +489,63 @@ TEST_F(Dialogs, WizardEndedByTheUpgrader) {
     EXPECT_EQ(updater.Aborts, 0);
     FlushEvents();
     EXPECT_TRUE(form.isNull());
+}
+
+// ---- Where questions open -------------------------------------------------------------------
+
+TEST_F(Dialogs, EveryQuestionOpensInFrontOfAndModalToItsWindow) {
+    FakeUpdater updater;
+    QWidget mainWindow;
+    mainWindow.show();
+    SetDialogOwnerWindow(&mainWindow);
+    struct Row {
+        const char* Name;
+        bool OverWizard; // shown while the wizard is open
+        std::function<void()> Ask;
+    };
+    const std::vector<Row> rows = {
+        {"message box", false, [] { ShowMessageByIndex(vmNoNewerVersion, MB_ICONINFORMATION); }},
+        {"upgrade question", false, [] { AskUpgrade(QString()); }},
+        {"password prompt", false, [&] { AskPassword(&updater); }},
+        {"message box", true, [] { ShowMessageByIndex(vmConnectionLost, MB_ICONERROR); }},
+        {"lost-file question", true,
+         [] {
+             ShowMessageText(FormatMessageText(vmLostFile, {"data.bin"}),
+                             MB_YESNO | MB_ICONEXCLAMATION);
+         }},
+        {"password prompt", true, [&] { AskPassword(&updater); }},
+        {"abort question", true, [] { vuUpdaterWizardForm()->close(); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.Name) + (row.OverWizard ? " over the wizard" : ""));
+        if (row.OverWizard)
+            ShowUpgradeWizard(&updater);
+        QWidget* const owner = row.OverWizard ? vuUpdaterWizardForm() : &mainWindow;
+        // The user looks at the question that opened, then closes it.
+        QPointer<QWidget> parent;
+        Qt::WindowModality modality = Qt::NonModal;
+        bool onTop = false;
+        QTimer user;
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            if (QWidget* question = QApplication::activeModalWidget()) {
+                parent = question->parentWidget();
+                modality = question->windowModality();
+                onTop = question->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+                question->close();
+            }
+        });
+        user.start(5);
+        row.Ask();
+        user.stop();
+        EXPECT_EQ(parent.data(), owner);
+        EXPECT_EQ(modality, Qt::ApplicationModal);
+        if (row.OverWizard) {
+            EXPECT_TRUE(onTop) << "under a window that stays on top the question must too";
+        }
+        DestroyUpgradeWizard();
+        FlushEvents();
+    }
+    SetDialogOwnerWindow(nullptr);
 }
 
 int main(int argc, char** argv) {

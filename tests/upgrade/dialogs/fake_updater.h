@@ -2,7 +2,6 @@
 // The upgrader as the dialogs see it, with every answer set by the test and every request counted.
 
 #include "upgrade/dialogs/vuUpdaterDialogHost.h"
-#include "upgrade/utils/vuUtils.h"
 
 #include <QImage>
 #include <QString>
@@ -14,8 +13,10 @@ public:
     bool DialogStayOnTop() const override { return StayOnTop; }
     bool DialogHideFileLocation() const override { return HideFileLocation; }
     QImage DialogSidePicture() const override { return Picture; }
-    std::intptr_t DialogWaitEvent() const override { return WaitEvent.load(); }
+    void DialogWizardClosed() override { ++Closes; }
     void DialogAbortUpgrade() override {
+        // The close comes first.
+        ClosedBeforeAbort = Closes > 0;
         ++Aborts;
         if (OnAbort)
             OnAbort();
@@ -31,8 +32,9 @@ public:
     bool StayOnTop = true;
     bool HideFileLocation = false;
     QImage Picture;
-    mutable vu::TvuEventHandle WaitEvent{0};
+    int Closes = 0;
     int Aborts = 0;
+    bool ClosedBeforeAbort = false;
     std::function<void()> OnAbort;
     QString RemoteFileName = QStringLiteral("setup.exe");
     QString Username = QStringLiteral("olduser");
