@@ -25,6 +25,8 @@ namespace {
 constexpr const char* kPendingSuffix = ".uTMP";
 constexpr const char* kJournalHeader = "upgrade journal 1";
 constexpr const char* kRecordPrefix = "#verified ";
+// A file written in one step is written under its name + this suffix first.
+constexpr const char* kWritingSuffix = ".new";
 
 bool EndsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() &&
@@ -118,7 +120,7 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 
 // Writes text to path through a synced temporary file renamed over it.
 bool WriteFileAtomically(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new";
+    const std::string temporary = path + kWritingSuffix;
     const int fd =
         open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
@@ -348,7 +350,7 @@ std::unique_ptr<Journal> Journal::Begin(const std::string& programPath, const In
 
     // The journal is written, synced and locked under a temporary name and only then renamed
     // into place, so that whoever finds it finds it whole and locked.
-    const std::string temporary = journal->path_ + ".new";
+    const std::string temporary = journal->path_ + kWritingSuffix;
     unlink(temporary.c_str());
     const int fd =
         open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -400,38 +402,51 @@ bool Journal::Load() {
 }
 
 bool Journal::Install() {
+    // First every download gets its final mode, synced, and every file to be replaced a backup.
+    // The folder is synced before the first target changes: whatever part of the renames a power
+    // cut lets through, each replaced file is still found under its backup name (and the journal
+    // under its own).
     const mode_t mask = CurrentUmask();
     for (const Step& step : steps_) {
-        const std::string pending = Path(step.pending);
-        const std::string target = Path(step.target);
-        bool ok = false;
-        const int fd = open(pending.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        struct stat own {};
-        if (fd >= 0 && fstat(fd, &own) == 0 && S_ISREG(own.st_mode)) {
-            // Replaced files keep their mode; added ones get the usual modes less the umask.
-            mode_t mode = (step.executable ? 0755 : 0644) & ~mask;
-            struct stat old {};
-            bool targetUsable = true;
-            if (step.hadTarget) {
-                targetUsable = lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-                mode = old.st_mode & 07777;
-                if (step.executable && target == programPath_)
-                    mode = WithExecuteBits(mode);
-            }
-            ok = targetUsable && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+        if (!Prepare(step, mask)) {
+            RollBack();
+            return false;
         }
-        if (fd >= 0)
-            ok = close(fd) == 0 && ok;
-        ok = ok && (!step.hadTarget || MakeBackup(target, Path(step.target + kBackupSuffix)));
-        // One atomic step: the target holds the old or the new content at every moment.
-        ok = ok && rename(pending.c_str(), target.c_str()) == 0;
-        if (!ok) {
+    }
+    SyncFolder(folder_);
+    // Then one atomic step per file: the target holds the old or the new content at every moment.
+    for (const Step& step : steps_) {
+        if (rename(Path(step.pending).c_str(), Path(step.target).c_str()) != 0) {
             RollBack();
             return false;
         }
     }
     SyncFolder(folder_);
     return true;
+}
+
+bool Journal::Prepare(const Step& step, mode_t mask) {
+    const std::string pending = Path(step.pending);
+    const std::string target = Path(step.target);
+    bool ok = false;
+    const int fd = open(pending.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat own {};
+    if (fd >= 0 && fstat(fd, &own) == 0 && S_ISREG(own.st_mode)) {
+        // Replaced files keep their mode; added ones get the usual modes less the umask.
+        mode_t mode = (step.executable ? 0755 : 0644) & ~mask;
+        struct stat old {};
+        bool targetUsable = true;
+        if (step.hadTarget) {
+            targetUsable = lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+            mode = old.st_mode & 07777;
+            if (step.executable && target == programPath_)
+                mode = WithExecuteBits(mode);
+        }
+        ok = targetUsable && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    }
+    if (fd >= 0)
+        ok = close(fd) == 0 && ok;
+    return ok && (!step.hadTarget || MakeBackup(target, Path(step.target + kBackupSuffix)));
 }
 
 bool Journal::RollBack() {
@@ -511,6 +526,9 @@ void WriteVerificationReport(const std::string& programPath, const std::string& 
 void RemoveUnfinishedDownloads(const std::string& programPath) {
     if (Exists(JournalPath(programPath)))
         return;
+    // A journal or manifest that never got into place.
+    unlink((JournalPath(programPath) + kWritingSuffix).c_str());
+    unlink((ManifestPath(programPath) + kWritingSuffix).c_str());
     const std::string folder = FolderOf(programPath);
     if (DIR* dir = opendir(folder.empty() ? "." : folder.c_str())) {
         std::vector<std::string> names;
@@ -528,6 +546,12 @@ void RemoveUnfinishedDownloads(const std::string& programPath) {
     }
     unlink(ManifestPath(programPath).c_str());
     unlink(ConfirmationPath(programPath).c_str());
+}
+
+bool SettleEarlierUpgrade(const std::string& programPath) {
+    const bool restored = RecoverAbandonedUpgrade(programPath);
+    RemoveUnfinishedDownloads(programPath);
+    return restored;
 }
 
 } // namespace replacer

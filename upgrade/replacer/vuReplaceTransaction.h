@@ -5,10 +5,11 @@
 // size it had when it was verified. The helper installs exactly those files, and only when each
 // of them still has that content. Before the first change it writes a journal (<program>.uJRN)
 // naming every step; each replaced file first gets a backup (<name>.uBAK, a second name for its
-// content), then the new file is renamed over it in one step, so that every name holds a whole file
-// at all times. Any failing step undoes every step in reverse order. The backups are deleted only
-// once the new program has confirmed its start (<program>.uOK); until then the journal stays, so
-// that a helper killed half-way is finished or undone the next time the journal is found.
+// content), and once all backups are on the disk each new file is renamed over its target in one
+// step, so that every name holds a whole file at all times. Any failing step undoes every step in
+// reverse order. The backups are deleted only once the new program has confirmed its start
+// (<program>.uOK); until then the journal stays, so that a helper killed half-way is finished or
+// undone the next time the journal is found.
 //
 // While a helper works on a journal it holds an exclusive lock on it: a journal whose lock can
 // be taken belongs to nobody and may be recovered.
@@ -118,6 +119,8 @@ private:
     };
     Journal() = default;
     bool Load();
+    // Gives a download its final mode and a file it replaces its backup.
+    bool Prepare(const Step& step, mode_t mask);
     std::string Path(const std::string& name) const { return folder_ + name; }
 
     std::string programPath_;
@@ -138,8 +141,14 @@ void WriteRestoredReport(const std::string& programPath);
 void WriteVerificationReport(const std::string& programPath, const std::string& pendingName);
 
 // Removes what an upgrade that never reached installation left behind: downloads (*.uTMP),
-// the manifest and a confirmation. Nothing is touched while a journal exists.
+// the manifest, a confirmation, and a journal or manifest cut off while being written. Nothing is
+// touched while a journal exists.
 void RemoveUnfinishedDownloads(const std::string& programPath);
+
+// What the program does about an earlier upgrade when it starts: finishes or undoes an abandoned
+// journal, then removes what never got installed. Returns true when the previous version had to
+// be restored.
+bool SettleEarlierUpgrade(const std::string& programPath);
 
 // Syncs a folder's entries to the disk.
 void SyncFolder(const std::string& folder);

@@ -277,10 +277,8 @@ void TvuUpdater::ConfirmStart() {
 void TvuUpdater::FinishInterruptedUpgrade() {
     const std::string program = NativePath(UpgradeProgramPath());
     // The files of an upgrade that another copy is running are its own.
-    if (!UpgradeRunningElsewhere()) {
-        replacer::RecoverAbandonedUpgrade(program);
-        replacer::RemoveUnfinishedDownloads(program);
-    }
+    if (!UpgradeRunningElsewhere())
+        replacer::SettleEarlierUpgrade(program);
     // What the last helper found is reported once.
     QFile changed(QString::fromStdString(replacer::VerificationReportPath(program)));
     if (changed.open(QIODevice::ReadOnly)) {
