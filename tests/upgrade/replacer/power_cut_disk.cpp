@@ -4,11 +4,9 @@
 #include <fuse3/fuse.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 namespace vutest {
@@ -35,10 +33,6 @@ PowerCutDisk::PowerCutDisk(const std::string& backingFolder)
     names_ = initial_.names;
     if (!initial_.files.empty())
         nextFile_ = initial_.files.rbegin()->first + 1;
-    char pattern[] = "/tmp/vu-power-cut-XXXXXX";
-    if (mkdtemp(pattern) == nullptr)
-        return;
-    path_ = pattern;
     static const fuse_operations operations = [] {
         fuse_operations o{};
         o.getattr = &PowerCutDisk::getattr;
@@ -57,50 +51,17 @@ PowerCutDisk::PowerCutDisk(const std::string& backingFolder)
         o.fsyncdir = &PowerCutDisk::fsyncdir;
         o.releasedir = &PowerCutDisk::releasedir;
         o.release = &PowerCutDisk::release;
-        o.init = [](fuse_conn_info*, fuse_config* config) -> void* {
-            // Removed names go at once, also while the file is open; nothing is cached, so
-            // every look at the disk asks it; hard links show one inode number.
-            config->hard_remove = 1;
-            config->nullpath_ok = 1;
-            config->use_ino = 1;
-            config->entry_timeout = 0;
-            config->attr_timeout = 0;
-            config->negative_timeout = 0;
-            return fuse_get_context()->private_data;
-        };
         return o;
     }();
-    char program[] = "power-cut-disk";
-    char* argv[] = {program, nullptr};
-    fuse_args args = FUSE_ARGS_INIT(1, argv);
-    struct fuse* f = fuse_new(&args, &operations, sizeof operations, this);
-    fuse_opt_free_args(&args);
-    if (f == nullptr)
-        return;
-    if (fuse_mount(f, path_.c_str()) != 0) {
-        fuse_destroy(f);
-        return;
-    }
-    fuse_ = f;
-    // One request at a time: the log holds them in the order the disk saw them.
-    loop_ = std::thread([f] { fuse_loop(f); });
+    // One request at a time: the log holds them in the order the disk saw them. Hard links
+    // show one inode number.
+    mount_.mount(operations, this, "power-cut", FuseMount::Serving::OneAtATime, true);
 }
 
 PowerCutDisk::~PowerCutDisk() {
-    if (fuse_ != nullptr) {
-        fuse_exit(fuse_);
-        // Cuts the connection off, so that the loop's read of the device returns; only then
-        // is the session taken down.
-        ::umount2(path_.c_str(), MNT_FORCE | MNT_DETACH);
-        if (loop_.joinable())
-            loop_.join();
-        fuse_unmount(fuse_);
-        fuse_destroy(fuse_);
-    }
+    mount_.unmount();
     for (const auto& [id, handle] : handles_)
         ::close(handle.fd);
-    if (!path_.empty())
-        ::rmdir(path_.c_str());
 }
 
 DiskState PowerCutDisk::initial() const {

@@ -14,19 +14,18 @@
 // and the test skips itself.
 
 #include "crash_states.h"
+#include "tests/support/fuse_mount.h"
 
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
 
-struct fuse;
 struct fuse_file_info;
 
 namespace vutest {
@@ -39,9 +38,9 @@ public:
     PowerCutDisk(const PowerCutDisk&) = delete;
     PowerCutDisk& operator=(const PowerCutDisk&) = delete;
 
-    bool mounted() const { return fuse_ != nullptr; }
+    bool mounted() const { return mount_.mounted(); }
     // The mounted folder with a trailing "/".
-    std::string path() const { return path_ + "/"; }
+    std::string path() const { return mount_.path(); }
 
     // The backing folder as it was mounted, and every change recorded since, in order.
     DiskState initial() const;
@@ -81,9 +80,6 @@ private:
     void record(DiskOperation operation) { log_.push_back(std::move(operation)); }
 
     std::string backing_; // with a trailing "/"
-    std::string path_;
-    struct fuse* fuse_ = nullptr;
-    std::thread loop_;
     mutable std::mutex lock_;
     DiskState initial_;
     std::map<std::string, std::uint64_t> names_; // the files' names now, as in DiskState
@@ -92,6 +88,7 @@ private:
     std::map<std::uint64_t, std::string> folders_; // open folders by handle, named as in the log
     std::uint64_t nextHandle_ = 1;
     std::vector<DiskOperation> log_;
+    FuseMount mount_; // last: unmounted before the log and the handles go
 };
 
 } // namespace vutest

@@ -8,19 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace vutest {
 
 HeldSyncDisk::HeldSyncDisk() {
-    if (::access("/dev/fuse", R_OK | W_OK) != 0)
-        return;
-    char pattern[] = "/tmp/vu-held-sync-XXXXXX";
-    if (mkdtemp(pattern) == nullptr)
-        return;
-    path_ = pattern;
     static const fuse_operations operations = [] {
         fuse_operations o{};
         o.getattr = &HeldSyncDisk::getattr;
@@ -35,54 +28,15 @@ HeldSyncDisk::HeldSyncDisk() {
         o.chmod = &HeldSyncDisk::chmod;
         o.utimens = &HeldSyncDisk::utimens;
         o.release = &HeldSyncDisk::release;
-        o.init = [](fuse_conn_info*, fuse_config* config) -> void* {
-            // Removed names go at once, also while the file is open (its data lives on until
-            // it is closed); nothing is cached, so every look at the disk asks it.
-            config->hard_remove = 1;
-            config->nullpath_ok = 1;
-            config->entry_timeout = 0;
-            config->attr_timeout = 0;
-            config->negative_timeout = 0;
-            return fuse_get_context()->private_data;
-        };
         return o;
     }();
-    char program[] = "held-sync-disk";
-    char* argv[] = {program, nullptr};
-    fuse_args args = FUSE_ARGS_INIT(1, argv);
-    struct fuse* f = fuse_new(&args, &operations, sizeof operations, this);
-    fuse_opt_free_args(&args);
-    if (f == nullptr)
-        return;
-    if (fuse_mount(f, path_.c_str()) != 0) {
-        fuse_destroy(f);
-        return;
-    }
-    fuse_ = f;
     // Several requests at a time: a held sync must not keep the others waiting.
-    loop_ = std::thread([f] { fuse_loop_mt(f, 0); });
+    mount_.mount(operations, this, "held-sync", FuseMount::Serving::Concurrently);
 }
 
 HeldSyncDisk::~HeldSyncDisk() {
     releaseSyncs();
-    if (fuse_ != nullptr) {
-        fuse_exit(fuse_);
-        // A forced unmount aborts the connection at once, also while a file is still open:
-        // the loop threads' reads of the device return and the loop ends. Only then is the
-        // session's device closed (fuse_unmount), so that no loop thread still reads it.
-        // Without the right to unmount (not root), fuse_unmount has to do both while the loop
-        // may still be reading.
-        const bool detached = ::umount2(path_.c_str(), MNT_FORCE | MNT_DETACH) == 0;
-        if (!detached)
-            fuse_unmount(fuse_);
-        if (loop_.joinable())
-            loop_.join();
-        if (detached)
-            fuse_unmount(fuse_);
-        fuse_destroy(fuse_);
-    }
-    if (!path_.empty())
-        ::rmdir(path_.c_str());
+    mount_.unmount();
 }
 
 bool HeldSyncDisk::waitForHeldSync(std::chrono::milliseconds timeout) {

@@ -6,19 +6,19 @@
 // that ends a download, as a slow or stalled disk would. Mounting needs /dev/fuse and root;
 // where either is missing, mounted() is false and the test skips itself.
 
+#include "tests/support/fuse_mount.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
 
-struct fuse;
 struct fuse_file_info;
 
 namespace vutest {
@@ -31,9 +31,9 @@ public:
     HeldSyncDisk(const HeldSyncDisk&) = delete;
     HeldSyncDisk& operator=(const HeldSyncDisk&) = delete;
 
-    bool mounted() const { return fuse_ != nullptr; }
+    bool mounted() const { return mount_.mounted(); }
     // The mounted folder with a trailing "/".
-    std::string path() const { return path_ + "/"; }
+    std::string path() const { return mount_.path(); }
 
     // Waits up to `timeout` until a sync has reached the file system and is being held.
     bool waitForHeldSync(std::chrono::milliseconds timeout);
@@ -70,9 +70,6 @@ private:
     // The file of an open descriptor, else the file of that name; null when neither. Lock held.
     std::shared_ptr<Node> nodeOf(const char* path, const struct fuse_file_info* fi) const;
 
-    std::string path_;
-    struct fuse* fuse_ = nullptr;
-    std::thread loop_;
     mutable std::mutex lock_;
     std::condition_variable changed_;
     std::map<std::string, std::shared_ptr<Node>> files_;       // by path inside the mount, "/a.bin"
@@ -81,6 +78,7 @@ private:
     int syncsHeld_ = 0;
     std::string firstHeld_;
     bool released_ = false;
+    FuseMount mount_; // last: unmounted before the files go
 };
 
 } // namespace vutest
