@@ -2,6 +2,7 @@
 
 #include "vuReplacerCommandLine.h"
 #include "vuSha256.h"
+#include "vuUpgradeLock.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -549,6 +550,12 @@ void RemoveUnfinishedDownloads(const std::string& programPath) {
 }
 
 bool SettleEarlierUpgrade(const std::string& programPath) {
+    // While another copy holds the upgrade's lock, the files are its own. A lock file that
+    // nobody holds was left by a power cut: taken and released, it goes.
+    UpgradeLock lock;
+    if (Exists(LockPath(programPath)) &&
+        lock.TryTake(programPath) == UpgradeLock::Result::HeldElsewhere)
+        return false;
     const bool restored = RecoverAbandonedUpgrade(programPath);
     RemoveUnfinishedDownloads(programPath);
     return restored;

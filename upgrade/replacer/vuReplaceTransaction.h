@@ -145,9 +145,9 @@ void WriteVerificationReport(const std::string& programPath, const std::string& 
 // touched while a journal exists.
 void RemoveUnfinishedDownloads(const std::string& programPath);
 
-// What the program does about an earlier upgrade when it starts: finishes or undoes an abandoned
-// journal, then removes what never got installed. Returns true when the previous version had to
-// be restored.
+// What the program does about an earlier upgrade when it starts, unless another copy holds the
+// upgrade's lock: finishes or undoes an abandoned journal, then removes what never got installed
+// and a lock file left behind. Returns true when the previous version had to be restored.
 bool SettleEarlierUpgrade(const std::string& programPath);
 
 // Syncs a folder's entries to the disk.
