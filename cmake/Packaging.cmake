@@ -27,10 +27,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION education)
 # hand-off and a font with the program's characters are needed at run time besides.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils, fonts-arphic-uming | fonts-noto-cjk")
-# The upgrade component loads libcurl when it first transfers and libcrypto when it first checks
-# a signature, so dpkg-shlibdeps cannot see them.
+# libcurl and libcrypto come from dpkg-shlibdeps too; an option the transfer sets
+# (CURLOPT_PROTOCOLS_STR) needs libcurl 7.85, which no symbol tells.
 if(VELMORA_UPDATER)
-    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libcurl4 (>= 7.85), libssl3")
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libcurl4 (>= 7.85)")
 endif()
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n")
 include(CPack)

@@ -71,7 +71,7 @@ if [[ "${4:-}" == "deb" ]]; then
     done
     depends="$(dpkg-deb -f "$deb" Depends)"
     echo "Depends: $depends"
-    for dep in libqt6widgets6 libcurl4 qt6-qpa-plugins xdg-utils; do
+    for dep in libqt6widgets6 libcurl4 libssl3 qt6-qpa-plugins xdg-utils; do
         grep -q "$dep" <<<"$depends" || fail "package does not depend on $dep"
     done
     [[ "$(dpkg-deb -f "$deb" Version)" == "$version" ]] || fail "package version"

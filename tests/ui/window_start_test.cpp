@@ -1,16 +1,11 @@
 // What the window's start leaves for later: the window comes up, settles its start-up work
 // (the upgrade component's check for an interrupted upgrade included) and draws itself without
-// - the transfer and signature libraries, which only a check for a new version needs;
 // - the Big5 converters, which only a choice, a report or a save needs;
 // - any image plugin.
 #include "big5/big5.h"
 #include "concepts/report.h"
 #include "ui/tform1.h"
 #include "ui/velmora_application.h"
-#if VELMORA_WITH_UPDATER
-#include "upgrade/http/vuCurlLibrary.h"
-#include "vuCryptoLibrary.h"
-#endif
 
 #include <QFile>
 #include <QTest>
@@ -28,7 +23,7 @@ class WindowStartTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void startLoadsNoTransferLibrary() {
+    void startDefersConvertersAndImagePlugins() {
         velmora::TForm1 form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -41,8 +36,6 @@ private slots:
         QVERIFY2(!mapsContain("/imageformats/"), "drawing the window loaded an image plugin");
 #if VELMORA_WITH_UPDATER
         QVERIFY(form.vuUpdater1 != nullptr);
-        QVERIFY2(!vu::CurlLibraryLoaded(), "the window's start loaded libcurl");
-        QVERIFY2(!vu::CryptoLibraryLoaded(), "the window's start loaded libcrypto");
 #endif
         // The first report opens the converters and fills the concept table it reads.
         const velmora::ReportResult report = form.btn3Click();
