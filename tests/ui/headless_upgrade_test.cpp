@@ -1,6 +1,7 @@
 // The headless upgrade, "velmora --upgrade", run as a real program against a local server: its
 // exit statuses, what it leaves installed, and the faults a real installation meets.
 #include "local_http_server.h"
+#include "scripted_server.h"
 #include "tests/support/helper_process.h"
 
 #include <gtest/gtest.h>
@@ -169,10 +170,13 @@ TEST_F(Headless, OutcomesBeforeInstallingHaveTheirStatusesAndChangeNothing) {
     EXPECT_EQ(Run({"--no"}), 13) << errors;
     EXPECT_EQ(Run({}), 13) << errors; // no terminal to ask: No
     EXPECT_EQ(FileRequests(), 0u);
-    // The server dies in the middle of the second file.
+    // The server dies in the middle of the second file: each retry says which it is and why.
     Publish("01/01/2030", {"/files/data.dat", "/short/100000/5000"});
     EXPECT_EQ(Run({"--yes"}), 12) << errors;
     EXPECT_EQ(Installed(), oldSet);
+    for (const char* retry : {"5000: retry 1 of 3 in 1 s: ", "5000: retry 2 of 3 in 2 s: ",
+                              "5000: retry 3 of 3 in 4 s: "})
+        EXPECT_NE(errors.find(retry), std::string::npos) << errors;
     EXPECT_EQ(Run({"--yes", "--no"}), 2);
 }
 
@@ -434,4 +438,67 @@ TEST_F(Headless, CopyInstalledByAPackageIsLeftToThePackageManager) {
         EXPECT_EQ(Installed(), oldSet);
         unlink((admin + "/info/" + list).c_str());
     }
-}
+
+    // Without an answer the message names the cause and the server with its real scheme and port;
+    // without any address it names none.
+    TEST_F(Headless, FailuresBeforeAnAnswerNameTheirCause) {
+        vutest::LocalHTTPServer tls(vutest::LocalHTTPServer::Scheme::Https);
+        const int closedPort = [] {
+            vutest::LocalHTTPServer gone;
+            return gone.port();
+        }();
+        const std::string closed = "http://127.0.0.1:" + std::to_string(closedPort);
+        const struct {
+            std::string url;
+            int status;
+            std::string text;
+        } cases[] = {
+            {tls.url("/info.txt"), 12,
+             "The certificate of '" + tls.origin() + "' could not be verified (SSL certificate"},
+            {closed + "/info.txt", 12, "'" + closed + "' refused the connection."},
+            {"http://velmora.invalid/info.txt", 12,
+             "The name of 'http://velmora.invalid' could not be resolved."},
+            {"http://", 11, "File which contains upgrade information was not found"},
+        };
+        for (const auto& c : cases) {
+            EXPECT_EQ(Run({"--yes"}, {}, c.url), c.status) << c.url << ": " << errors;
+            EXPECT_NE(errors.find(c.text), std::string::npos) << c.url << ": " << errors;
+            EXPECT_EQ(errors.find("unreachable"), std::string::npos) << c.url << ": " << errors;
+        }
+        EXPECT_EQ(Installed(), oldSet);
+    }
+
+    // A proxy that wants credentials: named in its own message with status 12 and nothing fetched;
+    // credentials in the proxy's address in the environment are used.
+    TEST_F(Headless, ProxyCredentialsComeFromTheEnvironmentOrTheProxyIsNamed) {
+        Publish("01/01/2030", {"/files/velmora", "/files/data.dat"});
+        server.actAsProxy("puser", "ppass");
+        const std::string proxy = "127.0.0.1:" + std::to_string(server.port());
+        EXPECT_EQ(Run({"--yes"}, {{"http_proxy", "http://" + proxy}}), 12) << errors;
+        EXPECT_NE(errors.find("The proxy " + proxy + " wants a user name and password."),
+                  std::string::npos)
+            << errors;
+        EXPECT_EQ(FileRequests(), 0u);
+        EXPECT_EQ(Installed(), oldSet);
+
+        EXPECT_EQ(Run({"--yes"}, {{"http_proxy", "http://puser:ppass@" + proxy}}), 0) << errors;
+        EXPECT_EQ(ReadFile(dir / "data.dat"), "new data");
+    }
+
+    // A file recorded as 10 bytes and sent without end is stopped at once; nothing stays.
+    TEST_F(Headless, FileLongerThanItsRecordedSizeIsStopped) {
+        vutest::ScriptedServer endless([](vutest::ScriptedConnection& c) {
+            if (c.ReadRequest().empty() || !c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"))
+                return;
+            const std::string block(65536, 'e');
+            while (c.Send(block)) {
+            }
+        });
+        server.serve("/info.txt",
+                     "#date=01/01/2030\r\n#url=" + endless.url("/data.dat") + "\r\n#size=10\r\n",
+                     "text/plain");
+        EXPECT_EQ(Run({"--yes"}), 14) << errors;
+        EXPECT_EQ(Installed(), oldSet);
+        EXPECT_NE(errors.find("data.dat does not match the upgrade information"), std::string::npos)
+            << errors;
+    }

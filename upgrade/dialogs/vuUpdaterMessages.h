@@ -20,7 +20,7 @@ namespace vu {
 inline constexpr quint16 vuIdAppTitle = 40997;
 inline constexpr quint16 vuIdDesignEnvironment = 40998;
 inline constexpr quint16 vuIdUpdaterLabel = 40999;
-inline constexpr int vuMessageCount = 45;
+inline constexpr int vuMessageCount = 50;
 
 // Indices of the messages within a block.
 enum TvuMessageIndex : int {
@@ -70,6 +70,11 @@ enum TvuMessageIndex : int {
     vmPackageManaged = 42,          // %s: the application title, %s: the package that owns it
     vmFileMissingLine = 43,         // %s: a listed file the server does not have (wizard line)
     vmInstalledFiles = 44,          // %s: the files an upgrade installs (completion page)
+    vmCertificateNotVerified = 45,  // %s: the server ('https://host'), %s: why, in libcurl's words
+    vmNoAnswer = 46,                // %s: the server, %d: the seconds it was silent
+    vmConnectionRefused = 47,       // %s: the server
+    vmNameNotResolved = 48,         // %s: the server
+    vmProxyCredentials = 49,        // %s: the proxy (host:port) that wants credentials
 };
 
 // The string with identifier `id`; empty when there is none.

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 
 namespace vu {
@@ -94,6 +95,12 @@ struct CurlRequestState {
     bool SocketOpenedSinceRequest = false;
     bool Connected = false;
     bool TimedOut = false;
+    TvuFailureCause LimitCause = TvuFailureCause::None; // which of our limits ended it
+    quint32 LimitMs = 0;
+    CURLcode Result = CURLE_OK;
+    long OsError = 0;
+    char ErrorText[CURL_ERROR_SIZE] = {0};
+    Clock::time_point SendStart;
     Clock::time_point LastActivity;
     int Hops = 0;
 
@@ -114,8 +121,14 @@ struct CurlRequestState {
         WindowBytes = 0;
         WindowStart = Clock::now();
     }
-    // Milliseconds until the next limit falls due, or -1 when one has been crossed.
+    // Milliseconds until the next limit falls due, or -1 when one has been crossed (LimitCause
+    // and LimitMs then say which). The stall and speed limits count only once connected.
     long long checkLimits(Clock::time_point now);
+    long long crossed(TvuFailureCause cause, quint32 ms) {
+        LimitCause = cause;
+        LimitMs = ms;
+        return -1;
+    }
 
     bool lastHeader(const QByteArray& name, QByteArray& value) const {
         for (qsizetype i = 1; i < HeaderLines.size(); ++i) {
@@ -335,10 +348,18 @@ long long CurlRequestState::checkLimits(Clock::time_point now) {
     using std::chrono::duration_cast;
     using std::chrono::milliseconds;
     long long due = 1000;
+    if (Options.TotalTimeout != 0) {
+        const long long spent = duration_cast<milliseconds>(now - SendStart).count();
+        if (spent >= static_cast<long long>(Options.TotalTimeout))
+            return crossed(TvuFailureCause::TimeLimit, Options.TotalTimeout);
+        due = std::min<long long>(due, Options.TotalTimeout - spent);
+    }
+    if (!Connected)
+        return due;
     if (Options.StallTimeout != 0) {
         const long long idle = duration_cast<milliseconds>(now - LastActivity).count();
         if (idle >= static_cast<long long>(Options.StallTimeout))
-            return -1;
+            return crossed(TvuFailureCause::NoAnswer, Options.StallTimeout);
         due = std::min<long long>(due, Options.StallTimeout - idle);
     }
     if (Options.MinimumSpeed != 0 && Options.MinimumSpeedTime != 0) {
@@ -347,7 +368,7 @@ long long CurlRequestState::checkLimits(Clock::time_point now) {
             // The average over the whole window, compared without rounding.
             if (WindowBytes * 1000 <
                 static_cast<quint64>(Options.MinimumSpeed) * static_cast<quint64>(span))
-                return -1;
+                return crossed(TvuFailureCause::TooSlow, Options.MinimumSpeedTime);
             // Fast enough: judge the next window from here.
             restartWindow();
             due = std::min<long long>(due, Options.MinimumSpeedTime);
@@ -394,17 +415,14 @@ CURLcode CurlRequestState::runMulti() {
                 break;
             }
         }
-        int waitMs = 1000;
-        if (Connected) {
-            const long long due = checkLimits(Clock::now());
-            if (due < 0) {
-                TimedOut = true;
-                result = CURLE_OPERATION_TIMEDOUT;
-                brokeOff = true;
-                break;
-            }
-            waitMs = static_cast<int>(std::clamp<long long>(due, 1, waitMs));
+        const long long due = checkLimits(Clock::now());
+        if (due < 0) {
+            TimedOut = true;
+            result = CURLE_OPERATION_TIMEDOUT;
+            brokeOff = true;
+            break;
         }
+        const int waitMs = static_cast<int>(std::clamp<long long>(due, 1, 1000));
         curl_multi_poll(Multi, nullptr, 0, waitMs, nullptr);
     }
     if (!brokeOff) {
@@ -413,8 +431,10 @@ CURLcode CurlRequestState::runMulti() {
             if (msg->msg == CURLMSG_DONE && msg->easy_handle == Easy)
                 result = msg->data.result;
     }
+    curl_easy_getinfo(Easy, CURLINFO_OS_ERRNO, &OsError);
     std::lock_guard<std::mutex> guard(MultiLock);
     curl_multi_remove_handle(Multi, Easy);
+    Result = result;
     return result;
 }
 
@@ -466,6 +486,7 @@ bool TvuCurlRequest::Open(const TvuCurlRequestOptions& options, TvuCurlRequestLi
     curl_easy_setopt(e, CURLOPT_USERAGENT, s.Options.UserAgent.constData());
     curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, nullptr);
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 256L * 1024L);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, s.ErrorText);
     if (options.ConnectTimeout != 0)
         curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.ConnectTimeout));
 
@@ -539,6 +560,11 @@ TvuCurlRequest::Outcome TvuCurlRequest::Send() {
     s.CurrentURL = s.Options.URL;
     s.Hops = 0;
     s.TimedOut = false;
+    s.LimitCause = TvuFailureCause::None;
+    s.Result = CURLE_OK;
+    s.OsError = 0;
+    s.ErrorText[0] = '\0';
+    s.SendStart = Clock::now();
     s.resetResponse();
     while (true) {
         if (s.AbortFlag.load())
@@ -610,6 +636,49 @@ QByteArray TvuCurlRequest::EffectiveURL() const {
 
 bool TvuCurlRequest::TimedOut() const {
     return state_->TimedOut;
+}
+
+TvuTransferFailure TvuCurlRequest::Failure() const {
+    const auto& s = *state_;
+    TvuTransferFailure failure;
+    failure.Detail = QByteArray(s.ErrorText).trimmed();
+    auto seconds = [](quint32 ms) { return (ms + 999) / 1000; };
+    if (s.TimedOut) {
+        failure.Cause = s.LimitCause;
+        failure.Seconds = seconds(s.LimitMs);
+        return failure;
+    }
+    switch (s.Result) {
+    case CURLE_OK:
+    case CURLE_ABORTED_BY_CALLBACK:
+    case CURLE_WRITE_ERROR:
+        failure.Detail.clear();
+        break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        failure.Cause = TvuFailureCause::NameNotResolved;
+        break;
+    case CURLE_COULDNT_CONNECT:
+        failure.Cause =
+            s.OsError == ECONNREFUSED ? TvuFailureCause::ConnectionRefused : TvuFailureCause::Other;
+        break;
+    case CURLE_OPERATION_TIMEDOUT:
+        // libcurl's own time-out covers resolving, connecting and the TLS handshake.
+        failure.Cause = TvuFailureCause::NoAnswer;
+        failure.Seconds = seconds(s.Options.ConnectTimeout);
+        break;
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+        failure.Cause = TvuFailureCause::CertificateNotVerified;
+        break;
+    default:
+        failure.Cause = TvuFailureCause::Other;
+        break;
+    }
+    return failure;
 }
 
 void TvuCurlRequest::Abort() {

@@ -13,6 +13,7 @@
 // connection or for data.
 #pragma once
 
+#include "upgrade/http/vuTransferFailure.h"
 #include "upgrade/utils/vuHTTPSettings.h"
 
 #include <QByteArray>
@@ -41,6 +42,8 @@ struct TvuCurlRequestOptions {
     // MinimumSpeedTime milliseconds count as a stall; 0 = no minimum.
     quint32 MinimumSpeed = 0;
     quint32 MinimumSpeedTime = 0;
+    // Milliseconds for the whole of Send, redirects included; 0 = no limit.
+    quint32 TotalTimeout = 0;
     QByteArray CAFile; // trusted certificates (PEM) instead of the system's; empty = system
     int MaxRedirects = 20;
 };
@@ -100,9 +103,11 @@ public:
     QByteArray RawHeaders() const;
     // The address the last response came from (after redirects).
     QByteArray EffectiveURL() const;
-    // Whether the last Send ended because no byte moved for the stall time-out, or too few for
-    // the minimum speed.
+    // Whether the last Send ended because no byte moved for the stall time-out, too few for
+    // the minimum speed, or the total time-out ran out.
     bool TimedOut() const;
+    // Why the last Send got no response or broke off (None when it completed or was stopped).
+    TvuTransferFailure Failure() const;
 
     // Any thread.
     void Abort();

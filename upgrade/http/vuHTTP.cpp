@@ -3,6 +3,7 @@
 #include "upgrade/http/vuCurlRequest.h"
 #include "upgrade/http/vuHTTPStatus.h"
 #include "upgrade/http/vuOutputWriter.h"
+#include "upgrade/http/vuProxyAddress.h"
 #include "upgrade/http/vuResumeRecord.h"
 #include "upgrade/http/vuTransferStatistics.h"
 #include "upgrade/http/vuURLParts.h"
@@ -207,6 +208,7 @@ struct HTTPTransfer final : TvuCurlRequestListener, std::enable_shared_from_this
     bool OutputFailed = false;
     bool WriteFailed = false;
     bool TooLarge = false;          // the body exceeded Limits.MaxBodySize
+    TvuTransferFailure Failure;     // why the request got no answer or broke off
     bool Aborted = false;           // GUI thread: the owner aborted it
     bool CompletionStarted = false; // GUI thread
 
@@ -895,6 +897,7 @@ void HTTPTransfer::Transfer() {
 // Every run starts from the same state, also the run that starts over without a partial file.
 void HTTPTransfer::BeginRun() {
     StatusCode = -1;
+    Failure = TvuTransferFailure();
     ContentType.clear();
     Start = Clock::now();
     Continue = true;
@@ -1005,6 +1008,7 @@ TvuCurlRequestOptions HTTPTransfer::RequestOptions(const TvuURLParts& url,
                                                         : Limits.StallLimit;
     options.MinimumSpeed = Limits.MinimumSpeed;
     options.MinimumSpeedTime = Limits.MinimumSpeedTime;
+    options.TotalTimeout = Limits.TotalLimit;
     options.CAFile = CAFile;
     return options;
 }
@@ -1019,6 +1023,7 @@ bool HTTPTransfer::SendAskingCredentials(TvuCurlRequest& request,
         TryAgain = false;
         Holding = false;
         outcome = request.Send();
+        Failure = request.Failure();
         if (outcome == TvuCurlRequest::Outcome::Aborted || Stop.load())
             return false;
         if (outcome == TvuCurlRequest::Outcome::NoResponse) {
@@ -1256,6 +1261,11 @@ QString TvuCustomHTTP::URLFileName() const {
     return URLToFileName(QString::fromLocal8Bit(url_));
 }
 
+QByteArray TvuCustomHTTP::ProxyName() const {
+    const std::optional<TvuURLParts> proxy = ProxyFor(url_, proxy_);
+    return proxy ? ProxyDisplayName(*proxy) : QByteArray();
+}
+
 QByteArray TvuCustomHTTP::URLHostName() const {
     TvuURLParts parts;
     return CrackURL(url_, parts) ? parts.HostName : QByteArray();
@@ -1335,6 +1345,12 @@ qint32 TvuCustomHTTP::StatusCode() const {
 }
 bool TvuCustomHTTP::StorageFailed() const {
     return transfer_ && transfer_->StorageFailed();
+}
+bool TvuCustomHTTP::BodyTooLarge() const {
+    return transfer_ && transfer_->TooLarge;
+}
+TvuTransferFailure TvuCustomHTTP::Failure() const {
+    return transfer_ ? transfer_->Failure : TvuTransferFailure();
 }
 bool TvuCustomHTTP::Success() const {
     // Only a transfer the worker has finished can be a success; an aborted one never is.

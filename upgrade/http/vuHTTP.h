@@ -34,6 +34,7 @@
 // those events.
 #pragma once
 
+#include "upgrade/http/vuTransferFailure.h"
 #include "upgrade/http/vuTransferLimits.h"
 #include "upgrade/http/vuTransferStatistics.h"
 #include "upgrade/utils/vuDateTime.h"
@@ -146,6 +147,15 @@ public:
     // The body could not be stored in OutputFile (it could not be created, a write failed, or
     // the data could not be synced to the disk). Such a transfer ends in OnTransferFailed alone.
     bool StorageFailed() const;
+    // The body was longer than Limits().MaxBodySize (announced or received); such a transfer
+    // ends as an HTTP error of its status, without data.
+    bool BodyTooLarge() const;
+    // Why the last transfer got no answer or broke off: its name could not be resolved, the
+    // connection was refused, a limit ran out, the certificate could not be verified.
+    TvuTransferFailure Failure() const;
+    // The proxy the last transfer's address goes through ("host:port", credentials left out);
+    // empty when it goes directly.
+    QByteArray ProxyName() const;
     QByteArray RawHeaders() const;
     QByteArray ContentType() const;
     QByteArray ContentLanguage() const;

@@ -18,6 +18,9 @@ struct TvuTransferLimits {
     // count as a stall (a drip that would otherwise never end). 0 turns the check off.
     quint32 MinimumSpeed = 100;
     quint32 MinimumSpeedTime = 60000;
+    // Milliseconds for the whole transfer, however steady; crossing it ends the transfer like a
+    // stall. 0 = no limit.
+    quint32 TotalLimit = 0;
     // The most body bytes a transfer accepts; a longer body (or a longer announced length) ends
     // the transfer as an HTTP error of its status, with no data. 0 = no limit.
     quint64 MaxBodySize = 0;

@@ -49,6 +49,10 @@ std::string Lower(std::string text) {
 
 } // namespace
 
+std::optional<std::uint64_t> RecordedSize(const FileExpectation& expected) {
+    return ParseSize(expected.Size);
+}
+
 std::optional<FileDigest> DigestFile(const std::string& path) {
     std::unique_ptr<std::FILE, FileClose> file(std::fopen(path.c_str(), "rb"));
     std::unique_ptr<EVP_MD_CTX, DigestContextFree> context(EVP_MD_CTX_new());

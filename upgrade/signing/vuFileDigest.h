@@ -32,6 +32,9 @@ enum class FileCheck {
     BadExpectation // the recorded hash is not 64 hex digits, or the size not a decimal number
 };
 
+// The recorded size as a number; nullopt when none is recorded or it is not well formed.
+std::optional<std::uint64_t> RecordedSize(const FileExpectation& expected);
+
 // True when the recorded values are well formed: a hash of 64 hex digits (either case), a size of
 // decimal digits that fits 64 bits; empty values count as well formed.
 bool ValidExpectation(const FileExpectation& expected);

@@ -91,6 +91,8 @@ const char* InfoFileRefusalText(InfoFileRefusal refusal) {
         return "the information file is out of date (past its expiry)";
     case InfoFileRefusal::NoComparedValue:
         return "the signed information file lacks the date or version the program compares";
+    case InfoFileRefusal::KeysUnusable:
+        return "the program's built-in keys cannot be used to check a signature";
     }
     return "refused";
 }

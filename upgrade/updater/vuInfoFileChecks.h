@@ -17,15 +17,16 @@ namespace vu {
 
 enum class InfoFileRefusal {
     None,
-    Unsigned,       // keys are built in and the file carries no signature line
-    BadSignature,   // a signature line that is malformed or does not match the content
-    UnknownKey,     // signed by a key that is not built in
-    BadHash,        // a recorded hash or size that is not well formed
-    MissingHash,    // keys are built in and a file of the upgrade has no recorded hash
-    LocalAddress,   // a "file:" address in an information file fetched over the network
-    OtherProduct,   // "#product=" names another program (or a signed file names none)
-    Expired,        // past its "#expires=" instant, or an expiry that is not a UTC instant
-    NoComparedValue // a signed file without the "#date=" or "#version=" the program compares
+    Unsigned,        // keys are built in and the file carries no signature line
+    BadSignature,    // a signature line that is malformed or does not match the content
+    UnknownKey,      // signed by a key that is not built in
+    BadHash,         // a recorded hash or size that is not well formed
+    MissingHash,     // keys are built in and a file of the upgrade has no recorded hash
+    LocalAddress,    // a "file:" address in an information file fetched over the network
+    OtherProduct,    // "#product=" names another program (or a signed file names none)
+    Expired,         // past its "#expires=" instant, or an expiry that is not a UTC instant
+    NoComparedValue, // a signed file without the "#date=" or "#version=" the program compares
+    KeysUnusable     // keys are built in but cannot be used: no signature can be checked
 };
 
 // The signature step. On success (None) `readable` is the text to read the keys from: the signed

@@ -5,6 +5,7 @@
 #include "upgrade/dialogs/vuUpdaterPassword.h"
 #include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"
 #include "upgrade/dialogs/vuUpdaterWizard.h"
+#include "upgrade/http/vuURLParts.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
 #include "upgrade/updater/vuUpdaterHiddenWindow.h"
 #include "upgrade/updater/vuUpdaterInfoFile.h"
@@ -165,6 +166,8 @@ void TvuUpdater::WriteProperties(TvuSettingsWriter& writer) const {
         writer.WriteInteger("ShowMessages", showMessages_);
     if (!useCache_)
         writer.WriteBool("UseCache", false);
+    if (fileTimeLimit_ != 1800)
+        writer.WriteInteger("FileTimeLimit", fileTimeLimit_);
     wizard_->WriteProperties(writer, "Wizard");
 }
 
@@ -221,6 +224,13 @@ bool TvuUpdater::ReadProperty(const QByteArray& name, const TvuStoredValue& valu
     }
     if (name == "UseCache")
         return value.ToBool(useCache_);
+    if (name == "FileTimeLimit") {
+        qint32 seconds = 0;
+        if (!value.ToInt32(seconds) || seconds < 0)
+            return false;
+        fileTimeLimit_ = seconds;
+        return true;
+    }
     if (name == "AutoCheck" || name == "InfoFileURL" || name == "RestartParams" ||
         name == "MiscFilesUpgrade" || name == "VersionControl" || name == "VersionDate" ||
         name == "VersionNumber")
@@ -251,7 +261,8 @@ void TvuUpdater::CheckForUpdate() {
     checkingInfoFile_ = true;
     SetCacheAllowed(false);
     // An information file is small: a larger answer is not one.
-    Limits().MaxBodySize = kMaxInfoFileSize;
+    fileClock_.start();
+    SetFileLimits(kMaxInfoFileSize);
     SetResumeOutput(false);
     SetURL(infoFileURL_);
     SetOutputFile(QString());
@@ -423,7 +434,7 @@ void TvuUpdater::HandleConnectionLost() {
     if (OnConnLost)
         OnConnLost(this);
     if (ShowsMessage(mConnLost))
-        ShowMessageByIndex(vmConnectionLost, MB_OK | MB_ICONERROR);
+        ShowMessageText(ConnectionLostText(), MB_OK | MB_ICONERROR);
     StopUpgrade();
     EndWith(uoConnectionLost);
 }
@@ -431,12 +442,16 @@ void TvuUpdater::HandleConnectionLost() {
 void TvuUpdater::HandleServerUnreachable() {
     const QByteArray url = URL();
     const QByteArray host = URLHostName();
+    if (checkingInfoFile_ && host.isEmpty()) {
+        // No address to ask (the default "http://"): there is no information file, and no host
+        // was ever tried.
+        HandleHTTPError(-1);
+        return;
+    }
     if (OnHostUnreachable)
         OnHostUnreachable(this, url, host);
     if (!automaticCheck_ && ShowsMessage(mHostUnreachable))
-        ShowMessageText(
-            FormatMessageText(vmHostUnreachable, {QString("'http://%1'").arg(FromBytes(host))}),
-            MB_OK | MB_ICONERROR);
+        ShowMessageText(HostUnreachableText(), MB_OK | MB_ICONERROR);
     if (automaticCheck_) {
         // Try again after another delay, as often as needed.
         automaticCheckDone_ = false;
@@ -447,6 +462,14 @@ void TvuUpdater::HandleServerUnreachable() {
 }
 
 void TvuUpdater::HandleHTTPError(qint32 statusCode) {
+    if (statusCode == 407) {
+        HandleProxyRefused();
+        return;
+    }
+    if (!checkingInfoFile_ && BodyTooLarge()) {
+        HandleTooLargeDownload();
+        return;
+    }
     if (!checkingInfoFile_) {
         DownloadLostFile(statusCode);
         return;
@@ -466,6 +489,72 @@ void TvuUpdater::HandleAuthorizationRequest(const QByteArray& realm, bool& tryAg
         tryAgain = AskPassword(this);
     if (!tryAgain)
         AbortWith(uoPasswordRefused);
+}
+
+void TvuUpdater::HandleProxyRefused() {
+    // Credentials for the proxy were asked for (OnProxyAuthenticationRequest) or could not be:
+    // the answer stands, and it is no answer of the server's.
+    if (ShowsMessage(mPasswordRequest))
+        ShowMessageText(ProxyRefusedText(), MB_OK | MB_ICONERROR);
+    aborted_ = true;
+    StopUpgrade();
+    DeleteDownloads();
+    SignalEvent(waitEvent_.load());
+    EndWith(uoProxyRefused);
+}
+
+void TvuUpdater::SetFileLimits(quint64 maxBodySize) {
+    Limits().MaxBodySize = maxBodySize;
+    if (fileTimeLimit_ <= 0) {
+        Limits().TotalLimit = 0;
+        return;
+    }
+    // At least a millisecond: 0 would mean no limit at all.
+    const qint64 left = qint64(fileTimeLimit_) * 1000 - fileClock_.elapsed();
+    Limits().TotalLimit = quint32(std::max<qint64>(left, 1));
+}
+
+QString TvuUpdater::ServerName() const {
+    TvuURLParts parts;
+    if (!CrackURL(URL(), parts))
+        return QStringLiteral("'%1'").arg(FromBytes(URL()));
+    const bool ownPort = (parts.Scheme == "https" && parts.Port == 443) ||
+                         (parts.Scheme == "http" && parts.Port == 80);
+    QByteArray host = parts.HostName.contains(':') ? "[" + parts.HostName + "]" : parts.HostName;
+    if (!ownPort)
+        host += ":" + QByteArray::number(parts.Port);
+    return QStringLiteral("'%1://%2'").arg(FromBytes(parts.Scheme), FromBytes(host));
+}
+
+QString TvuUpdater::HostUnreachableText() const {
+    const vu::TvuTransferFailure failure = Failure();
+    switch (failure.Cause) {
+    case vu::TvuFailureCause::CertificateNotVerified:
+        return FormatMessageText(vmCertificateNotVerified,
+                                 {ServerName(), QString::fromUtf8(failure.Detail)});
+    case vu::TvuFailureCause::NoAnswer:
+        return FormatMessageText(vmNoAnswer, {ServerName(), int(failure.Seconds)});
+    case vu::TvuFailureCause::ConnectionRefused:
+        return FormatMessageText(vmConnectionRefused, {ServerName()});
+    case vu::TvuFailureCause::NameNotResolved:
+        return FormatMessageText(vmNameNotResolved, {ServerName()});
+    default:
+        return FormatMessageText(vmHostUnreachable, {ServerName()});
+    }
+}
+
+QString TvuUpdater::ConnectionLostText() const {
+    const vu::TvuTransferFailure failure = Failure();
+    if (failure.Cause == vu::TvuFailureCause::NoAnswer)
+        return FormatMessageText(vmNoAnswer, {ServerName(), int(failure.Seconds)});
+    return LoadMessageText(vmConnectionLost);
+}
+
+QString TvuUpdater::ProxyRefusedText() const {
+    QByteArray proxy = ProxyName();
+    if (proxy.isEmpty())
+        proxy = URLHostName();
+    return FormatMessageText(vmProxyCredentials, {FromBytes(proxy)});
 }
 
 void TvuUpdater::EndWith(TvuUpgradeOutcome outcome) {

@@ -14,12 +14,14 @@
 #include "upgrade/updater/vuUpdaterSettings.h"
 #include "upgrade/updater/vuUpdaterTypes.h"
 #include "upgrade/utils/vuUtils.h"
+#include "vuBuiltInKeys.h"
 #include "vuEd25519.h"
 #include "vuFileDigest.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QDate>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 
@@ -145,9 +147,31 @@ public:
     TvuNotifyEvent OnPreviousVersionRestored;
     // The information file failed its checks (see UpdateKeys); nothing is asked or downloaded.
     TvuInfoFileRefusedEvent OnInfoFileRefused;
-    // A downloaded file does not match the hash or size recorded for it; the upgrade stops and
-    // none of its downloads is kept.
+    // A downloaded file does not match the hash or size recorded for it (or more bytes arrive
+    // than its recorded size); the upgrade stops and none of its downloads is kept.
     TvuFileVerificationFailedEvent OnFileVerificationFailed;
+    // A broken transfer of a listed file is tried again (see TvuDownloadRetry).
+    TvuRetryEvent OnRetry;
+
+    // ---- Limits ---------------------------------------------------------------------------------
+    // Seconds one file (the information file, or a listed file with all its retries) may take
+    // in all, however steadily its data comes; 0 = no limit. Default 1800.
+    int FileTimeLimit() const { return fileTimeLimit_; }
+    void SetFileTimeLimit(int seconds) { fileTimeLimit_ = seconds < 0 ? 0 : seconds; }
+
+    // ---- Texts of the outcomes, for front ends that show them themselves ---------------------
+    // The server of the current address as the messages name it: 'https://host' (with the port
+    // when it is not the scheme's own).
+    QString ServerName() const;
+    // The message for a server that gave no answer: why, as far as the transfer can tell (its
+    // certificate, silence, a refused connection, a name that does not resolve), else the
+    // general host-unreachable text.
+    QString HostUnreachableText() const;
+    // The message for a transfer that broke off: the silence that ended it, else the general
+    // connection-lost text.
+    QString ConnectionLostText() const;
+    // The message for a proxy that wants credentials nobody gave (uoProxyRefused).
+    QString ProxyRefusedText() const;
 
     // ---- Verified upgrades ------------------------------------------------------------------
     // The public keys an information file must be signed with: the keys built into the program
@@ -155,8 +179,10 @@ public:
     // refused, only its signed part is read, and every file of an upgrade needs a recorded
     // SHA-256. With none, information files are read unsigned. Recorded hashes and sizes are
     // checked after each download either way.
-    const std::vector<vu::Ed25519PublicKey>& UpdateKeys() const { return updateKeys_; }
-    void SetUpdateKeys(std::vector<vu::Ed25519PublicKey> keys) { updateKeys_ = std::move(keys); }
+    // Keys that were configured but cannot be used (Unusable) refuse every information file:
+    // without them nothing can be checked, and nothing may then be read unsigned.
+    const std::vector<vu::Ed25519PublicKey>& UpdateKeys() const { return updateKeys_.Keys; }
+    void SetUpdateKeys(vu::TvuUpdateKeys keys) { updateKeys_ = std::move(keys); }
     // What was recorded for each of PendingFiles(), in the same order.
     const std::vector<vu::FileExpectation>& PendingExpectations() const { return expectations_; }
 
@@ -274,7 +300,9 @@ protected:
     void RefuseInfoFile(vu::InfoFileRefusal refusal);
     // The current download against its recorded hash and size.
     bool VerifyDownloadedFile();
-    std::vector<vu::Ed25519PublicKey> updateKeys_;
+    // Ends the upgrade for a file that failed its check: nothing of it is kept.
+    void FailVerification(vu::FileCheck check);
+    vu::TvuUpdateKeys updateKeys_;
     std::vector<vu::FileExpectation> expectations_;
     // Tells a waiting replacement helper that this start of the new version succeeded.
     void ConfirmStart();
@@ -297,6 +325,7 @@ protected:
     bool downloading_ = false;  // between StartUpgrade and the end of the last file or a stop
     int outcomes_ = 0;          // outcomes of listed files so far
     TvuDownloadRetry retry_;    // retries of the current file after a broken transfer
+    QElapsedTimer fileClock_;   // since the current file's first attempt
     // ======== download stage (end) ========
 
     // Outcome handlers installed on the transfer's events at construction.
@@ -310,6 +339,13 @@ protected:
     void HandleServerUnreachable();
     void HandleHTTPError(qint32 statusCode);
     void HandleAuthorizationRequest(const QByteArray& realm, bool& tryAgain);
+    // A 407 answer that stands: the proxy's credentials were not given or not accepted.
+    void HandleProxyRefused();
+    // A listed file whose body is longer than its recorded size.
+    void HandleTooLargeDownload();
+    // Limits of the next transfer: the size a listed file recorded, and what is left of
+    // FileTimeLimit for the current file.
+    void SetFileLimits(quint64 maxBodySize);
 
     // Reads the information file and acts on it.
     void InfoFileDone(const QByteArray& text);
@@ -349,6 +385,7 @@ protected:
     QByteArray product_;
     QByteArray updateChannel_;
     QString userSettingsFile_;
+    int fileTimeLimit_ = 1800;
     std::unique_ptr<TvuUpdaterWizard> wizard_;
 
     // Run-time state.

@@ -24,9 +24,11 @@
 #include <QFileInfo>
 #include <QMetaObject>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -188,7 +190,6 @@ void TvuUpdater::StartUpgrade() {
     // allows it.
     checkingInfoFile_ = false;
     SetCacheAllowed(useCache_);
-    Limits().MaxBodySize = 0;
     // A file whose download broke off can be continued where it stopped by another attempt
     // within this upgrade; an upgrade that ends without installing removes what it left.
     SetResumeOutput(true);
@@ -416,6 +417,16 @@ void TvuUpdater::NextFileStep(bool advance) {
     tempPath_ = ProgramFolder() + URLToFileName(FromURL(url)) + kPendingSuffix;
     fileTime_ = 0;
     fileFound_ = false;
+    // A file's time runs from its first attempt, through its retries. No more than its recorded
+    // size is received: a body that goes on is stopped at once.
+    if (retry_.Used() == 0)
+        fileClock_.start();
+    const std::optional<std::uint64_t> recordedSize =
+        fileIndex_ < int(expectations_.size()) ? vu::RecordedSize(expectations_[fileIndex_])
+                                               : std::nullopt;
+    // A limit of 0 would mean none: a recorded size of 0 is held to one byte, and the check after
+    // the download refuses even that.
+    SetFileLimits(recordedSize ? std::max<std::uint64_t>(*recordedSize, 1) : 0);
     SetURL(url);
     SetOutputFile(tempPath_);
     ReleaseData();
@@ -525,6 +536,13 @@ void TvuUpdater::DownloadLostFile(qint32 statusCode) {
         AbortWith(uoLostFile);
 }
 
+void TvuUpdater::HandleTooLargeDownload() {
+    if (!downloading_)
+        return;
+    ++outcomes_;
+    FailVerification(vu::FileCheck::SizeMismatch);
+}
+
 void TvuUpdater::DownloadTransferFailed() {
     // Every failure but a body that could not be stored is followed by its own
     // outcome within the same completion.
@@ -544,20 +562,35 @@ void TvuUpdater::DownloadConnectionLost() {
         return;
     // A dropped connection is tried again after a pause, from where the partial file ends,
     // before the user hears of it. The retry belongs to this file of this upgrade only.
+    // A file out of time is not tried again.
     const int index = fileIndex_;
     const int seen = outcomes_;
-    if (retry_.Next(this, [this, index, seen] {
+    const vu::TvuTransferFailure failure = Failure();
+    const int pause = TvuDownloadRetry::PauseMs(retry_.Used());
+    const bool inTime =
+        fileTimeLimit_ <= 0 || fileClock_.elapsed() + pause < qint64(fileTimeLimit_) * 1000;
+    if (failure.Cause != vu::TvuFailureCause::TimeLimit && inTime &&
+        retry_.Next(this, [this, index, seen] {
             if (downloading_ && fileIndex_ == index && outcomes_ == seen)
                 NextFileStep(false);
-        }))
+        })) {
+        if (OnRetry) {
+            QByteArray reason = vu::TransferFailureText(failure);
+            if (reason.isEmpty())
+                reason =
+                    "the connection broke off after " + QByteArray::number(BytesRead()) + " bytes";
+            OnRetry(this, files_.at(fileIndex_), retry_.Used(), TvuDownloadRetry::MaxRetries,
+                    pause / 1000, reason);
+        }
         return;
+    }
     // The upgrade ends here, before the message box opens its own event loop: nothing of
     // it may go on meanwhile.
     downloading_ = false;
     if (OnConnLost)
         OnConnLost(this);
     if (ShowsMessage(mConnLost))
-        ShowMessageByIndex(vmConnectionLost, MB_OK | MB_ICONERROR);
+        ShowMessageText(ConnectionLostText(), MB_OK | MB_ICONERROR);
     StopUpgrade();
     DeleteDownloads();
     EndWith(uoConnectionLost);

@@ -82,6 +82,7 @@ enum TvuUpgradeOutcome : quint8 {
     uoNothingToInstall,   // every listed file was skipped: nothing was installed
     uoHelperNotStarted,   // the replacement helper could not be written or started anywhere:
                           // nothing was installed and the downloads were removed
+    uoProxyRefused,       // a proxy wanted a user name and password that nobody gave
 };
 // What TvuUpdater::InstallAndWait found; the values are the replacement helper's exit statuses.
 enum TvuInstallResult : int {
@@ -100,5 +101,10 @@ using TvuFileVerificationFailedEvent =
     std::function<void(TvuUpdater* Sender, const QByteArray& FileURL, const QByteArray& Reason)>;
 using TvuUpgradeEndedEvent = std::function<void(TvuUpdater* Sender, TvuUpgradeOutcome Outcome)>;
 using TvuFolderNotWritableEvent = std::function<void(TvuUpdater* Sender, const QString& Folder)>;
+// A listed file's transfer broke off and is tried again: Retry of MaxRetries (from 1) after
+// PauseSeconds; Reason says why in a few English words ("no data for 60 s").
+using TvuRetryEvent =
+    std::function<void(TvuUpdater* Sender, const QByteArray& FileURL, int Retry, int MaxRetries,
+                       int PauseSeconds, const QByteArray& Reason)>;
 
 } // namespace vu

@@ -35,8 +35,11 @@ const char* FileCheckText(vu::FileCheck check) {
 
 bool TvuUpdater::AcceptInfoFile(const QByteArray& text, std::string& readable,
                                 std::vector<vu::InfoFileEntry>& entries) {
-    vu::InfoFileRefusal refusal = vu::CheckInfoFileSignature(
-        std::string_view(text.constData(), text.size()), updateKeys_, readable);
+    vu::InfoFileRefusal refusal =
+        updateKeys_.Unusable
+            ? vu::InfoFileRefusal::KeysUnusable
+            : vu::CheckInfoFileSignature(std::string_view(text.constData(), text.size()),
+                                         updateKeys_.Keys, readable);
     if (refusal == vu::InfoFileRefusal::None) {
         entries = vu::TvuInfoFileReader(readable).Entries();
         refusal = vu::CheckInfoFileEntries(URL().toStdString(), entries);
@@ -56,7 +59,8 @@ bool TvuUpdater::ExpectPendingFiles(const std::vector<vu::InfoFileEntry>& entrie
     expectations_.clear();
     for (const QByteArray& url : files_)
         expectations_.push_back(recorded.value(url));
-    const vu::InfoFileRefusal refusal = vu::CheckUpgradeFiles(expectations_, !updateKeys_.empty());
+    const vu::InfoFileRefusal refusal =
+        vu::CheckUpgradeFiles(expectations_, !updateKeys_.Keys.empty());
     if (refusal == vu::InfoFileRefusal::None)
         return true;
     RefuseInfoFile(refusal);
@@ -81,6 +85,11 @@ bool TvuUpdater::VerifyDownloadedFile() {
     const vu::FileCheck check = vu::CheckFile(QFile::encodeName(tempPath_).toStdString(), expected);
     if (check == vu::FileCheck::Match)
         return true;
+    FailVerification(check);
+    return false;
+}
+
+void TvuUpdater::FailVerification(vu::FileCheck check) {
     // Nothing of this upgrade may be installed: the file and every other download go.
     const QByteArray url = files_.at(fileIndex_);
     TvuOutputWriter::Remove(tempPath_); // its data is freed off the GUI thread
@@ -95,7 +104,6 @@ bool TvuUpdater::VerifyDownloadedFile() {
                                           {URLToFileName(QString::fromLocal8Bit(url))}),
                         MB_OK | MB_ICONERROR);
     EndWith(uoVerificationFailed);
-    return false;
 }
 
 } // namespace vu

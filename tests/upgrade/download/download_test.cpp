@@ -3,6 +3,7 @@
 // and the helper installs the files and starts the new stand-in with the restart switch.
 #include "upgrade_fixture.h"
 
+#include "scripted_server.h"
 #include "small_disk.h"
 
 #include "tests/support/event_loop_wait.h"
@@ -12,6 +13,7 @@
 #include "vuReplacerLaunch.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
@@ -404,7 +406,11 @@ TEST(upgrade_download_Faults, ServerDyingMidFileStopsWithOneMessageAndKeepsTheOl
         EXPECT_EQ(s.Events.Closed, 0);
         EXPECT_TRUE(s.Events.Lost.empty());
         ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
-        EXPECT_EQ(s.Presenter.Boxes[0].Text, LoadMessageText(vmConnectionLost));
+        // A server that went silent is named as such (0.5 s counts as a whole second).
+        const QString server = "'" + QString::fromStdString(s.Server.origin()) + "'";
+        EXPECT_EQ(s.Presenter.Boxes[0].Text, QString(broken).startsWith("/stall")
+                                                 ? FormatMessageText(vmNoAnswer, {server, 1})
+                                                 : LoadMessageText(vmConnectionLost));
         EXPECT_EQ(s.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoConnectionLost}));
         // Neither the finished file nor the broken one stays behind.
         EXPECT_EQ(s.Installed(), before);
@@ -458,6 +464,83 @@ TEST(upgrade_download_Faults, DroppedConnectionIsRetriedFromThePartialFileBefore
         ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
         EXPECT_EQ(s.Presenter.Boxes[0].Text, LoadMessageText(vmConnectionLost));
         EXPECT_TRUE(s.PendingFiles().empty());
+    }
+}
+
+// Every retry tells why and which it is; a file that keeps coming, however steadily, ends at the
+// file time limit without retries; a body longer than its recorded size is stopped at once.
+TEST(upgrade_download_Faults, RetriesSayWhyAndEveryFileIsBoundInTimeAndSize) {
+    struct Retry {
+        int retry, of, pause;
+        QByteArray reason;
+        bool operator==(const Retry&) const = default;
+    };
+    auto recordRetries = [](UpgradeScenario& s, std::vector<Retry>& retries) {
+        s.Updater->OnRetry = [&retries](TvuUpdater*, const QByteArray&, int retry, int of,
+                                        int pause, const QByteArray& reason) {
+            retries.push_back({retry, of, pause, reason});
+        };
+    };
+    {
+        // Silent after part of the body: each retry says so.
+        UpgradeScenario s;
+        std::vector<int> pauses;
+        RecordRetryPauses(s, pauses);
+        std::vector<Retry> retries;
+        recordRetries(s, retries);
+        s.Updater->Timeouts()->ReceiveTimeout = 300;
+        s.Publish({"/stall-body/5000"});
+        ASSERT_TRUE(s.Run());
+        s.Server.releaseStalls();
+        EXPECT_EQ(retries, (std::vector<Retry>{{1, 3, 1, "no data for 1 s"},
+                                               {2, 3, 2, "no data for 1 s"},
+                                               {3, 3, 4, "no data for 1 s"}}));
+        EXPECT_EQ(s.Events.ConnLost, 1);
+    }
+    {
+        // A drip of a byte every 20 ms, fast enough for the minimum speed, never ending.
+        vutest::ScriptedServer drip([](vutest::ScriptedConnection& c) {
+            if (c.ReadRequest().empty() ||
+                !c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000000\r\n\r\n"))
+                return;
+            while (c.Send(std::string(8, 'd')) && c.Pause(20)) {
+            }
+        });
+        UpgradeScenario s;
+        std::vector<int> pauses;
+        RecordRetryPauses(s, pauses);
+        std::vector<Retry> retries;
+        recordRetries(s, retries);
+        s.Updater->SetFileTimeLimit(2);
+        s.Server.serve("/info.txt", "#version=2.0\r\n#url=" + drip.url("/drip.bin") + "\r\n",
+                       "text/plain");
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(s.Run(30s));
+        EXPECT_LT(clock.elapsed(), 15000);
+        EXPECT_TRUE(retries.empty());
+        EXPECT_EQ(s.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoConnectionLost}));
+        EXPECT_EQ(s.Updater->Failure().Cause, TvuFailureCause::TimeLimit);
+        EXPECT_TRUE(s.PendingFiles().empty());
+    }
+    {
+        // Recorded as 10 bytes, sent without end and without a length.
+        vutest::ScriptedServer endless([](vutest::ScriptedConnection& c) {
+            if (c.ReadRequest().empty() || !c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"))
+                return;
+            const std::string block(65536, 'e');
+            while (c.Send(block)) {
+            }
+        });
+        UpgradeScenario s;
+        const auto before = s.Installed();
+        s.Server.serve("/info.txt",
+                       "#version=2.0\r\n#url=" + endless.url("/endless.bin") + "\r\n#size=10\r\n",
+                       "text/plain");
+        ASSERT_TRUE(s.Run(30s));
+        EXPECT_EQ(s.Events.Outcomes, (std::vector<TvuUpgradeOutcome>{uoVerificationFailed}));
+        EXPECT_LE(s.Updater->BytesRead(), 10u + 65536u);
+        EXPECT_EQ(s.Installed(), before);
     }
 }
 

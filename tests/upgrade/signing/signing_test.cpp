@@ -1,4 +1,5 @@
 // Ed25519 signatures of information files, base64 and file digests.
+#include "vuBuiltInKeys.h"
 #include "vuEd25519.h"
 #include "vuFileDigest.h"
 #include "vuSignedInfoFile.h"
@@ -40,6 +41,31 @@ TEST(Ed25519, PublishedTestVectorAndKeyId) {
     // Public keys must be exactly 32 bytes.
     EXPECT_FALSE(ParsePublicKey(EncodeBase64(std::string(31, 'a'))).has_value());
     EXPECT_FALSE(ParsePublicKey(EncodeBase64(std::string(33, 'a'))).has_value());
+}
+
+// Configured keys are used all or not at all: one that does not decode makes the whole set
+// unusable instead of leaving fewer keys (or none, which would mean "read unsigned").
+TEST(UpdateKeys, AnyKeyThatCannotBeUsedMakesTheSetUnusable) {
+    // Passes the build's format check (44 characters, base64 letters, "="), yet its last letter
+    // sets bits that a 32-byte key leaves 0.
+    const std::string looksRight = std::string(kRfcPublicKey).replace(42, 1, "p");
+    const struct {
+        std::vector<std::string_view> texts;
+        std::size_t keys;
+        bool unusable;
+    } cases[] = {
+        {{}, 0, false},
+        {{kRfcPublicKey}, 1, false},
+        {{looksRight}, 0, true},
+        {{kRfcPublicKey, looksRight}, 1, true},
+        {{"", kRfcPublicKey}, 1, true},
+        {{EncodeBase64(std::string(31, 'a'))}, 0, true},
+    };
+    for (const auto& c : cases) {
+        const TvuUpdateKeys set = DecodeUpdateKeys(c.texts);
+        EXPECT_EQ(set.Keys.size(), c.keys) << c.texts.size();
+        EXPECT_EQ(set.Unusable, c.unusable) << c.texts.size();
+    }
 }
 
 TEST(Ed25519, GeneratedKeySignsAndSurvivesPem) {

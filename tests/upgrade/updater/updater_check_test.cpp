@@ -3,6 +3,7 @@
 #include "updater_test_support.h"
 
 #include "local_http_server.h"
+#include "scripted_server.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/updater/vuUpdater.h"
 
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -109,10 +111,73 @@ TEST_F(UpdaterCheck, UnreachableHostReportsAddressAndHostAndShowsOnlyWithItsBit)
     updater->SetShowMessages(vuDefaultShowMessages | mHostUnreachable);
     Check(url);
     ASSERT_EQ(presenter.Boxes.size(), 1u);
-    EXPECT_TRUE(presenter.Boxes[0].Text.contains("http://127.0.0.1"));
-    EXPECT_TRUE(presenter.Boxes[0].Text.startsWith(LoadMessageText(vmHostUnreachable).left(4)));
     EXPECT_FALSE(presenter.Boxes[0].Text.contains("%s"));
     EXPECT_EQ(presenter.Boxes[0].Flags & MB_ICONMASK, MB_ICONERROR);
+}
+
+// The message names what went wrong and the server with its real scheme and port.
+TEST_F(UpdaterCheck, ServersWithoutAnAnswerAreNamedWithTheCause) {
+    LocalHTTPServer tls(LocalHTTPServer::Scheme::Https);
+    ScriptedServer silent([](ScriptedConnection& c) { c.Hold(); });
+    const QByteArray closed = ClosedPortUrl();
+    const QString closedServer = "'" + QString(closed).section('/', 0, 2) + "'";
+    const QString silentServer = "'" + QString::fromStdString(silent.url("")) + "'";
+    const QString tlsServer = "'" + QString::fromStdString(tls.origin()) + "'";
+    updater->SetShowMessages(vuDefaultShowMessages | mHostUnreachable);
+    updater->Timeouts()->ReceiveTimeout = 300; // silence for 0.3 s counts as a whole second
+    const struct {
+        QByteArray url;
+        QString text; // the message's start, up to the reason a library words itself
+    } cases[] = {
+        {closed, FormatMessageText(vmConnectionRefused, {closedServer})},
+        {"http://velmora.invalid/kelp.inf",
+         FormatMessageText(vmNameNotResolved, {"'http://velmora.invalid'"})},
+        {QByteArray::fromStdString(silent.url("/kelp.inf")),
+         FormatMessageText(vmNoAnswer, {silentServer, 1})},
+        {QByteArray::fromStdString(tls.url("/kelp.inf")),
+         FormatMessageText(vmCertificateNotVerified, {tlsServer, "@"}).section('@', 0, 0)},
+    };
+    for (const auto& c : cases) {
+        presenter.Boxes.clear();
+        Check(c.url);
+        EXPECT_EQ(log.Names.back(), "HostUnreachable") << c.url.constData();
+        ASSERT_EQ(presenter.Boxes.size(), 1u) << c.url.constData();
+        EXPECT_TRUE(presenter.Boxes[0].Text.startsWith(c.text))
+            << presenter.Boxes[0].Text.toStdString() << " / " << c.text.toStdString();
+    }
+    // libcurl's reason follows for the certificate.
+    EXPECT_TRUE(presenter.Boxes[0].Text.contains("certificate", Qt::CaseInsensitive));
+
+    // No address at all (the default "http://"): no information file, no host named.
+    presenter.Boxes.clear();
+    updater->SetShowMessages(vuAllShowMessages);
+    Check("http://");
+    EXPECT_EQ(log.Names.back(), "NoInfoFile");
+    ASSERT_EQ(presenter.Boxes.size(), 1u);
+    EXPECT_EQ(presenter.Boxes[0].Text, LoadMessageText(vmNoInfoFile));
+}
+
+// A proxy that wants credentials nobody gives is its own outcome, named in its message.
+TEST_F(UpdaterCheck, ProxyWantingCredentialsEndsTheCheckNamingTheProxy) {
+    Serve("/kelp.inf", kNewer);
+    LocalHTTPServer proxy;
+    proxy.actAsProxy("puser", "ppass");
+    updater->Proxy()->AccessType = atUseProxy;
+    updater->Proxy()->ProxyServer = "127.0.0.1";
+    updater->Proxy()->ProxyPort = proxy.port();
+    updater->Proxy()->ProxyBypass = "";
+    std::optional<TvuUpgradeOutcome> outcome;
+    updater->OnUpgradeEnded = [&](TvuUpdater*, TvuUpgradeOutcome ended) { outcome = ended; };
+    updater->SetInfoFileURL(Url("/kelp.inf"));
+    updater->CheckForUpdate();
+    ASSERT_TRUE(WaitFor([&] { return outcome.has_value() && !updater->Busy(); }));
+    EXPECT_EQ(*outcome, uoProxyRefused);
+    EXPECT_TRUE(log.Names.empty()); // no missing information file, no unreachable host
+    ASSERT_EQ(presenter.Boxes.size(), 1u);
+    EXPECT_EQ(
+        presenter.Boxes[0].Text,
+        FormatMessageText(vmProxyCredentials, {"127.0.0.1:" + QString::number(proxy.port())}));
+    EXPECT_EQ(server.requestCount(), 0u);
 }
 
 TEST_F(UpdaterCheck, BrokenTransferShowsConnectionLostByDefaultOnly) {

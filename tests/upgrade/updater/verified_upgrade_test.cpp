@@ -163,6 +163,29 @@ TEST_F(VerifiedUpgrade, UnsignedStrangerAndTamperedFilesAreRefusedBeforeAnyQuest
     }
 }
 
+// Keys were built in but cannot be used (one does not decode): every information file is refused,
+// signed or not, and nothing is downloaded; never read as if no keys were built in.
+TEST_F(VerifiedUpgrade, UnusableBuiltInKeysRefuseEveryInformationFile) {
+    const std::string good = vu::PublicKeyBase64(*key.PublicKey());
+    std::string undecodable = good;
+    undecodable[42] = 'B'; // stray bits where a 32-byte key has none
+    presenter.DialogResult = QDialog::Accepted;
+    for (const std::string& bad : {undecodable, std::string("not a key")})
+        for (const std::vector<std::string_view>& texts :
+             {std::vector<std::string_view>{bad}, std::vector<std::string_view>{good, bad}}) {
+            const vu::TvuUpdateKeys keys = vu::DecodeUpdateKeys(texts);
+            for (const std::string& info : {Listing(), Signed(Listing(), key)}) {
+                updater->SetUpdateKeys(keys);
+                log.Names.clear();
+                presenter.Boxes.clear();
+                Check(info);
+                ExpectRefusedBeforeAnything();
+                EXPECT_EQ(refusal,
+                          "the program's built-in keys cannot be used to check a signature");
+            }
+        }
+}
+
 TEST_F(VerifiedUpgrade, SecondOfTwoKeysIsEnough) {
     const vu::Ed25519PrivateKey next = vu::Ed25519PrivateKey::Generate();
     updater->SetUpdateKeys({*key.PublicKey(), *next.PublicKey()});
