@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Where the program's start-up memory goes: runs the program's window and the bare window once
+"""Where the program's start-up memory goes: runs the program's window and the plain window once
 each (after one warming start), records resident memory per mapping at the first paint and
 prints the mappings whose size differs, largest difference first. Needs a display, as the
 start-up benchmark does.
@@ -47,22 +47,22 @@ def main():
             or os.environ.get("QT_QPA_PLATFORM")):
         sys.exit("no display: run it under xvfb-run -a, or set QT_QPA_PLATFORM")
     ours_program = os.path.join(args.build, "bench", "startup", "startup_velmora_shown")
-    bare_program = os.path.join(args.build, "bench", "startup", "startup_bare_window")
+    plain_program = os.path.join(args.build, "bench", "startup", "startup_plain_window")
     subprocess.run([ours_program], check=True)
-    subprocess.run([bare_program], check=True)
+    subprocess.run([plain_program], check=True)
     ours = resident_map(ours_program, args.rounds)
-    bare = resident_map(bare_program, args.rounds)
+    plain = resident_map(plain_program, args.rounds)
     rows = []
-    for name in ours.keys() | bare.keys():
-        a, b = ours.get(name, 0), bare.get(name, 0)
+    for name in ours.keys() | plain.keys():
+        a, b = ours.get(name, 0), plain.get(name, 0)
         if abs(a - b) >= args.min_kib:
             rows.append((a - b, a, b, name))
     rows.sort(reverse=True)
-    print(f"{'diff KiB':>9} {'velmora':>9} {'bare':>9}  mapping")
+    print(f"{'diff KiB':>9} {'velmora':>9} {'plain':>9}  mapping")
     for diff, a, b, name in rows:
         print(f"{diff:>9.0f} {a:>9.0f} {b:>9.0f}  {name}")
-    total_ours, total_bare = sum(ours.values()), sum(bare.values())
-    print(f"{total_ours - total_bare:>9.0f} {total_ours:>9.0f} {total_bare:>9.0f}  (all mappings)")
+    total_ours, total_plain = sum(ours.values()), sum(plain.values())
+    print(f"{total_ours - total_plain:>9.0f} {total_ours:>9.0f} {total_plain:>9.0f}  (all mappings)")
 
 
 if __name__ == "__main__":
