@@ -496,10 +496,8 @@ void TvuUpdater::HandleProxyRefused() {
     // the answer stands, and it is no answer of the server's.
     if (ShowsMessage(mPasswordRequest))
         ShowMessageText(ProxyRefusedText(), MB_OK | MB_ICONERROR);
-    aborted_ = true;
+    // Like a lost connection: the upgrade stops, and what it downloaded goes with it.
     StopUpgrade();
-    DeleteDownloads();
-    SignalEvent(waitEvent_.load());
     EndWith(uoProxyRefused);
 }
 
