@@ -345,7 +345,7 @@ vu::TvuInstallation TvuUpdater::Installation(const vu::TvuInfoFileReader& reader
     installation.VersionDate = versionDate_.toStdString();
     installation.Product = product_.toStdString();
     installation.Channel = updateChannel_.toStdString();
-    installation.Signed = !updateKeys_.empty();
+    installation.Signed = !updateKeys_.Keys.empty() || updateKeys_.Unusable;
     installation.Today = env::Today();
     installation.Now = env::Now();
     // Staged rollouts and skipped releases hold back automatic checks only: a check the user
