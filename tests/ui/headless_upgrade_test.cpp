@@ -438,67 +438,68 @@ TEST_F(Headless, CopyInstalledByAPackageIsLeftToThePackageManager) {
         EXPECT_EQ(Installed(), oldSet);
         unlink((admin + "/info/" + list).c_str());
     }
+}
 
-    // Without an answer the message names the cause and the server with its real scheme and port;
-    // without any address it names none.
-    TEST_F(Headless, FailuresBeforeAnAnswerNameTheirCause) {
-        vutest::LocalHTTPServer tls(vutest::LocalHTTPServer::Scheme::Https);
-        const int closedPort = [] {
-            vutest::LocalHTTPServer gone;
-            return gone.port();
-        }();
-        const std::string closed = "http://127.0.0.1:" + std::to_string(closedPort);
-        const struct {
-            std::string url;
-            int status;
-            std::string text;
-        } cases[] = {
-            {tls.url("/info.txt"), 12,
-             "The certificate of '" + tls.origin() + "' could not be verified (SSL certificate"},
-            {closed + "/info.txt", 12, "'" + closed + "' refused the connection."},
-            {"http://velmora.invalid/info.txt", 12,
-             "The name of 'http://velmora.invalid' could not be resolved."},
-            {"http://", 11, "File which contains upgrade information was not found"},
-        };
-        for (const auto& c : cases) {
-            EXPECT_EQ(Run({"--yes"}, {}, c.url), c.status) << c.url << ": " << errors;
-            EXPECT_NE(errors.find(c.text), std::string::npos) << c.url << ": " << errors;
-            EXPECT_EQ(errors.find("unreachable"), std::string::npos) << c.url << ": " << errors;
+// Without an answer the message names the cause and the server with its real scheme and port;
+// without any address it names none.
+TEST_F(Headless, FailuresBeforeAnAnswerNameTheirCause) {
+    vutest::LocalHTTPServer tls(vutest::LocalHTTPServer::Scheme::Https);
+    const int closedPort = [] {
+        vutest::LocalHTTPServer gone;
+        return gone.port();
+    }();
+    const std::string closed = "http://127.0.0.1:" + std::to_string(closedPort);
+    const struct {
+        std::string url;
+        int status;
+        std::string text;
+    } cases[] = {
+        {tls.url("/info.txt"), 12,
+         "The certificate of '" + tls.origin() + "' could not be verified (SSL certificate"},
+        {closed + "/info.txt", 12, "'" + closed + "' refused the connection."},
+        {"http://velmora.invalid/info.txt", 12,
+         "The name of 'http://velmora.invalid' could not be resolved."},
+        {"http://", 11, "File which contains upgrade information was not found"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Run({"--yes"}, {}, c.url), c.status) << c.url << ": " << errors;
+        EXPECT_NE(errors.find(c.text), std::string::npos) << c.url << ": " << errors;
+        EXPECT_EQ(errors.find("unreachable"), std::string::npos) << c.url << ": " << errors;
+    }
+    EXPECT_EQ(Installed(), oldSet);
+}
+
+// A proxy that wants credentials: named in its own message with status 12 and nothing fetched;
+// credentials in the proxy's address in the environment are used.
+TEST_F(Headless, ProxyCredentialsComeFromTheEnvironmentOrTheProxyIsNamed) {
+    Publish("01/01/2030", {"/files/velmora", "/files/data.dat"});
+    server.actAsProxy("puser", "ppass");
+    const std::string proxy = "127.0.0.1:" + std::to_string(server.port());
+    EXPECT_EQ(Run({"--yes"}, {{"http_proxy", "http://" + proxy}}), 12) << errors;
+    EXPECT_NE(errors.find("The proxy " + proxy + " wants a user name and password."),
+              std::string::npos)
+        << errors;
+    EXPECT_EQ(FileRequests(), 0u);
+    EXPECT_EQ(Installed(), oldSet);
+
+    EXPECT_EQ(Run({"--yes"}, {{"http_proxy", "http://puser:ppass@" + proxy}}), 0) << errors;
+    EXPECT_EQ(ReadFile(dir / "data.dat"), "new data");
+}
+
+// A file recorded as 10 bytes and sent without end is stopped at once; nothing stays.
+TEST_F(Headless, FileLongerThanItsRecordedSizeIsStopped) {
+    vutest::ScriptedServer endless([](vutest::ScriptedConnection& c) {
+        if (c.ReadRequest().empty() || !c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"))
+            return;
+        const std::string block(65536, 'e');
+        while (c.Send(block)) {
         }
-        EXPECT_EQ(Installed(), oldSet);
-    }
-
-    // A proxy that wants credentials: named in its own message with status 12 and nothing fetched;
-    // credentials in the proxy's address in the environment are used.
-    TEST_F(Headless, ProxyCredentialsComeFromTheEnvironmentOrTheProxyIsNamed) {
-        Publish("01/01/2030", {"/files/velmora", "/files/data.dat"});
-        server.actAsProxy("puser", "ppass");
-        const std::string proxy = "127.0.0.1:" + std::to_string(server.port());
-        EXPECT_EQ(Run({"--yes"}, {{"http_proxy", "http://" + proxy}}), 12) << errors;
-        EXPECT_NE(errors.find("The proxy " + proxy + " wants a user name and password."),
-                  std::string::npos)
-            << errors;
-        EXPECT_EQ(FileRequests(), 0u);
-        EXPECT_EQ(Installed(), oldSet);
-
-        EXPECT_EQ(Run({"--yes"}, {{"http_proxy", "http://puser:ppass@" + proxy}}), 0) << errors;
-        EXPECT_EQ(ReadFile(dir / "data.dat"), "new data");
-    }
-
-    // A file recorded as 10 bytes and sent without end is stopped at once; nothing stays.
-    TEST_F(Headless, FileLongerThanItsRecordedSizeIsStopped) {
-        vutest::ScriptedServer endless([](vutest::ScriptedConnection& c) {
-            if (c.ReadRequest().empty() || !c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"))
-                return;
-            const std::string block(65536, 'e');
-            while (c.Send(block)) {
-            }
-        });
-        server.serve("/info.txt",
-                     "#date=01/01/2030\r\n#url=" + endless.url("/data.dat") + "\r\n#size=10\r\n",
-                     "text/plain");
-        EXPECT_EQ(Run({"--yes"}), 14) << errors;
-        EXPECT_EQ(Installed(), oldSet);
-        EXPECT_NE(errors.find("data.dat does not match the upgrade information"), std::string::npos)
-            << errors;
-    }
+    });
+    server.serve("/info.txt",
+                 "#date=01/01/2030\r\n#url=" + endless.url("/data.dat") + "\r\n#size=10\r\n",
+                 "text/plain");
+    EXPECT_EQ(Run({"--yes"}), 14) << errors;
+    EXPECT_EQ(Installed(), oldSet);
+    EXPECT_NE(errors.find("data.dat does not match the upgrade information"), std::string::npos)
+        << errors;
+}
