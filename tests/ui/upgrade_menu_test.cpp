@@ -104,9 +104,11 @@ void UpgradeMenuTest::checkFromTheMenuAlwaysAnswers_data() {
     QTest::newRow("information file missing")
         << QByteArray("/status/404") << true << vu::LoadMessageText(vu::vmNoInfoFile)
         << vu::MB_ICONERROR;
+    // @PORT@ stands for the server's port.
     QTest::newRow("host unreachable")
         << QByteArray("/kelp.inf") << false
-        << vu::FormatMessageText(vu::vmHostUnreachable, {QStringLiteral("'http://127.0.0.1'")})
+        << vu::FormatMessageText(vu::vmConnectionRefused,
+                                 {QStringLiteral("'http://127.0.0.1:@PORT@'")})
         << vu::MB_ICONERROR;
     QTest::newRow("placeholder address") << QByteArray() << false << QString() << 0u;
 }
@@ -125,6 +127,7 @@ void UpgradeMenuTest::checkFromTheMenuAlwaysAnswers() {
     const QByteArray url = path.isEmpty()
                                ? QByteArray("http://")
                                : QByteArray::fromStdString(server->url(path.toStdString()));
+    message.replace(QStringLiteral("@PORT@"), QString::number(server->port()));
     if (!serverRuns)
         server.reset(); // nothing listens on its port any more
     form.vuUpdater1->SetInfoFileURL(url);

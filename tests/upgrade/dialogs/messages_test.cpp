@@ -104,9 +104,12 @@ TEST(Messages, IdentifiersAndGivenTexts) {
         LoadMessageString(42129),
         QStringLiteral("远端的文档\"%s\"被密码保护，\n\n请输入您的帐号及密码[注册用户]来继续进"
                        "行升级操作。"));
-    // Between blocks and around the table there is nothing.
-    EXPECT_TRUE(LoadMessageString(41000 + vuMessageCount).isEmpty());
-    EXPECT_TRUE(LoadMessageString(41049).isEmpty());
+    // Between blocks (while they are not full) and around the table there is nothing.
+    static_assert(vuMessageCount <= 50, "a block has 50 slots");
+    if (vuMessageCount < 50) {
+        EXPECT_TRUE(LoadMessageString(41000 + vuMessageCount).isEmpty());
+        EXPECT_TRUE(LoadMessageString(41049).isEmpty());
+    }
     EXPECT_TRUE(LoadMessageString(42300 + vuMessageCount).isEmpty());
     EXPECT_TRUE(LoadMessageString(40996).isEmpty());
     // Block L starts at 41000 + (L - 1) * 50, so its first message is there.
