@@ -641,23 +641,6 @@ bool Runs(const std::string& program) {
 } // namespace
 
 TEST(upgrade_replacer_Transaction, PowerCutAtAnyStepLeavesTheOldOrTheNewSetOnceTheProgramStarts) {
-    // The program's folder with an upgrade of three files ready beside files of the user, there,
-    // in a folder below it and in another folder. The added file comes first: should its rename
-    // outlive a power cut that the journal does not, nothing would tell that it has to go.
-    TempFolder backing;
-    for (const char* folder : {"App", "App/docs", "Other"})
-        ASSERT_EQ(mkdir((backing / folder).c_str(), 0755), 0);
-    CopyFile(kOldBuild, backing / "App/prog.exe", 0750);
-    WriteFile(backing / "App/a.dat", "old a", 0640);
-    WriteFile(backing / "App/b.dat", "old b", 0644);
-    WriteFile(backing / "App/notes.txt", "the user's", 0600);
-    WriteFile(backing / "App/docs/readme.txt", "docs", 0644);
-    WriteFile(backing / "Other/keep.txt", "elsewhere", 0644);
-    WriteFile(backing / "App/c.dat.uTMP", "new c", 0600);
-    WriteFile(backing / "App/a.dat.uTMP", "new a", 0600);
-    CopyFile(kNewBuild, backing / "App/prog.exe.uTMP", 0600);
-    WriteManifest(backing / "App/prog.exe", {"c.dat.uTMP", "a.dat.uTMP", "prog.exe.uTMP"});
-
     const mode_t mask = umask(0);
     umask(mask);
     char added[8];
@@ -673,45 +656,78 @@ TEST(upgrade_replacer_Transaction, PowerCutAtAnyStepLeavesTheOldOrTheNewSetOnceT
     newSet["App/c.dat"] = std::string(added) + " new c";
     newSet["App/prog.exe"] = "0750 <new build>";
 
-    // The install, on a disk that records every change.
-    std::vector<DiskOperation> log;
-    DiskState initial;
-    {
-        PowerCutDisk disk(backing.path());
-        if (!disk.mounted())
-            GTEST_SKIP() << "the power-cut disk needs /dev/fuse and root";
-        RunHelper(disk.path() + "App/prog.exe");
-        log = disk.operations();
-        initial = disk.initial();
-    }
-    // The log is whole: replayed, it gives what the disk holds.
-    ASSERT_EQ(Fingerprint(CrashStatesAt(initial, log, log.size()).front().disk),
-              Fingerprint(ReadDiskState(backing.path())));
+    // The install kept, and the install undone because the new program fails (the helper then
+    // starts the old one, whose start ends the recording).
+    struct Outcome {
+        std::map<std::string, std::string> env;
+        int status;
+        std::size_t starts;
+        const std::map<std::string, std::string>& files;
+    };
+    for (const Outcome& outcome :
+         {Outcome{{}, 0, 1, newSet}, Outcome{{{"FAKE_FAIL", "prog.exe"}}, 15, 2, oldSet}}) {
+        SCOPED_TRACE(outcome.status == 0 ? "installed" : "restored");
+        // The program's folder with an upgrade of three files ready beside files of the user,
+        // there, in a folder below it and in another folder. The added file comes first: should
+        // its rename outlive a power cut that the journal does not, nothing would tell that it
+        // has to go.
+        TempFolder backing;
+        for (const char* folder : {"App", "App/docs", "Other"})
+            ASSERT_EQ(mkdir((backing / folder).c_str(), 0755), 0);
+        CopyFile(kOldBuild, backing / "App/prog.exe", 0750);
+        WriteFile(backing / "App/a.dat", "old a", 0640);
+        WriteFile(backing / "App/b.dat", "old b", 0644);
+        WriteFile(backing / "App/notes.txt", "the user's", 0600);
+        WriteFile(backing / "App/docs/readme.txt", "docs", 0644);
+        WriteFile(backing / "Other/keep.txt", "elsewhere", 0644);
+        WriteFile(backing / "App/c.dat.uTMP", "new c", 0600);
+        WriteFile(backing / "App/a.dat.uTMP", "new a", 0600);
+        CopyFile(kNewBuild, backing / "App/prog.exe.uTMP", 0600);
+        WriteManifest(backing / "App/prog.exe", {"c.dat.uTMP", "a.dat.uTMP", "prog.exe.uTMP"});
 
-    std::set<std::string> seen;
-    for (std::size_t point = 0; point <= log.size(); ++point) {
-        for (const CrashState& state : CrashStatesAt(initial, log, point)) {
-            if (!seen.insert(Fingerprint(state.disk)).second)
-                continue;
-            SCOPED_TRACE("power cut after " + std::to_string(point) + " of " +
-                         std::to_string(log.size()) + " changes" +
-                         (point > 0 ? " (the last: " + Describe(log[point - 1]) + ")" : "") + ": " +
-                         state.label);
-            TempFolder crashed;
-            WriteDiskState(state.disk, crashed.path());
-            const std::string program = crashed / "App/prog.exe";
-            // The program starts, so its start can settle the upgrade.
-            EXPECT_TRUE(Runs(program));
-            vu::replacer::SettleEarlierUpgrade(program);
-            const std::map<std::string, std::string> files = Files(ReadDiskState(crashed.path()));
-            EXPECT_TRUE(files == oldSet || files == newSet) << Show(files);
-            // Once the helper has finished, the new set stays whatever survives.
-            EXPECT_TRUE(point < log.size() || files == newSet) << Show(files);
-            // Only a restored previous version is reported as one.
-            EXPECT_TRUE(!Exists(crashed / "App/prog.exe.uRBK") || files == oldSet);
-            EXPECT_TRUE(Runs(program));
+        // The helper's work, on a disk that records every change.
+        std::vector<DiskOperation> log;
+        DiskState initial;
+        {
+            PowerCutDisk disk(backing.path());
+            if (!disk.mounted())
+                GTEST_SKIP() << "the power-cut disk needs /dev/fuse and root";
+            RunHelper(disk.path() + "App/prog.exe", "0", outcome.env, outcome.status);
+            ASSERT_EQ(WaitForLogLines(disk.path() + "App/", outcome.starts, kTimeout).size(),
+                      outcome.starts);
+            log = disk.operations();
+            initial = disk.initial();
         }
+        // The log is whole: replayed, it gives what the disk holds.
+        ASSERT_EQ(Fingerprint(CrashStatesAt(initial, log, log.size()).front().disk),
+                  Fingerprint(ReadDiskState(backing.path())));
+
+        std::set<std::string> seen;
+        for (std::size_t point = 0; point <= log.size(); ++point) {
+            for (const CrashState& state : CrashStatesAt(initial, log, point)) {
+                if (!seen.insert(Fingerprint(state.disk)).second)
+                    continue;
+                SCOPED_TRACE("power cut after " + std::to_string(point) + " of " +
+                             std::to_string(log.size()) + " changes" +
+                             (point > 0 ? " (the last: " + Describe(log[point - 1]) + ")" : "") +
+                             ": " + state.label);
+                TempFolder crashed;
+                WriteDiskState(state.disk, crashed.path());
+                const std::string program = crashed / "App/prog.exe";
+                // The program starts, so its start can settle the upgrade.
+                EXPECT_TRUE(Runs(program));
+                vu::replacer::SettleEarlierUpgrade(program);
+                const std::map<std::string, std::string> files =
+                    Files(ReadDiskState(crashed.path()));
+                EXPECT_TRUE(files == oldSet || files == newSet) << Show(files);
+                // Once the helper has finished, the set it ended with stays whatever survives.
+                EXPECT_TRUE(point < log.size() || files == outcome.files) << Show(files);
+                // Only a restored previous version is reported as one.
+                EXPECT_TRUE(!Exists(crashed / "App/prog.exe.uRBK") || files == oldSet);
+                EXPECT_TRUE(Runs(program));
+            }
+        }
+        std::printf("[ crashes  ] %s: %zu crash points, %zu different states checked\n",
+                    outcome.status == 0 ? "installed" : "restored", log.size() + 1, seen.size());
     }
-    std::printf("[ crashes  ] %zu crash points, %zu different states checked\n", log.size() + 1,
-                seen.size());
 }
