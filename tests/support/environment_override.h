@@ -4,8 +4,11 @@
 
 #include "upgrade/utils/vuEnvironment.h"
 
+#include <QStringList>
+
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace vutest {
 
@@ -26,8 +29,20 @@ public:
         vu::SetEnvironment(std::move(changed));
     }
 
+    // Records every process start instead of making it (the program, then its arguments) and
+    // reports it as started.
+    const std::vector<QStringList>& RecordProcessStarts() {
+        Set(&vu::TvuEnvironment::StartProcess,
+            [this](const QString& program, const QStringList& args) {
+                started_.push_back(QStringList{program} + args);
+                return true;
+            });
+        return started_;
+    }
+
 private:
     vu::TvuEnvironment previous_;
+    std::vector<QStringList> started_;
 };
 
 } // namespace vutest

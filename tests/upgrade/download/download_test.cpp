@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -53,9 +54,10 @@ public:
                 chmod(dir.c_str(), (st.st_mode & 07777) | S_IXOTH) == 0)
                 opened_.emplace_back(dir, st.st_mode & 07777);
         }
-        if (getgroups(0, nullptr) >= 0) {
-            groups_.resize(static_cast<size_t>(getgroups(0, nullptr)));
-            getgroups(static_cast<int>(groups_.size()), groups_.data());
+        if (const int count = getgroups(0, nullptr); count >= 0) {
+            groups_.resize(static_cast<size_t>(count));
+            // Keeps only the groups actually read.
+            groups_.resize(static_cast<size_t>(std::max(0, getgroups(count, groups_.data()))));
         }
         if (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, 0) != 0 ||
             setresuid(kNobody, kNobody, 0) != 0) {

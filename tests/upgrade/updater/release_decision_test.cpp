@@ -44,6 +44,13 @@ TEST(ReleaseDecision, EachKeyDecidesForTheInstallation) {
             i.Draw = draw;
         };
     };
+    // An automatic check by an installation that skipped `release`.
+    const auto automaticSkipped = [](const char* release) {
+        return [release](TvuInstallation& i) {
+            i.Automatic = true;
+            i.Skipped = release;
+        };
+    };
     const std::string noProduct = "#date=06/14/2006\n#url=http://h/velmora\n";
     const std::vector<Case> cases = {
         {"plain newer release", Release(""), none, ReleaseVerdict::Offered},
@@ -100,25 +107,12 @@ TEST(ReleaseDecision, EachKeyDecidesForTheInstallation) {
          ReleaseVerdict::HeldBack},
         {"critical is never held back", Release("#rollout=1\n#critical=1\n"), automatic(99),
          ReleaseVerdict::Offered},
-        {"skipped release", Release(""),
-         [](TvuInstallation& i) {
-             i.Automatic = true;
-             i.Skipped = "06/14/2006";
-         },
-         ReleaseVerdict::Skipped},
-        {"another release was skipped", Release(""),
-         [](TvuInstallation& i) {
-             i.Automatic = true;
-             i.Skipped = "06/01/2006";
-         },
+        {"skipped release", Release(""), automaticSkipped("06/14/2006"), ReleaseVerdict::Skipped},
+        {"another release was skipped", Release(""), automaticSkipped("06/01/2006"),
          ReleaseVerdict::Offered},
         {"skipped, asked by the user", Release(""),
          [](TvuInstallation& i) { i.Skipped = "06/14/2006"; }, ReleaseVerdict::Offered},
-        {"skipped but critical", Release("#critical=1\n"),
-         [](TvuInstallation& i) {
-             i.Automatic = true;
-             i.Skipped = "06/14/2006";
-         },
+        {"skipped but critical", Release("#critical=1\n"), automaticSkipped("06/14/2006"),
          ReleaseVerdict::Offered},
         {"below the minimum date", Release("#minversion=06/14/2006\n"), none,
          ReleaseVerdict::ReleasePageOnly},

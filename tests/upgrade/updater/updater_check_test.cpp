@@ -313,12 +313,7 @@ TEST_F(UpdaterCheck, HandlerCanRefuseOrChangeTheUpgradeBeforeTheQuestion) {
 
 TEST_F(UpdaterCheck, RedirectMethodOpensOnlyTheFirstAddress) {
     Serve("/redirect.inf", std::string(kNewer) + "#url3=@3@\r\n#method=2\r\n");
-    std::vector<QStringList> started;
-    environment.Set(&TvuEnvironment::StartProcess,
-                    [&](const QString& program, const QStringList& args) {
-                        started.push_back(QStringList{program} + args);
-                        return true;
-                    });
+    const std::vector<QStringList>& started = environment.RecordProcessStarts();
     presenter.DialogResult = QDialog::Accepted;
     Check(Url("/redirect.inf"));
     EXPECT_EQ(log.BeginMethod, umRedirectToURL);

@@ -437,12 +437,7 @@ TEST_F(VerifiedUpgrade, SkipThisVersionAndCriticalQuestion) {
 
 // Below the minimum version the release is not installed in place: its page opens.
 TEST_F(VerifiedUpgrade, BelowTheMinimumVersionOpensTheReleasePage) {
-    std::vector<QStringList> started;
-    environment.Set(&TvuEnvironment::StartProcess,
-                    [&](const QString& program, const QStringList& args) {
-                        started.push_back(QStringList{program} + args);
-                        return true;
-                    });
+    const std::vector<QStringList>& started = environment.RecordProcessStarts();
     presenter.DialogResult = QDialog::Accepted;
     Check(Signed(Listing() + "#minversion=06/14/2006\n", key));
     EXPECT_EQ(outcome, uoRedirected);
