@@ -2,7 +2,8 @@
 # Installs the build into a folder of its own and checks what a distribution would ship: the
 # desktop entry and metadata validate, every icon size is there, the man page formats cleanly,
 # the licence is there and the program is stripped and answers --version. With "deb" it also
-# builds the Debian package and checks its file list and dependencies.
+# builds the Debian package, checks its file list and dependencies and, when lintian is
+# installed, that lintian finds no error or warning in it.
 set -euo pipefail
 build="$1"
 id="$2"
@@ -24,9 +25,11 @@ expected=(
     share/applications/$id.desktop
     share/metainfo/$id.metainfo.xml
     share/icons/hicolor/scalable/apps/$id.svg
-    share/man/man1/velmora.1
+    share/man/man1/velmora.1.gz
+    share/man/man1/velmora-release.1.gz
     share/doc/velmora/LICENSE
     share/doc/velmora/copyright
+    share/doc/velmora/changelog.gz
 )
 for size in 16 24 32 48 64 128 256 512; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
@@ -52,14 +55,23 @@ grep -q "<release version=\"$version\"" "$prefix/share/metainfo/$id.metainfo.xml
     fail "metainfo release is not $version"
 grep -q "SPDX-License-Identifier: MIT" "$prefix/share/metainfo/$id.metainfo.xml" ||
     fail "no SPDX line"
-warnings="$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/velmora.1" 2>&1)"
-[[ -z "$warnings" ]] || fail "man page: $warnings"
-grep -q "Velmora $version" "$prefix/share/man/man1/velmora.1" || fail "man page version"
+for page in velmora velmora-release; do
+    man="$work/$page.1"
+    gzip -dc "$prefix/share/man/man1/$page.1.gz" >"$man" || fail "$page.1.gz is no gzip file"
+    warnings="$(groff -man -Tutf8 -ww -z "$man" 2>&1)"
+    [[ -z "$warnings" ]] || fail "man page $page: $warnings"
+    grep -q "Velmora $version" "$man" || fail "man page $page: version"
+done
 # Every option that --help lists is described in the man page.
 for option in $("$prefix/bin/velmora" --help | grep -o -- '--[a-z0-9-]*' | sort -u); do
-    grep -qF -- "${option//-/\\-}" "$prefix/share/man/man1/velmora.1" ||
-        fail "man page does not describe $option"
+    grep -qF -- "${option//-/\\-}" "$work/velmora.1" || fail "man page does not describe $option"
 done
+for option in $("$prefix/bin/velmora-release" --help | grep -o -- '--[a-z0-9-]*' | sort -u); do
+    grep -qF -- "${option//-/\\-}" "$work/velmora-release.1" ||
+        fail "velmora-release man page does not describe $option"
+done
+gzip -dc "$prefix/share/doc/velmora/changelog.gz" | head -n 1 | grep -qF "velmora ($version)" ||
+    fail "changelog does not start with this version"
 
 if [[ "${4:-}" == "deb" ]]; then
     (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log") ||
@@ -75,5 +87,13 @@ if [[ "${4:-}" == "deb" ]]; then
         grep -q "$dep" <<<"$depends" || fail "package does not depend on $dep"
     done
     [[ "$(dpkg-deb -f "$deb" Version)" == "$version" ]] || fail "package version"
+    if command -v lintian >/dev/null; then
+        # Informational notes (I:, P:) may stay; errors and warnings may not.
+        report="$(lintian --allow-root "$deb" 2>&1 || true)"
+        echo "$report"
+        ! grep -qE '^[EW]: ' <<<"$report" || fail "lintian: $(grep -E '^[EW]: ' <<<"$report")"
+    else
+        echo "lintian is not installed: package not linted"
+    fi
 fi
 echo "install tree: all checks passed"
