@@ -44,9 +44,11 @@ bool IsRegular(const std::string& path) {
     return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// A target name that stays inside the folder: not empty, not "." or "..", no "/".
+// A name that stays inside the folder: not empty, not "." or "..", no "/", and no NUL byte (the
+// system would read the name only up to it, another file than the one listed).
 bool IsSafeTargetName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string("/\0", 2)) == std::string::npos;
 }
 
 // Adds an execute bit wherever a read bit is set, and always for the owner.
@@ -298,7 +300,7 @@ InstallPlan PlanInstallation(const std::string& programPath, bool externalSetup,
         if (!EndsWith(pendingName, suffix) || !pendingSeen.insert(pendingName).second)
             continue;
         std::string targetName = pendingName.substr(0, pendingName.size() - suffix.size());
-        if (!IsSafeTargetName(targetName) || pendingName.find('/') != std::string::npos ||
+        if (!IsSafeTargetName(targetName) || !IsSafeTargetName(pendingName) ||
             !IsRegular(folder + pendingName))
             continue;
         const bool executable = IsExecutableDownload(targetName, folder + pendingName);
