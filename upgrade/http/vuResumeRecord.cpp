@@ -5,6 +5,16 @@
 
 namespace vu {
 
+namespace {
+
+// A line of the record: the address goes into the request and the validator into the If-Range
+// header as they are, so neither may hold a byte that ends or cuts a line there.
+bool UsableLine(const QByteArray& line) {
+    return !line.isEmpty() && !line.contains('\n') && !line.contains('\r') && !line.contains('\0');
+}
+
+} // namespace
+
 QString TvuResumeRecord::PathFor(const QString& outputFile) {
     return outputFile + QStringLiteral(".resume");
 }
@@ -16,7 +26,7 @@ bool TvuResumeRecord::Read(const QString& outputFile, TvuResumeRecord& record) {
     // Two lines: the address and the validator. Anything else is not a record of ours.
     const QByteArray text = file.read(8192);
     const QList<QByteArray> lines = text.split('\n');
-    if (lines.size() != 3 || !lines[2].isEmpty() || lines[0].isEmpty() || lines[1].isEmpty())
+    if (lines.size() != 3 || !lines[2].isEmpty() || !UsableLine(lines[0]) || !UsableLine(lines[1]))
         return false;
     record.URL = lines[0];
     record.Validator = lines[1];
@@ -24,7 +34,7 @@ bool TvuResumeRecord::Read(const QString& outputFile, TvuResumeRecord& record) {
 }
 
 bool TvuResumeRecord::Write(const QString& outputFile) const {
-    if (URL.contains('\n') || Validator.contains('\n') || URL.isEmpty() || Validator.isEmpty())
+    if (!UsableLine(URL) || !UsableLine(Validator))
         return false;
     QSaveFile file(PathFor(outputFile));
     if (!file.open(QIODevice::WriteOnly))
