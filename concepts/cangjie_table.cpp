@@ -3,7 +3,7 @@
 #include "concepts/cangjie_index.h"
 
 #include <algorithm>
-#include <ranges>
+#include <string_view>
 
 namespace velmora {
 namespace {
@@ -59,12 +59,25 @@ QByteArrayList cangjieCharactersUnder(const QByteArray& letters) {
     const QByteArray padded = letters.leftJustified(kCangjieCodeBytes, ' ');
     const std::string_view wanted(padded.constData(), kCangjieCodeBytes);
     // Rows are sorted by their code bytes (compared as unsigned bytes, as string_view does), so
-    // the rows of one code are one run, found by bisection.
-    const auto [from, to] =
-        std::ranges::equal_range(std::views::iota(0, CangjieRowCount), wanted, {}, codeField);
-    for (auto it = from; it != to; ++it)
-        if (!repeatsRowBefore(*it))
-            characters.append(QByteArray(characterField(*it).data(), 2));
+    // the rows of one code are one run, found by bisection. (Written out rather than as a range
+    // algorithm over views::iota, which clang 14 cannot compile with this libstdc++; the fuzz
+    // build uses clang.)
+    const auto firstRowWhere = [](auto isPast) {
+        int low = 0, high = CangjieRowCount;
+        while (low < high) {
+            const int middle = low + (high - low) / 2;
+            if (isPast(codeField(middle)))
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        return low;
+    };
+    const int from = firstRowWhere([&](std::string_view code) { return code >= wanted; });
+    const int to = firstRowWhere([&](std::string_view code) { return code > wanted; });
+    for (int row = from; row < to; ++row)
+        if (!repeatsRowBefore(row))
+            characters.append(QByteArray(characterField(row).data(), 2));
     return characters;
 }
 

@@ -1,0 +1,90 @@
+// The unsigned information file as the component reads it: the indexed reader must agree with a
+// plain search of the lower-cased text for every key it is asked for, and the date rule must
+// read back what it writes.
+#include "tests/fuzz/fuzz_check.h"
+#include "upgrade/updater/vuUpdaterInfoFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The rules written as directly as possible: search the lower-cased copy for the marker.
+struct Reference {
+    std::string text, lower;
+    explicit Reference(std::string t) : text(std::move(t)), lower(text) {
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+    }
+    std::string Value(const std::string& key) const {
+        const std::string marker = "#" + key + "=";
+        std::size_t at = lower.find(marker);
+        if (at == std::string::npos)
+            return {};
+        at += marker.size();
+        std::size_t end = at;
+        while (end < text.size() && static_cast<unsigned char>(text[end]) >= 32)
+            ++end;
+        return text.substr(at, end - at);
+    }
+    std::string Block(const std::string& key) const {
+        const std::string marker = "#" + key + "={";
+        std::size_t at = lower.find(marker);
+        if (at == std::string::npos)
+            return {};
+        at += marker.size();
+        const std::size_t end = text.find('}', at);
+        return text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    }
+    // "url", "url0", then the numbered keys from n + 1 on, with the hash and size of the same
+    // number.
+    std::vector<vu::InfoFileEntry> Entries() const {
+        std::vector<vu::InfoFileEntry> entries;
+        auto take = [&](const std::string& suffix) {
+            const std::string url = Value("url" + suffix);
+            if (!url.empty())
+                entries.push_back({url, Value("sha256" + suffix), Value("size" + suffix)});
+            return !url.empty();
+        };
+        take("");
+        take("0");
+        for (std::size_t n = entries.size() + 1; take(std::to_string(n)); ++n) {
+        }
+        return entries;
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const vu::TvuInfoFileReader reader(text);
+    const Reference reference(text);
+
+    const std::vector<vu::InfoFileEntry> entries = reader.Entries();
+    FUZZ_CHECK(entries == reference.Entries());
+    const std::vector<std::string> files = reader.Files();
+    FUZZ_CHECK(files.size() == entries.size());
+    for (std::size_t i = 0; i < files.size(); ++i)
+        FUZZ_CHECK(files[i] == entries[i].Url);
+    for (const char* key : {"version", "date", "method", "product", "expires", "channel", "rollout",
+                            "critical", "minversion", "url7", "sha2567", "size0", "signature"})
+        FUZZ_CHECK(reader.Value(key) == reference.Value(key));
+    FUZZ_CHECK(reader.Message() == reference.Block("message"));
+    FUZZ_CHECK(reader.BlockValue("url") == reference.Block("url"));
+    const std::string method = reference.Value("method");
+    const int digit = method.empty() ? 0 : method[0] == '1' ? 1 : method[0] == '2' ? 2 : 0;
+    FUZZ_CHECK(static_cast<int>(reader.Method()) == digit);
+
+    // A date that reads is a real one, and writing it gives text that reads as the same date.
+    const QDate date = vu::ParseInfoDate(reader.Date());
+    if (date.isValid()) {
+        FUZZ_CHECK(date.year() >= 1 && date.year() <= 9999);
+        FUZZ_CHECK(vu::ParseInfoDate(vu::FormatVersionDate(date)) == date);
+    }
+    FUZZ_CHECK(vu::ReadInfoDate(text, QDate(2000, 1, 1)).isValid());
+    return 0;
+}
