@@ -79,12 +79,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int digit = method.empty() ? 0 : method[0] == '1' ? 1 : method[0] == '2' ? 2 : 0;
     FUZZ_CHECK(static_cast<int>(reader.Method()) == digit);
 
-    // A date that reads is a real one, and writing it gives text that reads as the same date.
-    const QDate date = vu::ParseInfoDate(reader.Date());
-    if (date.isValid()) {
-        FUZZ_CHECK(date.year() >= 1 && date.year() <= 9999);
-        FUZZ_CHECK(vu::ParseInfoDate(vu::FormatVersionDate(date)) == date);
+    // A date that reads is a real one, and writing it gives text that reads as the same date;
+    // the file's date, and the whole text taken as a date.
+    for (const std::string& written : {reader.Date(), text}) {
+        const QDate date = vu::ParseInfoDate(written);
+        if (date.isValid()) {
+            FUZZ_CHECK(date.year() >= 1 && date.year() <= 9999);
+            FUZZ_CHECK(vu::ParseInfoDate(vu::FormatVersionDate(date)) == date);
+        }
+        FUZZ_CHECK(vu::ReadInfoDate(written, QDate(2000, 1, 1)).isValid());
     }
-    FUZZ_CHECK(vu::ReadInfoDate(text, QDate(2000, 1, 1)).isValid());
     return 0;
 }
