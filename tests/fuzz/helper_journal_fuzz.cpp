@@ -169,9 +169,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(contents.count(kind) == 1 || kind == "file:");
         FUZZ_CHECK(folderPresent || access(JournalPath(scratch.program).c_str(), F_OK) != 0);
     } else {
-        const std::vector<std::string> names = ReadManifest(ManifestPath(scratch.program));
-        for (const std::string& name : names)
-            FUZZ_CHECK(!name.empty() && name.find('\n') == std::string::npos);
+        // The helper installs nothing when a recorded download changed, and plans only the
+        // recorded ones; the plan is checked here over every listed name, recorded or not.
+        const std::vector<ManifestEntry> entries = ReadManifest(ManifestPath(scratch.program));
+        const std::string changed = FirstChangedDownload(scratch.folder, entries);
+        std::vector<std::string> names;
+        bool changedListed = changed.empty();
+        for (const ManifestEntry& entry : entries) {
+            FUZZ_CHECK(!entry.pendingName.empty() &&
+                       entry.pendingName.find('\n') == std::string::npos);
+            FUZZ_CHECK(!entry.recorded ||
+                       entry.sha256.find_first_not_of("0123456789abcdef") == std::string::npos);
+            changedListed = changedListed || (entry.recorded && entry.pendingName == changed);
+            names.push_back(entry.pendingName);
+        }
+        FUZZ_CHECK(changedListed);
         const InstallPlan plan = PlanInstallation(scratch.program, externalSetup, names);
         const Snapshot before = Take(scratch.folder);
         std::set<std::string> touched = {NameOf(ManifestPath(scratch.program)),

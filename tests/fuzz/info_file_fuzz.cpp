@@ -1,7 +1,9 @@
 // The unsigned information file as the component reads it: the indexed reader must agree with a
-// plain search of the lower-cased text for every key it is asked for, and the date rule must
-// read back what it writes.
+// plain search of the lower-cased text for every key it is asked for, the date and expiry rules
+// must read back what they write, and the release decision is always one with its reason (a
+// refusal exactly when the verdict is Refused).
 #include "tests/fuzz/fuzz_check.h"
+#include "upgrade/updater/vuReleaseDecision.h"
 #include "upgrade/updater/vuUpdaterInfoFile.h"
 
 #include <cstddef>
@@ -70,8 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(files.size() == entries.size());
     for (std::size_t i = 0; i < files.size(); ++i)
         FUZZ_CHECK(files[i] == entries[i].Url);
-    for (const char* key : {"version", "date", "method", "product", "expires", "channel", "rollout",
-                            "critical", "minversion", "url7", "sha2567", "size0", "signature"})
+    for (const char* key :
+         {"version", "date", "method", "product", "expires", "channel", "rollout", "critical",
+          "minversion", "rolloutdays", "url7", "sha2567", "size0", "signature"})
         FUZZ_CHECK(reader.Value(key) == reference.Value(key));
     FUZZ_CHECK(reader.Message() == reference.Block("message"));
     FUZZ_CHECK(reader.BlockValue("url") == reference.Block("url"));
@@ -88,6 +91,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(vu::ParseInfoDate(vu::FormatVersionDate(date)) == date);
         }
         FUZZ_CHECK(vu::ReadInfoDate(written, QDate(2000, 1, 1)).isValid());
+    }
+    for (const std::string& written : {reader.Value("expires"), text}) {
+        if (const auto expiry = vu::ParseExpiry(written)) {
+            FUZZ_CHECK(expiry->isValid());
+            const auto again = vu::ParseExpiry(vu::FormatExpiry(*expiry));
+            FUZZ_CHECK(again && *again == *expiry);
+        }
+    }
+
+    for (int variant = 0; variant < 4; ++variant) {
+        vu::TvuInstallation installation;
+        installation.ByNumber = variant & 1;
+        installation.VersionNumber = "2006.6.12";
+        installation.VersionDate = "06/12/2006";
+        installation.Product = "example.velmora.Velmora";
+        installation.Signed = variant & 2;
+        installation.Automatic = variant >= 2;
+        installation.Draw = 1 + static_cast<int>(size % 100);
+        installation.Skipped = variant == 3 ? reader.Version() : std::string();
+        installation.Today = QDate(2026, 12, 9);
+        installation.Now = QDateTime(installation.Today, QTime(12, 0), Qt::UTC);
+        const vu::ReleaseDecision decision = vu::DecideRelease(reader, installation);
+        FUZZ_CHECK((decision.Verdict == vu::ReleaseVerdict::Refused) ==
+                   (decision.Refusal != vu::InfoFileRefusal::None));
+        FUZZ_CHECK(decision.RolloutPercent >= 0 && decision.RolloutPercent <= 100);
+        FUZZ_CHECK(!decision.Reason.empty());
     }
     return 0;
 }
