@@ -44,6 +44,16 @@ bool IsRegular(const std::string& path) {
     return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// A name the helper keeps for its own files: downloads, backups and the program's bookkeeping.
+bool IsBookkeepingName(const std::string& name) {
+    for (const char* suffix :
+         {kPendingSuffix, kBackupSuffix, kManifestSuffix, kJournalSuffix, kConfirmationSuffix,
+          kRestoredReportSuffix, kVerificationReportSuffix})
+        if (EndsWith(name, suffix))
+            return true;
+    return false;
+}
+
 // A name that stays inside the folder: not empty, not "." or "..", no "/", and no NUL byte (the
 // system would read the name only up to it, another file than the one listed).
 bool IsSafeTargetName(const std::string& name) {
@@ -300,8 +310,9 @@ InstallPlan PlanInstallation(const std::string& programPath, bool externalSetup,
         if (!EndsWith(pendingName, suffix) || !pendingSeen.insert(pendingName).second)
             continue;
         std::string targetName = pendingName.substr(0, pendingName.size() - suffix.size());
-        if (!IsSafeTargetName(targetName) || !IsSafeTargetName(pendingName) ||
-            !IsRegular(folder + pendingName))
+        // A download is never installed under a name the helper uses for its own files.
+        if (!IsSafeTargetName(targetName) || IsBookkeepingName(targetName) ||
+            !IsSafeTargetName(pendingName) || !IsRegular(folder + pendingName))
             continue;
         const bool executable = IsExecutableDownload(targetName, folder + pendingName);
         if (!executableHandled && executable) {
@@ -338,6 +349,15 @@ std::unique_ptr<Journal> Journal::Begin(const std::string& programPath, const In
     journal->programPath_ = programPath;
     journal->folder_ = FolderOf(programPath);
     journal->path_ = JournalPath(programPath);
+
+    // A backup name that is already taken holds nothing of this upgrade (left by an earlier one,
+    // or a stray file): undoing a step must never put it in place of the target.
+    bool staleBackups = false;
+    for (const PlannedFile& file : plan.files)
+        staleBackups =
+            unlink(journal->Path(file.targetName + kBackupSuffix).c_str()) == 0 || staleBackups;
+    if (staleBackups)
+        SyncFolder(journal->folder_);
 
     std::string text = std::string(kJournalHeader) + "\n";
     for (const PlannedFile& file : plan.files) {
