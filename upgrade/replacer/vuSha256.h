@@ -1,6 +1,5 @@
-// SHA-256 of a file, for the helper's check of each download right before it is installed. The
-// helper is a program of its own that must run wherever it is written, so it carries this small
-// digest instead of linking a crypto library.
+// SHA-256 of a file (libcrypto), for the helper's check of each download right before it is
+// installed.
 #pragma once
 
 #include <cstdint>
@@ -16,11 +15,11 @@ struct FileHash {
     std::uint64_t size = 0;
 };
 
-// The digest of bytes in memory, as lower-case hex.
+// The digest of bytes in memory, as lower-case hex; empty when libcrypto fails.
 std::string Sha256Hex(const std::string& bytes);
 
 // Reads the regular file at path (a symbolic link is not followed); nullopt when it cannot be
-// opened or read, or is not a regular file.
+// opened or read, is not a regular file, or cannot be digested.
 std::optional<FileHash> HashFile(const std::string& path);
 
 } // namespace replacer
