@@ -41,18 +41,8 @@ void CheckSettingsText(const QByteArray& text) {
     }
     TvuSettingsWriter writer;
     for (const auto& [name, value] : properties) {
-        QByteArray bytes;
-        qint64 number = 0;
-        if (value.ToString(bytes))
-            writer.WriteString(name, bytes);
-        else if (value.ToBinary(bytes))
-            writer.WriteBinary(name, bytes);
-        else if (value.ToIdent(bytes))
-            writer.WriteIdent(name, bytes);
-        else if (value.ToInteger(number))
-            writer.WriteInteger(name, number);
-        else
-            FUZZ_CHECK(!"a parsed value of no kind");
+        FUZZ_CHECK(Describe(value) != "unreadable");
+        writer.WriteValue(name, value);
     }
     Properties again;
     FUZZ_CHECK(ParseStoredSettings(writer.Text(), again));

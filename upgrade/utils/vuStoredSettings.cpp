@@ -309,6 +309,19 @@ void TvuSettingsWriter::WriteBinary(const QByteArray& name, const QByteArray& va
     Add(name, '{' + value.toHex().toUpper() + '}');
 }
 
+void TvuSettingsWriter::WriteValue(const QByteArray& name, const TvuStoredValue& value) {
+    qint64 number = 0;
+    QByteArray data;
+    if (value.ToInteger(number))
+        WriteInteger(name, number);
+    else if (value.ToIdent(data))
+        WriteIdent(name, data);
+    else if (value.ToString(data))
+        WriteString(name, data);
+    else if (value.ToBinary(data))
+        WriteBinary(name, data);
+}
+
 QList<QByteArray> TvuSettingsWriter::Names() const {
     QList<QByteArray> names;
     for (const auto& line : lines_)

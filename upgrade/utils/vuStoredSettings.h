@@ -65,6 +65,8 @@ public:
     void WriteBool(const QByteArray& name, bool value);
     void WriteString(const QByteArray& name, const QByteArray& value);
     void WriteBinary(const QByteArray& name, const QByteArray& value);
+    // A parsed value as it was read, whatever its kind.
+    void WriteValue(const QByteArray& name, const TvuStoredValue& value);
 
     // Names written so far, in order.
     QList<QByteArray> Names() const;

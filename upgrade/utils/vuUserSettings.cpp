@@ -20,19 +20,6 @@ Properties ReadAll(const QString& file) {
     return properties;
 }
 
-void Write(TvuSettingsWriter& writer, const QByteArray& name, const TvuStoredValue& value) {
-    qint64 number = 0;
-    QByteArray data;
-    if (value.ToInteger(number))
-        writer.WriteInteger(name, number);
-    else if (value.ToIdent(data))
-        writer.WriteIdent(name, data);
-    else if (value.ToString(data))
-        writer.WriteString(name, data);
-    else if (value.ToBinary(data))
-        writer.WriteBinary(name, data);
-}
-
 } // namespace
 
 QString DefaultUserSettingsFile() {
@@ -52,11 +39,11 @@ bool WriteUserSetting(const QString& file, const QByteArray& name, const TvuStor
     bool replaced = false;
     for (const auto& [n, old] : ReadAll(file)) {
         const bool ours = n == name;
-        Write(writer, n, ours ? value : old);
+        writer.WriteValue(n, ours ? value : old);
         replaced = replaced || ours;
     }
     if (!replaced)
-        Write(writer, name, value);
+        writer.WriteValue(name, value);
     if (!QDir().mkpath(QFileInfo(file).absolutePath()))
         return false;
     QSaveFile out(file);
