@@ -144,8 +144,9 @@ void LayOutNow(QWidget& window) {
 }
 
 int CaptionWidth(const QWidget& window) {
-    // Icon, menu, close box and the frame's margins, as window managers draw them.
-    constexpr int kTitleBarRoom = 110;
+    // Icon, window buttons and the frame's margins, as window managers draw them (some show
+    // minimise and maximise buttons on a fixed-size dialog too, in a larger face).
+    constexpr int kTitleBarRoom = 170;
     QFont face = QApplication::font();
     face.setBold(true);
     return QFontMetrics(face).horizontalAdvance(window.windowTitle()) + kTitleBarRoom;

@@ -43,10 +43,10 @@ QProgressBar* NewProgressBar(QWidget* parent, const char* name) {
     return bar;
 }
 
-// A vertical layout for the lines of a frame.
+// A vertical layout for the lines of a frame, which begin below the frame's title.
 QVBoxLayout* NewFrameLayout(QGroupBox* frame) {
     auto* lines = new QVBoxLayout(frame);
-    lines->setContentsMargins(6, 2, 6, 5);
+    lines->setContentsMargins(6, frame->fontMetrics().height() + 2, 6, 5);
     lines->setSpacing(1);
     return lines;
 }

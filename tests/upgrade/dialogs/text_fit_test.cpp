@@ -56,6 +56,11 @@ QStringList Misfits(const QString& page, QWidget& window) {
             (frame->fontMetrics().horizontalAdvance(frame->title()) + 16 > frame->width() ||
              !window.rect().contains(InWindow(*frame, window))))
             misfit(*frame, frame->title());
+        // The lines of a frame begin below its title.
+        for (const QWidget* line : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (line->isVisibleTo(&window) && line->y() < frame->fontMetrics().height())
+                misfit(*line, frame->title());
+        }
     }
     return misfits;
 }
