@@ -21,6 +21,26 @@ bool getPart(CURLU* u, CURLUPart what, unsigned flags, QByteArray& out) {
     return true;
 }
 
+// What goes to the network must name the place that was cracked: an odd address (a host with
+// a zone and an '@' in it, say) can give a bare form that reads as another host or as one with
+// credentials. Such an address is not used at all.
+bool BareFormReadsAsTheSamePlace(const TvuURLParts& parts) {
+    std::unique_ptr<CURLU, UrlDeleter> u(curl_url());
+    if (!u || curl_url_set(u.get(), CURLUPART_URL, parts.BareURL.constData(),
+                           CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK)
+        return false;
+    QByteArray scheme, host, port, ignored;
+    if (!getPart(u.get(), CURLUPART_SCHEME, 0, scheme) ||
+        !getPart(u.get(), CURLUPART_HOST, 0, host) ||
+        !getPart(u.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT, port))
+        return false;
+    if (host.startsWith('[') && host.endsWith(']'))
+        host = host.mid(1, host.size() - 2);
+    return scheme.toLower() == parts.Scheme && host == parts.HostName &&
+           port.toInt() == parts.Port && !getPart(u.get(), CURLUPART_USER, 0, ignored) &&
+           !getPart(u.get(), CURLUPART_PASSWORD, 0, ignored);
+}
+
 } // namespace
 
 QByteArray CompleteURL(const QByteArray& url) {
@@ -61,7 +81,7 @@ bool CrackURL(const QByteArray& url, TvuURLParts& parts) {
     curl_url_set(u.get(), CURLUPART_FRAGMENT, nullptr, 0);
     getPart(u.get(), CURLUPART_URL, 0, parts.BareURL);
     parts.BareURL.replace(" ", "%20");
-    return true;
+    return isFile || BareFormReadsAsTheSamePlace(parts);
 }
 
 } // namespace vu

@@ -44,6 +44,8 @@ TEST(CrackURL, FilesAndFailures) {
     EXPECT_EQ(p.URLPath, "/tmp/a b/c.txt"); // decoded: it names a local file
     EXPECT_FALSE(CrackURL("http://", p));   // no host
     EXPECT_FALSE(CrackURL("http://exa mple.org/", p));
+    // Its bare form would read as another host, with credentials.
+    EXPECT_FALSE(CrackURL("https://user:pa%20ss@[::a%20ss@[::1]:8443/a#f", p));
     EXPECT_FALSE(CrackURL(QByteArray("http://a\0b/", 11), p));
     EXPECT_EQ(CompleteURL("a/b"), "http://a/b");
     EXPECT_EQ(CompleteURL("ftp://a/b"), "ftp://a/b");
