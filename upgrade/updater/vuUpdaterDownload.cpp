@@ -122,6 +122,20 @@ bool IsSuccessStatus(qint32 statusCode) {
     return statusCode >= 200 && statusCode < 300;
 }
 
+// The file the last helper found changed since its verification (the name it is installed
+// under), read once: the report goes with it. Empty when there is none.
+QString TakeVerificationReport(const std::string& program) {
+    QFile report(QString::fromStdString(replacer::VerificationReportPath(program)));
+    if (!report.open(QIODevice::ReadOnly))
+        return {};
+    QString name = QFile::decodeName(report.readLine().trimmed());
+    report.close();
+    report.remove();
+    if (name.endsWith(kPendingSuffix))
+        name.chop(kPendingSuffix.size());
+    return name;
+}
+
 } // namespace
 
 QString UpgradeProgramPath() {
@@ -281,12 +295,8 @@ void TvuUpdater::FinishInterruptedUpgrade() {
     if (!UpgradeRunningElsewhere())
         replacer::SettleEarlierUpgrade(program);
     // What the last helper found is reported once.
-    QFile changed(QString::fromStdString(replacer::VerificationReportPath(program)));
-    if (changed.open(QIODevice::ReadOnly)) {
-        const QString name = QFile::decodeName(changed.readLine().trimmed());
-        changed.close();
-        changed.remove();
-        const QString target = name.endsWith(kPendingSuffix) ? name.chopped(5) : name;
+    const QString target = TakeVerificationReport(program);
+    if (!target.isEmpty()) {
         if (OnFileVerificationFailed)
             OnFileVerificationFailed(this, QFile::encodeName(target),
                                      "the file changed after it was verified");
@@ -384,14 +394,7 @@ int TvuUpdater::InstallAndWait(const QByteArray& confirmParams) {
     // Reported here, not at the next start.
     if (result == irRestored)
         QFile::remove(QString::fromStdString(replacer::RestoredReportPath(program)));
-    QFile changed(QString::fromStdString(replacer::VerificationReportPath(program)));
-    if (changed.open(QIODevice::ReadOnly)) {
-        changedDownload_ = QFile::decodeName(changed.readLine().trimmed());
-        if (changedDownload_.endsWith(kPendingSuffix))
-            changedDownload_.chop(kPendingSuffix.size());
-        changed.close();
-        changed.remove();
-    }
+    changedDownload_ = TakeVerificationReport(program);
     lock_->Release();
     return result;
 }
