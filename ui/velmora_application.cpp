@@ -1,10 +1,10 @@
 #include "ui/velmora_application.h"
 
+#include "language/vuQtTranslations.h"
 #include "ui/artwork.h"
 #include "ui/error_box.h"
 #include "ui/group_box_frame.h"
 #include "ui/ui_fonts.h"
-#include "upgrade/dialogs/vuQtTranslations.h"
 
 #include <QIcon>
 

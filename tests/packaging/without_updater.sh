@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A distribution's build without the upgrade component (VELMORA_UPDATER=OFF): it configures and
-# builds the program, whose --help lists no --upgrade and whose --upgrade says that the build has
-# none. The build folder is kept, so a later run rebuilds only what changed.
+# builds the program without compiling anything under upgrade/; its --help lists no --upgrade and
+# its --upgrade says that the build has none. The build folder is kept, so a later run rebuilds
+# only what changed.
 set -euo pipefail
 source_dir="$1"
 build="$2"
@@ -17,7 +18,13 @@ cmake --build "$build" --target velmora -j2 >"$build/build.log" 2>&1 ||
     fail "building: $(tail -n 60 "$build/build.log")"
 program="$build/ui/velmora"
 [[ -x "$program" ]] || fail "no program at $program"
-[[ ! -e "$build/upgrade/updater" ]] || fail "the upgrade component is configured"
+# Every source the build compiles, as the compilation database lists it (rewritten at each
+# configuration, unlike folders that an earlier configuration may have left in the kept build).
+database="$build/compile_commands.json"
+[[ -s "$database" ]] || fail "no compilation database at $database"
+grep -q '"file": ".*/ui/main.cpp"' "$database" || fail "the database lists no program source"
+! grep -q "\"file\": \"$source_dir/upgrade/" "$database" ||
+    fail "sources under upgrade/ are compiled: $(grep -o "$source_dir/upgrade/[^\"]*" "$database")"
 
 help="$("$program" --help)" || fail "--help ended with status $?"
 grep -q -- "--report CHARACTER CODE" <<<"$help" || fail "--help lacks the options: $help"

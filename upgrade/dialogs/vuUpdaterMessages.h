@@ -6,9 +6,9 @@
 // then block L (1 to 27) at 41000 + (L - 1) * 50 with the messages 0 to vuMessageCount - 1. The
 // texts are compiled in from messages/<Language>.txt.
 
+#include "language/vuUpdaterLanguage.h"
 #include "upgrade/dialogs/vuMessageBox.h"
 #include "upgrade/dialogs/vuMessageFormat.h"
-#include "upgrade/dialogs/vuUpdaterLanguage.h"
 
 #include <QByteArray>
 #include <QMap>

@@ -4,7 +4,7 @@
 // component ("InfoFile.Files", "Wizard.Language").
 #pragma once
 
-#include "upgrade/dialogs/vuUpdaterLanguage.h"
+#include "language/vuUpdaterLanguage.h"
 #include "upgrade/updater/vuUpdaterTypes.h"
 #include "upgrade/utils/vuStoredSettings.h"
 

@@ -1,6 +1,6 @@
 // Language detection from the locale, the mapping onto the message blocks, and the rule of the
 // upgrader's Language setting.
-#include "upgrade/dialogs/vuUpdaterLanguage.h"
+#include "language/vuUpdaterLanguage.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // window's configuration, the restart event, the language setting and the version decision.
 #include "updater_test_support.h"
 
-#include "upgrade/dialogs/vuUpdaterLanguage.h"
+#include "language/vuUpdaterLanguage.h"
 #include "upgrade/updater/vuUpdater.h"
 #include "upgrade/updater/vuUpdater1Settings.h"
 #include "upgrade/updater/vuUpdaterHiddenWindow.h"

@@ -2,7 +2,7 @@
 // Qt's own translations (standard buttons, file and message dialogs) in the language of the
 // upgrade messages, so that every dialog of the program speaks one language.
 
-#include "upgrade/dialogs/vuUpdaterLanguage.h"
+#include "language/vuUpdaterLanguage.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "upgrade/dialogs/vuUpdaterLanguage.h"
+#include "language/vuUpdaterLanguage.h"
 
 #include <QLocale>
 #include <QStringList>

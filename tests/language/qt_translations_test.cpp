@@ -1,6 +1,6 @@
 // Qt's own translations follow the language of the upgrade messages: the standard buttons of a
 // message box and the labels of the file dialog are translated, or back in English.
-#include "upgrade/dialogs/vuQtTranslations.h"
+#include "language/vuQtTranslations.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "upgrade/dialogs/vuQtTranslations.h"
+#include "language/vuQtTranslations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
