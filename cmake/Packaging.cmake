@@ -26,8 +26,6 @@ execute_process(COMMAND date -u -R -d "${VELMORA_RELEASE_DATE}"
     OUTPUT_VARIABLE VELMORA_CHANGELOG_DATE OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 velmora_compressed_doc(changelog ${VELMORA_DOC_DIR})
 add_custom_target(velmora_docs ALL DEPENDS ${velmora_compressed_docs})
-install(FILES ${PROJECT_SOURCE_DIR}/docs/lintian-overrides
-    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME velmora)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${VELMORA_DOC_DIR})
 # Debian's place for the licence of a package.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${VELMORA_DOC_DIR} RENAME copyright)

@@ -410,33 +410,63 @@ TEST_F(Headless, MissingFileInstallsNothingUnlessLeavingItOutIsAskedForAndAllowe
 }
 
 TEST_F(Headless, CopyInstalledByAPackageIsLeftToThePackageManager) {
-    // dpkg's database with the program's file in a package's list, as the program's own path or
-    // through a linked folder (as /bin and /usr/bin); a list with another file of the same name
-    // does not count.
+    // A dpkg database of its own (DPKG_ADMINDIR) with the program's file in a package's list, as
+    // the program's own path or through a linked folder (as /bin and /usr/bin); a list with
+    // another file of the same name does not count. A diversion by the package keeps the file
+    // its own; the administrator's own diversion makes the file at the path nobody's, and the
+    // package's file then lies at the diverted name (which may be the program's). Without
+    // dpkg-query nothing is packaged.
     const std::string admin = tmp / "dpkg";
     const std::string linked = tmp / "linked";
-    ASSERT_EQ(mkdir(admin.c_str(), 0755), 0);
-    ASSERT_EQ(mkdir((admin + "/info").c_str(), 0755), 0);
     ASSERT_EQ(symlink(dir.path().c_str(), linked.c_str()), 0);
-    const std::vector<std::tuple<std::string, std::string, int>> rows = {
-        {"velmora-app:amd64.list", "/.\n" + dir.path() + "\n" + program() + "\n", 19},
-        {"velmora-app.list", "/.\n" + linked + "/velmora\n", 19},
-        {"other.list", "/usr/bin/velmora\n" + program() + ".1\n", 10},
+    const std::string status = "Status: install ok installed\nVersion: 1\nMaintainer: M <m@e>\n"
+                               "Description: d\n";
+    struct Row {
+        const char* name;
+        std::string list; // the file list and its content
+        std::string content;
+        std::string diversions;
+        std::string path; // PATH, where dpkg-query is looked for
+        int status;
+    };
+    const std::string own = "/.\n" + dir.path() + "\n" + program() + "\n";
+    const std::string bin = "/usr/bin:/bin";
+    const std::vector<Row> rows = {
+        {"own path", "velmora-app:amd64.list", own, "", bin, 19},
+        {"linked folder", "velmora-app.list", "/.\n" + linked + "/velmora\n", "", bin, 19},
+        {"same name elsewhere", "other.list", "/usr/bin/velmora\n" + program() + ".1\n", "", bin,
+         10},
+        {"diverted by the package", "velmora-app.list", own,
+         program() + "\n" + program() + ".distrib\nvelmora-app\n", bin, 19},
+        {"diverted by the administrator", "velmora-app.list", own,
+         program() + "\n" + program() + ".distrib\n:\n", bin, 10},
+        {"the diverted name of a package's file", "velmora-app.list", "/.\n" + dir.path() + "vm\n",
+         dir.path() + "vm\n" + program() + "\n:\n", bin, 19},
+        {"no dpkg-query", "velmora-app.list", own, "", tmp / "empty", 10},
     };
     Publish("01/01/2000", {"/files/velmora"});
-    for (const auto& [list, content, status] : rows) {
-        SCOPED_TRACE(list);
-        WriteFile(admin + "/info/" + list, content);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const bool multiArch = std::string(row.list).find(':') != std::string::npos;
+        const std::string package = row.list.substr(0, row.list.find_first_of(":."));
+        mkdir(admin.c_str(), 0755);
+        mkdir((admin + "/info").c_str(), 0755);
+        WriteFile(admin + "/info/format", "1\n");
+        WriteFile(admin + "/status", "Package: " + package + "\nArchitecture: amd64\n" +
+                                         (multiArch ? "Multi-Arch: same\n" : "") + status);
+        WriteFile(admin + "/diversions", row.diversions);
+        WriteFile(admin + "/info/" + row.list, row.content);
         const std::size_t before = server.requestCount();
-        EXPECT_EQ(Run({"--yes"}, {{"DPKG_ADMINDIR", admin}}), status) << errors;
-        if (status == 19) {
+        EXPECT_EQ(Run({"--yes"}, {{"DPKG_ADMINDIR", admin}, {"PATH", row.path}}), row.status)
+            << errors;
+        if (row.status == 19) {
             EXPECT_EQ(server.requestCount(), before);
             EXPECT_NE(errors.find("package velmora-app and is managed by the package manager"),
                       std::string::npos)
                 << errors;
         }
         EXPECT_EQ(Installed(), oldSet);
-        unlink((admin + "/info/" + list).c_str());
+        unlink((admin + "/info/" + row.list).c_str());
     }
 }
 

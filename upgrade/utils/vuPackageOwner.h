@@ -1,4 +1,4 @@
-// Which installed package owns a file, as the system's package database records it. A copy of
+// Which installed package owns a file, as the system's package manager records it. A copy of
 // the program that a package installed is upgraded by the package manager, never by itself.
 #pragma once
 
@@ -6,10 +6,12 @@
 
 namespace vu {
 
-// The name of the installed package whose file list holds path (or the same file reached
-// through a linked folder, as /bin and /usr/bin), read from dpkg's database: the lists
-// info/*.list in $DPKG_ADMINDIR, /var/lib/dpkg without it. Empty when no package owns it or
-// there is no database.
+// The name of the installed package that put the file at `path` there, as "dpkg-query -S"
+// reports it (with --admindir $DPKG_ADMINDIR when that is set). A package that lists the same
+// file through a linked folder (as /bin and /usr/bin) counts too. Diversions are followed: a
+// path that a package diverted holds that package's own file (the other packages' file of that
+// name lies at the diverted name), and a path the administrator diverted holds no package's
+// file. Empty when no package owns it, when dpkg-query is missing or when it fails.
 QString DpkgPackageOwning(const QString& path);
 
 } // namespace vu
