@@ -33,6 +33,13 @@ std::string Describe(const std::string& content) {
            std::to_string(std::hash<std::string>{}(content)) + ">";
 }
 
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
 // A small file system that allows no programs to run (mounted "noexec") on a folder, for as long
 // as it lives. Mounting needs root.
 class NoexecMount {
@@ -177,6 +184,11 @@ TEST_F(Headless, OutcomesBeforeInstallingHaveTheirStatusesAndChangeNothing) {
     for (const char* retry : {"5000: retry 1 of 3 in 1 s: ", "5000: retry 2 of 3 in 2 s: ",
                               "5000: retry 3 of 3 in 4 s: "})
         EXPECT_NE(errors.find(retry), std::string::npos) << errors;
+    // A file behind a password, with no terminal to ask for it: said once.
+    Publish("01/01/2030", {"/files/velmora", "/auth/data.dat"});
+    EXPECT_EQ(Run({"--yes"}), 12) << errors;
+    EXPECT_EQ(Occurrences(errors, "\"data.dat\" is password protected"), 1u) << errors;
+    EXPECT_EQ(Installed(), oldSet);
     EXPECT_EQ(Run({"--yes", "--no"}), 2);
 }
 
