@@ -44,11 +44,18 @@ bool IsRegular(const std::string& path) {
     return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// An empty note: it needs no room on a disk that is full.
+void WriteEmptyReport(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0)
+        close(fd);
+}
+
 // A name the helper keeps for its own files: downloads, backups and the program's bookkeeping.
 bool IsBookkeepingName(const std::string& name) {
     for (const char* suffix :
          {kPendingSuffix, kBackupSuffix, kManifestSuffix, kJournalSuffix, kConfirmationSuffix,
-          kRestoredReportSuffix, kVerificationReportSuffix})
+          kRestoredReportSuffix, kVerificationReportSuffix, kNotWritableReportSuffix})
         if (EndsWith(name, suffix))
             return true;
     return false;
@@ -213,6 +220,10 @@ void SyncFolder(const std::string& folder) {
 
 std::string VerificationReportPath(const std::string& programPath) {
     return programPath + kVerificationReportSuffix;
+}
+
+std::string NotWritableReportPath(const std::string& programPath) {
+    return programPath + kNotWritableReportSuffix;
 }
 
 std::vector<ManifestEntry> ReadManifest(const std::string& path) {
@@ -536,10 +547,11 @@ bool RecoverAbandonedUpgrade(const std::string& programPath) {
 }
 
 void WriteRestoredReport(const std::string& programPath) {
-    const int fd = open(RestoredReportPath(programPath).c_str(),
-                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd >= 0)
-        close(fd);
+    WriteEmptyReport(RestoredReportPath(programPath));
+}
+
+void WriteNotWritableReport(const std::string& programPath) {
+    WriteEmptyReport(NotWritableReportPath(programPath));
 }
 
 void WriteVerificationReport(const std::string& programPath, const std::string& pendingName) {

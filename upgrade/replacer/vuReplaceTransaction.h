@@ -31,6 +31,7 @@ inline constexpr const char* kConfirmationSuffix = ".uOK";
 inline constexpr const char* kRestoredReportSuffix = ".uRBK";
 inline constexpr const char* kBackupSuffix = ".uBAK";
 inline constexpr const char* kVerificationReportSuffix = ".uVFY";
+inline constexpr const char* kNotWritableReportSuffix = ".uNWR";
 
 // The bookkeeping files of an upgrade of the program at programPath: program path + suffix.
 std::string ManifestPath(const std::string& programPath);
@@ -40,6 +41,8 @@ std::string ConfirmationPath(const std::string& programPath);
 std::string RestoredReportPath(const std::string& programPath);
 // Left by a helper that found a download changed since it was verified; holds the file's name.
 std::string VerificationReportPath(const std::string& programPath);
+// Left by a helper that could not write its journal: nothing was installed.
+std::string NotWritableReportPath(const std::string& programPath);
 
 // One download of a manifest, with what it held when it was verified (recorded false when the
 // manifest gives no record for it: such a name is never installed).
@@ -139,6 +142,8 @@ bool RecoverAbandonedUpgrade(const std::string& programPath);
 void WriteRestoredReport(const std::string& programPath);
 // Leaves the note that a download (its name) changed after it was verified.
 void WriteVerificationReport(const std::string& programPath, const std::string& pendingName);
+// Leaves the note that the journal could not be written, so nothing was installed.
+void WriteNotWritableReport(const std::string& programPath);
 
 // Removes what an upgrade that never reached installation left behind: downloads (*.uTMP),
 // the manifest, a confirmation, and a journal or manifest cut off while being written. Nothing is

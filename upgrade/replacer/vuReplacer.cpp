@@ -121,8 +121,10 @@ int RunUpgrade(const Invocation& invocation, const RunOptions& options) {
     unlink(ConfirmationPath(programPath).c_str());
     std::unique_ptr<Journal> journal = Journal::Begin(programPath, plan);
     if (!journal) {
-        // Nothing was changed: the previous version was never replaced.
+        // Nothing was changed: the previous version was never replaced. The note is written
+        // once the downloads are gone, so that even a full disk has room for it.
         RemoveUnfinishedDownloads(programPath);
+        WriteNotWritableReport(programPath);
         return startOld(kHelperNotWritable);
     }
     if (!journal->Install())

@@ -60,9 +60,11 @@ public:
     // Start-up step of the program: settles an upgrade whose replacement helper died half-way
     // (its journal is finished or undone), removes downloads that no upgrade will install, and
     // reports what the last helper found: a restored previous version (OnPreviousVersionRestored,
-    // then a message box when mAskUpgrade is in ShowMessages) or a download changed after its
-    // verification (OnFileVerificationFailed and its message). While another copy of the program
-    // is upgrading the folder, its files are left alone. Call it once the settings are loaded.
+    // then a message box when mAskUpgrade is in ShowMessages), a download changed after its
+    // verification (OnFileVerificationFailed and its message) or a journal it could not write,
+    // so that nothing was installed (OnFolderNotWritable and its message). While another copy of
+    // the program is upgrading the folder, its files are left alone. Call it once the settings are
+    // loaded.
     void FinishInterruptedUpgrade();
 
     // For front ends that do not close the program: runs the replacement helper on the files
@@ -141,7 +143,7 @@ public:
     // Every end of a check or an upgrade, after the outcome's own event and message.
     TvuUpgradeEndedEvent OnUpgradeEnded;
     // The program's folder (or a file the upgrade replaces) cannot be written; nothing is
-    // downloaded.
+    // downloaded. Also raised at start-up when the last helper could not write its journal.
     TvuFolderNotWritableEvent OnFolderNotWritable;
     // At start-up: the last upgrade failed to install and the previous version was restored.
     TvuNotifyEvent OnPreviousVersionRestored;

@@ -136,6 +136,15 @@ QString TakeVerificationReport(const std::string& program) {
     return name;
 }
 
+// Whether the last helper left the note at `path`; the note goes with the answer.
+bool TakeReport(const std::string& path) {
+    const QString report = QString::fromStdString(path);
+    if (!QFile::exists(report))
+        return false;
+    QFile::remove(report);
+    return true;
+}
+
 } // namespace
 
 QString UpgradeProgramPath() {
@@ -304,10 +313,16 @@ void TvuUpdater::FinishInterruptedUpgrade() {
             ShowMessageText(FormatMessageText(vmFileVerificationFailed, {target}),
                             MB_OK | MB_ICONERROR);
     }
-    const QString report = QString::fromStdString(replacer::RestoredReportPath(program));
-    if (!QFile::exists(report))
+    if (TakeReport(replacer::NotWritableReportPath(program))) {
+        // The helper could not write its journal: nothing was installed.
+        const QString folder = QFileInfo(UpgradeProgramPath()).absolutePath();
+        if (OnFolderNotWritable)
+            OnFolderNotWritable(this, folder);
+        if (ShowsMessage(mAskUpgrade))
+            ShowMessageText(FormatMessageText(vmFolderNotWritable, {folder}), MB_OK | MB_ICONERROR);
+    }
+    if (!TakeReport(replacer::RestoredReportPath(program)))
         return;
-    QFile::remove(report);
     if (OnPreviousVersionRestored)
         OnPreviousVersionRestored(this);
     if (ShowsMessage(mAskUpgrade))
@@ -393,7 +408,9 @@ int TvuUpdater::InstallAndWait(const QByteArray& confirmParams) {
     }
     // Reported here, not at the next start.
     if (result == irRestored)
-        QFile::remove(QString::fromStdString(replacer::RestoredReportPath(program)));
+        TakeReport(replacer::RestoredReportPath(program));
+    if (result == irNotWritable)
+        TakeReport(replacer::NotWritableReportPath(program));
     changedDownload_ = TakeVerificationReport(program);
     lock_->Release();
     return result;

@@ -312,6 +312,50 @@ TEST(upgrade_download_Cycle, EndUpgradeClearingRestartKeepsTheOldProgram) {
     EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
 }
 
+// A helper that ran while the program was closed leaves a note of what it found; the next start
+// tells it once, as the outcome it stands for, and removes it.
+TEST(upgrade_download_Cycle, HelperNotesAreToldOnceAtTheNextStart) {
+    UpgradeScenario s;
+    s.Updater.reset();
+    const QString folder = QString::fromStdString(s.Root).chopped(1);
+    struct Row {
+        const char* suffix;
+        std::string content;
+        QString text;
+        unsigned flags;
+    };
+    const std::vector<Row> rows = {
+        {".uRBK", "", LoadMessageText(vmPreviousVersionRestored), MB_OK | MB_ICONWARNING},
+        {".uVFY", "c.dat.uTMP\n", FormatMessageText(vmFileVerificationFailed, {"c.dat"}),
+         MB_OK | MB_ICONERROR},
+        // The journal could not be written: nothing was installed.
+        {".uNWR", "", FormatMessageText(vmFolderNotWritable, {folder}), MB_OK | MB_ICONERROR},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.suffix);
+        vutest::WriteFile(s.Program() + row.suffix, row.content);
+        s.Presenter.Boxes.clear();
+        std::vector<QString> events;
+        TvuUpdater next;
+        next.OnPreviousVersionRestored = [&](TvuUpdater*) { events.push_back("restored"); };
+        next.OnFileVerificationFailed = [&](TvuUpdater*, const QByteArray& name,
+                                            const QByteArray&) {
+            events.push_back(QString::fromLocal8Bit(name));
+        };
+        next.OnFolderNotWritable = [&](TvuUpdater*, const QString& where) {
+            events.push_back(where);
+        };
+        next.FinishInterruptedUpgrade();
+        next.FinishInterruptedUpgrade();
+        ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
+        EXPECT_EQ(s.Presenter.Boxes[0].Text, row.text);
+        EXPECT_EQ(s.Presenter.Boxes[0].Flags, row.flags);
+        EXPECT_EQ(events.size(), 1u);
+        EXPECT_FALSE(Exists(s.Program() + row.suffix));
+        EXPECT_EQ(ReadFile(s.Program()), ReadFile(VU_TEST_FAKE_V1));
+    }
+}
+
 TEST(upgrade_download_Cycle, CompletionPageClosedThroughTheAbortQuestion) {
     UpgradeScenario s;
     ServeFile(s, "/files/prog.exe", NewBuild());

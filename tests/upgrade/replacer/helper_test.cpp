@@ -314,7 +314,8 @@ std::string Describe(const std::optional<std::string>& content) {
 std::map<std::string, std::string> Installed(const TempFolder& dir) {
     std::map<std::string, std::string> files;
     for (const std::string& name : FolderEntries(dir.path()))
-        if (name != "run.log" && name != "hold.fifo" && name != "prog.exe.uRBK")
+        if (name != "run.log" && name != "hold.fifo" && name != "prog.exe.uRBK" &&
+            name != "prog.exe.uNWR")
             files[name] = Describe(ReadFile(dir / name));
     return files;
 }
@@ -380,6 +381,7 @@ TEST(upgrade_replacer_Transaction, EveryFailingRenameOrModeChangeRestoresTheOldS
         EXPECT_EQ(WaitForLogLines(u.app.dir.path(), 1, kTimeout),
                   (std::vector<std::string>{Line("v1", "prog.exe", "")}));
         EXPECT_EQ(Exists(u.app.dir / "prog.exe.uRBK"), !journalFailed);
+        EXPECT_EQ(Exists(u.app.dir / "prog.exe.uNWR"), journalFailed);
     }
 }
 
