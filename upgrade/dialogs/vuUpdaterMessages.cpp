@@ -38,7 +38,7 @@ public:
             const TvuMessageFile file = ParseMessageFile(MessageFileContent(l));
             const quint16 start = MessageBlockStart(l);
             for (auto it = file.Messages.cbegin(); it != file.Messages.cend(); ++it)
-                strings_.insert(start + it.key(), it.value());
+                strings_.insert(MessageId(start, it.key()), it.value());
         }
     }
 
@@ -123,7 +123,8 @@ QString LoadMessageString(int id) {
 }
 
 QString LoadMessageText(int index) {
-    return LoadMessageString(MessageBase + index);
+    // Before a language is chosen there is no block, and no text.
+    return MessageBase == 0 ? QString() : LoadMessageString(MessageId(MessageBase, index));
 }
 
 QString FormatMessageText(int index, const TvuFormatArgs& args) {

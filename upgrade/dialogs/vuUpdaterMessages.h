@@ -3,8 +3,10 @@
 // messages in the current language (MessageBase, see vuUpdaterLanguage.h).
 //
 // Identifiers: 40997 "<AppTitle>", 40998 the name of the design environment, 40999 "Updater";
-// then block L (1 to 27) at 41000 + (L - 1) * 50 with the messages 0 to vuMessageCount - 1. The
-// texts are compiled in from messages/<Language>.txt.
+// then block L (1 to 27) at 41000 + (L - 1) * 50 with the messages 0 to 49, and its second
+// block at 43000 + (L - 1) * 50 with the messages 50 to vuMessageCount - 1 (message 50 + i at
+// second start + i). MessageBase is the start of the first block; the second one lies
+// vuSecondBlockDistance above it. The texts are compiled in from messages/<Language>.txt.
 
 #include "language/vuUpdaterLanguage.h"
 #include "upgrade/dialogs/vuMessageBox.h"
@@ -20,7 +22,11 @@ namespace vu {
 inline constexpr quint16 vuIdAppTitle = 40997;
 inline constexpr quint16 vuIdDesignEnvironment = 40998;
 inline constexpr quint16 vuIdUpdaterLabel = 40999;
-inline constexpr int vuMessageCount = 50;
+inline constexpr int vuMessageCount = 53;
+// Messages per block, and how far a language's second block lies above its first.
+inline constexpr int vuMessageBlockSize = 50;
+inline constexpr int vuSecondBlockDistance = 2000;
+static_assert(vuMessageCount <= 2 * vuMessageBlockSize, "two blocks per language");
 
 // Indices of the messages within a block.
 enum TvuMessageIndex : int {
@@ -75,7 +81,17 @@ enum TvuMessageIndex : int {
     vmConnectionRefused = 47,       // %s: the server
     vmNameNotResolved = 48,         // %s: the server
     vmProxyCredentials = 49,        // %s: the proxy (host:port) that wants credentials
+    // The second block.
+    vmRetryStatus = 50,             // %s file, %d retry, %d of, %d seconds, %s why (English)
+    vmNothingToInstallSkipped = 51, // every listed file was left out
+    vmNothingToInstallGone = 52,    // the downloads were gone when the helper looked
 };
+
+// The identifier of message `index` of the language whose first block starts at `base`.
+constexpr int MessageId(int base, int index) {
+    return index < vuMessageBlockSize ? base + index
+                                      : base + vuSecondBlockDistance + index - vuMessageBlockSize;
+}
 
 // The string with identifier `id`; empty when there is none.
 QString LoadMessageString(int id);

@@ -303,6 +303,11 @@ void TvuUpdaterWizardForm::ShowProgress(int filePercent, int index, int count, d
     SetAutoSizedText(*LEstimatedTime, WizardTimeLeftText(secondsLeft));
 }
 
+void TvuUpdaterWizardForm::ShowRetry(const QString& text) {
+    LTransferRate->clear();
+    SetAutoSizedText(*LEstimatedTime, text);
+}
+
 void TvuUpdaterWizardForm::ShowWizardCompleted(const QStringList& installed) {
     // The abort question is open: it is answered first. No shows this page then; Yes ends the
     // upgrade without it.

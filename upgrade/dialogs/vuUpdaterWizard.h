@@ -65,6 +65,10 @@ public:
     // the rate in kilobytes per second and the estimated seconds left.
     void ShowProgress(int filePercent, int index, int count, double rate, qint64 secondsLeft);
 
+    // A broken transfer is tried again: `text` (RetryStatusText) on the status line, where the
+    // next progress report replaces it; the rate of the broken transfer goes.
+    void ShowRetry(const QString& text);
+
     // Switches to the completed state: title, note with the names of the `installed` files,
     // frames hidden, OK enabled and focused. While the abort question is open the switch waits
     // for its answer (No shows the page, Yes ends the upgrade).

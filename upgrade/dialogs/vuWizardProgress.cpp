@@ -37,4 +37,9 @@ QString WizardTimeLeftText(qint64 seconds) {
     return FormatMessageText(vmEstimatedTimeLeft, {left.Hours, left.Minutes, left.Seconds});
 }
 
+QString RetryStatusText(const QString& fileName, int retry, int retries, int seconds,
+                        const QString& reason) {
+    return FormatMessageText(vmRetryStatus, {fileName, retry, retries, seconds, reason});
+}
+
 } // namespace vu

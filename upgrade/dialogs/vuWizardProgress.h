@@ -26,5 +26,8 @@ QString WizardPositionText(int position, int count); // "Downloading 2 of 3"
 QString WizardFileSizeText(qint64 bytes);            // "File size: 12.3 Kb"
 QString WizardTransferRateText(double kbPerSecond);  // "Transfer rate: 4.5 Kb/s"
 QString WizardTimeLeftText(qint64 seconds);          // "Estimated time left: 1:02:05"
+// A broken transfer of `fileName` is tried again: "data.dat: retry 2 of 3 in 2 s: <reason>".
+QString RetryStatusText(const QString& fileName, int retry, int retries, int seconds,
+                        const QString& reason);
 
 } // namespace vu

@@ -432,7 +432,8 @@ void TvuUpdater::NextFileStep(bool advance) {
         return;
     }
     const QByteArray& url = files_.at(fileIndex_);
-    if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm())
+    // A retry goes on with the same file: the retry's line stays until its progress comes.
+    if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm(); form && retry_.Used() == 0)
         form->ShowFileStart(FromURL(url), fileIndex_ + 1, int(files_.size()));
     tempPath_ = ProgramFolder() + URLToFileName(FromURL(url)) + kPendingSuffix;
     fileTime_ = 0;
@@ -594,14 +595,16 @@ void TvuUpdater::DownloadConnectionLost() {
             if (downloading_ && fileIndex_ == index && outcomes_ == seen)
                 NextFileStep(false);
         })) {
-        if (OnRetry) {
-            QByteArray reason = vu::TransferFailureText(failure);
-            if (reason.isEmpty())
-                reason =
-                    "the connection broke off after " + QByteArray::number(BytesRead()) + " bytes";
-            OnRetry(this, files_.at(fileIndex_), retry_.Used(), TvuDownloadRetry::MaxRetries,
-                    pause / 1000, reason);
-        }
+        QByteArray reason = vu::TransferFailureText(failure);
+        if (reason.isEmpty())
+            reason = "the connection broke off after " + QByteArray::number(BytesRead()) + " bytes";
+        const QByteArray url = files_.at(fileIndex_);
+        if (OnRetry)
+            OnRetry(this, url, retry_.Used(), TvuDownloadRetry::MaxRetries, pause / 1000, reason);
+        if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm())
+            form->ShowRetry(RetryStatusText(URLToFileName(FromURL(url)), retry_.Used(),
+                                            TvuDownloadRetry::MaxRetries, pause / 1000,
+                                            QString::fromUtf8(reason)));
         return;
     }
     // The upgrade ends here, before the message box opens its own event loop: nothing of

@@ -104,17 +104,25 @@ TEST(Messages, IdentifiersAndGivenTexts) {
         LoadMessageString(42129),
         QStringLiteral("远端的文档\"%s\"被密码保护，\n\n请输入您的帐号及密码[注册用户]来继续进"
                        "行升级操作。"));
-    // Between blocks (while they are not full) and around the table there is nothing.
-    static_assert(vuMessageCount <= 50, "a block has 50 slots");
-    if (vuMessageCount < 50) {
-        EXPECT_TRUE(LoadMessageString(41000 + vuMessageCount).isEmpty());
-        EXPECT_TRUE(LoadMessageString(41049).isEmpty());
+    // Messages 50 and up: the second blocks, 2000 above the first ones.
+    EXPECT_EQ(LoadMessageString(43000), QStringLiteral("%s: retry %d of %d in %d s: %s"));
+    EXPECT_EQ(LoadMessageString(43000 + 1050 + vmNothingToInstallSkipped - 50),
+              QStringLiteral("沒有可安裝的檔案：所有列出的檔案都已略過。"));
+    // Between the two blocks, behind their last messages and around the table there is nothing.
+    const int second = vuMessageCount - 50;
+    for (int id : {40996, 42350, 42999, 43000 + second, 43049, 44300 + second, 44350})
+        EXPECT_TRUE(LoadMessageString(id).isEmpty()) << id;
+    // Block L starts at 41000 + (L - 1) * 50 and its second block at 43000 + (L - 1) * 50, each
+    // with every slot used up to the last message.
+    for (int l = vuFirstLanguage; l <= vuLastLanguage; ++l) {
+        const TvuMessageFile file = ParseMessageFile(MessageFileContent(TvuUpdaterLanguage(l)));
+        EXPECT_EQ(LoadMessageString(41000 + (l - 1) * 50), file.Messages.value(0)) << l;
+        EXPECT_EQ(LoadMessageString(41049 + (l - 1) * 50), file.Messages.value(49)) << l;
+        EXPECT_EQ(LoadMessageString(43000 + (l - 1) * 50), file.Messages.value(50)) << l;
+        EXPECT_EQ(LoadMessageString(42999 + (l - 1) * 50 + second),
+                  file.Messages.value(vuMessageCount - 1))
+            << l;
     }
-    EXPECT_TRUE(LoadMessageString(42300 + vuMessageCount).isEmpty());
-    EXPECT_TRUE(LoadMessageString(40996).isEmpty());
-    // Block L starts at 41000 + (L - 1) * 50, so its first message is there.
-    for (int l = vuFirstLanguage; l <= vuLastLanguage; ++l)
-        EXPECT_FALSE(LoadMessageString(41000 + (l - 1) * 50).isEmpty()) << l;
 }
 
 TEST(Messages, LoadMessageTextFollowsMessageBase) {
@@ -124,8 +132,14 @@ TEST(Messages, LoadMessageTextFollowsMessageBase) {
     MessageBase = MessageBlockStart(wlEnglish);
     EXPECT_EQ(LoadMessageText(vmLater), QStringLiteral("&Later"));
     EXPECT_EQ(FormatMessageText(vmDownloadingNofM, {2, 3}), QStringLiteral("Downloading 2 of 3"));
+    EXPECT_EQ(LoadMessageText(vmNothingToInstallGone),
+              QStringLiteral("Nothing to install: the downloaded files are gone."));
+    MessageBase = MessageBlockStart(wlTurkish);
+    EXPECT_EQ(LoadMessageText(vmNothingToInstallGone),
+              QStringLiteral("Kurulacak bir şey yok: indirilen dosyalar artık yok."));
     MessageBase = 0; // before any language is chosen: no texts
     EXPECT_TRUE(LoadMessageText(vmCaption).isEmpty());
+    EXPECT_TRUE(LoadMessageText(vmRetryStatus).isEmpty());
     MessageBase = saved;
 }
 

@@ -8,6 +8,7 @@
 #include "upgrade/dialogs/vuUpdaterPassword.h"
 #include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"
 #include "upgrade/dialogs/vuUpdaterWizard.h"
+#include "upgrade/dialogs/vuWizardProgress.h"
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,10 @@ TEST_F(TextFit, EveryPageInEveryLanguage) {
         wizard.ShowFileSize(2147483647);
         wizard.ShowProgress(99, 11, 12, 99999.9, 359999);
         misfits << Misfits(name + QStringLiteral("wizard downloading"), wizard);
+        wizard.ShowRetry(RetryStatusText(QStringLiteral("velmora-2.0-setup.bin"), 3, 3, 4,
+                                         QStringLiteral("the connection broke off after "
+                                                        "2147483647 bytes")));
+        misfits << Misfits(name + QStringLiteral("wizard retry"), wizard);
         // Counters speak the language too.
         if (language != wlEnglish) {
             EXPECT_FALSE(wizard.AllDownloading->text().contains(QStringLiteral(" of ")))

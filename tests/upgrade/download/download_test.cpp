@@ -9,11 +9,13 @@
 #include "tests/support/event_loop_wait.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterWizard.h"
+#include "upgrade/dialogs/vuWizardProgress.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
 #include "vuReplacerLaunch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
@@ -528,10 +530,25 @@ TEST(upgrade_download_Faults, RetriesSayWhyAndEveryFileIsBoundInTimeAndSize) {
         };
     };
     {
-        // Silent after part of the body: each retry says so.
+        // Silent after part of the body: each retry says so, and the wizard's status line shows
+        // it until the retry's data comes.
         UpgradeScenario s;
-        std::vector<int> pauses;
-        RecordRetryPauses(s, pauses);
+        s.Updater->Wizard()->SetEnabled(true);
+        auto statusLine = [] {
+            TvuUpdaterWizardForm* form = vuUpdaterWizardForm();
+            return form != nullptr ? form->LEstimatedTime->text() : QStringLiteral("no wizard");
+        };
+        // The line when a transfer breaks (before its retry is announced) and when the retry
+        // starts.
+        std::vector<QString> atBreak, atRetry;
+        s.Environment.Set(&TvuEnvironment::Schedule,
+                          [&](QObject* context, int, std::function<void()> retry) {
+                              atBreak.push_back(statusLine());
+                              QTimer::singleShot(0, context, [&, retry] {
+                                  atRetry.push_back(statusLine());
+                                  retry();
+                              });
+                          });
         std::vector<Retry> retries;
         recordRetries(s, retries);
         s.Updater->Timeouts()->ReceiveTimeout = 300;
@@ -542,6 +559,14 @@ TEST(upgrade_download_Faults, RetriesSayWhyAndEveryFileIsBoundInTimeAndSize) {
                                                {2, 3, 2, "no data for 1 s"},
                                                {3, 3, 4, "no data for 1 s"}}));
         EXPECT_EQ(s.Events.ConnLost, 1);
+        std::vector<QString> shown;
+        for (const Retry& r : retries)
+            shown.push_back(RetryStatusText("5000", r.retry, r.of, r.pause, r.reason));
+        EXPECT_EQ(atRetry, shown);
+        ASSERT_EQ(atBreak.size(), 3u);
+        const QString timeLeft = WizardTimeLeftText(0).section(u':', 0, 0);
+        for (const QString& line : atBreak)
+            EXPECT_TRUE(line.startsWith(timeLeft)) << line.toStdString();
     }
     {
         // A drip of a byte every 20 ms, fast enough for the minimum speed, never ending.
