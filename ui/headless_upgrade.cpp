@@ -84,8 +84,8 @@ bool Ask(const Options& options, const QString& question) {
 
 // One line from the terminal; with `hidden`, without showing what is typed.
 std::optional<std::string> ReadLine(const char* prompt, bool hidden) {
-    std::fputs(prompt, stderr);
-    std::fflush(stderr);
+    // Echo goes off before the prompt shows: what is typed once it is visible is never shown,
+    // and never dropped as input typed ahead.
     termios saved{};
     const bool quiet = hidden && tcgetattr(STDIN_FILENO, &saved) == 0;
     if (quiet) {
@@ -93,6 +93,8 @@ std::optional<std::string> ReadLine(const char* prompt, bool hidden) {
         silent.c_lflag &= ~tcflag_t(ECHO);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
     }
+    std::fputs(prompt, stderr);
+    std::fflush(stderr);
     std::string line;
     const bool read = static_cast<bool>(std::getline(std::cin, line));
     if (quiet) {

@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
+#include <poll.h>
+#include <pty.h>
 #include <string>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -101,15 +105,17 @@ protected:
             const std::string& infoURL = "", const std::vector<std::string>& prefix = {}) {
         return Finish(Launch(args, std::move(env), infoURL, prefix));
     }
-    // The same without waiting; standard error goes to errorsName in the temporary folder.
+    // The same without waiting; standard error goes to errorsName in the temporary folder, or
+    // the shell's `streams` say where the standard streams go.
     pid_t Launch(const std::vector<std::string>& args, std::map<std::string, std::string> env = {},
                  const std::string& infoURL = "", const std::vector<std::string>& prefix = {},
-                 const std::string& errorsName = "errors.txt") {
+                 const std::string& errorsName = "errors.txt",
+                 const std::string& streams = "< /dev/null 2> \"$ERRORS\"") {
         std::vector<std::string> command = prefix;
         command.insert(command.end(), {program(), "--upgrade", "--info-url",
                                        infoURL.empty() ? server.url("/info.txt") : infoURL});
         command.insert(command.end(), args.begin(), args.end());
-        std::vector<std::string> shellArgs{"-c", "exec \"$@\" < /dev/null 2> \"$ERRORS\"", "sh"};
+        std::vector<std::string> shellArgs{"-c", "exec \"$@\" " + streams, "sh"};
         shellArgs.insert(shellArgs.end(), command.begin(), command.end());
         env["ERRORS"] = tmp / errorsName;
         env.emplace("TMPDIR", tmp.path());
@@ -120,6 +126,56 @@ protected:
         if (!status)
             Kill(pid);
         errors = ReadFile(tmp / errorsName).value_or("");
+        return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+    }
+
+    // Runs "velmora --upgrade --info-url URL args..." with a pseudo-terminal as its standard
+    // streams, typing each answer once its prompt has appeared on the terminal (after the
+    // prompts before it). Returns the exit status (-1 when it did not end) and keeps what the
+    // terminal showed in `screen`.
+    int RunOnTerminal(const std::vector<std::string>& args, std::map<std::string, std::string> env,
+                      const std::vector<std::pair<std::string, std::string>>& dialogue) {
+        int master = -1, slave = -1;
+        char name[256] = {};
+        if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+            ADD_FAILURE() << "no pseudo-terminal: " << std::strerror(errno);
+            return -1;
+        }
+        env["TTY"] = name;
+        const pid_t pid = Launch(args, env, "", {}, "errors.txt", "< \"$TTY\" > \"$TTY\" 2>&1");
+        screen.clear();
+        std::size_t answered = 0, seen = 0;
+        std::optional<int> status;
+        const auto end = std::chrono::steady_clock::now() + 120s;
+        while (!status && std::chrono::steady_clock::now() < end) {
+            pollfd ready{master, POLLIN, 0};
+            if (poll(&ready, 1, 100) > 0) {
+                char buffer[4096];
+                const ssize_t n = read(master, buffer, sizeof buffer);
+                if (n > 0)
+                    screen.append(buffer, static_cast<std::size_t>(n));
+            }
+            for (std::size_t at;
+                 answered < dialogue.size() &&
+                 (at = screen.find(dialogue[answered].first, seen)) != std::string::npos;) {
+                seen = at + dialogue[answered].first.size();
+                const std::string typed = dialogue[answered++].second + "\n";
+                EXPECT_EQ(write(master, typed.data(), typed.size()), ssize_t(typed.size()));
+            }
+            status = WaitExit(pid, 0ms);
+        }
+        if (!status)
+            Kill(pid);
+        // What the program wrote last is still in the terminal.
+        for (pollfd ready{master, POLLIN, 0}; poll(&ready, 1, 0) > 0;) {
+            char buffer[4096];
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            screen.append(buffer, static_cast<std::size_t>(n));
+        }
+        close(slave);
+        close(master);
         return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
     }
 
@@ -148,6 +204,7 @@ protected:
     TempFolder tmp;
     std::map<std::string, std::string> oldSet;
     std::string errors;
+    std::string screen; // of the last RunOnTerminal
 };
 
 } // namespace
@@ -544,4 +601,52 @@ TEST_F(Headless, FileLongerThanItsRecordedSizeIsStopped) {
     EXPECT_EQ(Installed(), oldSet);
     EXPECT_NE(errors.find("data.dat does not match the upgrade information"), std::string::npos)
         << errors;
+}
+
+// On a terminal, credentials are asked for (the password without echo) and the typed ones are
+// used; wrong ones are asked for again, three times at most, for a server and for a proxy alike.
+TEST_F(Headless, CredentialsAreAskedForOnTheTerminal) {
+    struct Row {
+        const char* name;
+        bool proxy;
+        std::vector<std::string> typed; // user name, password, user name, ...
+        int status;
+    };
+    const std::vector<std::string> wrong = {"nobody",  "wrong-1", "nobody",
+                                            "wrong-2", "nobody",  "wrong-3"};
+    const std::vector<Row> rows = {
+        {"server, wrong then right", false, {"nobody", "wrong-1", "user", "secret"}, 0},
+        {"server, wrong every time", false, wrong, 12},
+        {"proxy, wrong then right", true, {"nobody", "wrong-1", "puser", "ppass"}, 0},
+        {"proxy, wrong every time", true, wrong, 12},
+    };
+    const std::string proxy = "127.0.0.1:" + std::to_string(server.port());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Reset();
+        std::map<std::string, std::string> env;
+        std::string question = "\"data.dat\" is password protected";
+        std::map<std::string, std::string> installed = NewSet();
+        if (row.proxy) {
+            server.actAsProxy("puser", "ppass"); // from here on
+            env["http_proxy"] = "http://" + proxy;
+            question = "The proxy " + proxy + " wants a user name and password.";
+            Publish("01/01/2030", {"/files/velmora", "/files/data.dat"});
+        } else {
+            installed["data.dat"] = "granted";
+            Publish("01/01/2030", {"/files/velmora", "/auth/data.dat"});
+        }
+        std::vector<std::pair<std::string, std::string>> dialogue;
+        for (std::size_t i = 0; i + 1 < row.typed.size(); i += 2)
+            dialogue.insert(dialogue.end(),
+                            {{"User Name: ", row.typed[i]}, {"Password: ", row.typed[i + 1]}});
+        EXPECT_EQ(RunOnTerminal({"--yes"}, env, dialogue), row.status) << screen;
+        EXPECT_EQ(Occurrences(screen, "User Name: "), row.typed.size() / 2) << screen;
+        EXPECT_GE(Occurrences(screen, question), row.typed.size() / 2) << screen;
+        // The user name is echoed, the password never.
+        EXPECT_NE(screen.find("nobody"), std::string::npos) << screen;
+        for (std::size_t i = 1; i < row.typed.size(); i += 2)
+            EXPECT_EQ(screen.find(row.typed[i]), std::string::npos) << row.typed[i] << screen;
+        EXPECT_EQ(Installed(), row.status == 0 ? installed : oldSet);
+    }
 }
