@@ -3,10 +3,11 @@
 // TvuCustomThread is a component that owns the current TvuEventThread and replaces it by a fresh
 // one for every run.
 //
-// Synchronized calls run on the GUI thread while the worker waits; they are delivered through a
-// hidden object on the GUI thread that exists while at least one thread object exists. The GUI
-// thread must keep its event loop running (WaitFor and WaitWithMessages do) or a synchronized call
-// never completes.
+// Synchronized calls run on the GUI thread while the worker waits: they are queued to a receiver
+// of the thread object that lives on the GUI thread (the application's thread), so the GUI thread
+// must keep handling events (WaitFor and WaitWithMessages do) or a synchronized call never
+// completes. Without any application object there is no GUI thread to wait for: such calls run
+// directly on the thread that makes them.
 //
 // A hard Terminate never kills the worker: it abandons the run. From then on no handler of that
 // run is called (no further synchronized call, no OnException, no OnFinish), the run's stop token
@@ -16,6 +17,8 @@
 #pragma once
 
 #include "upgrade/utils/vuComponent.h"
+#include "upgrade/utils/vuThreadCore.h"
+#include "upgrade/utils/vuThreadPriority.h"
 
 #include <QtGlobal>
 
@@ -23,36 +26,18 @@
 #include <functional>
 #include <memory>
 #include <stop_token>
+#include <utility>
 
 namespace vu {
 
-enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
-
-// The priority table: tpIdle -15, tpLowest -2, tpLower -1, tpNormal 0, tpHigher 1, tpHighest 2,
-// tpTimeCritical 15.
-int ThreadPriorityValue(TThreadPriority priority);
-// The last table entry with that value; tpNormal when none matches.
-TThreadPriority ThreadPriorityFromValue(int value);
-// Linux applies a priority as the worker's nice value: tpIdle 19, tpLowest 10, tpLower 5,
-// tpNormal 0, tpHigher -5, tpHighest -10, tpTimeCritical -20 (raising needs privileges; when the
-// system refuses, the thread keeps its nice value and reads back accordingly).
-int ThreadPriorityNice(TThreadPriority priority);
-// The entry with that nice value; tpNormal when none matches.
-TThreadPriority ThreadPriorityFromNice(int nice);
-
-// Whether the hidden object that receives synchronized calls exists: from the first thread object
-// until the last one is gone.
+// Whether a receiver of synchronized calls exists: one lives with every thread object, and with an
+// abandoned worker until it ends.
 bool ThreadWindowExists();
 
-class TvuCustomThread;
-using TvuThreadEvent = std::function<void(TvuCustomThread* Sender)>;
 using TvuThreadMethod = std::function<void()>;
 
-namespace detail {
-struct ThreadCore;
-struct OwnerState;
-} // namespace detail
-
+// The object is controlled from one thread (the GUI thread): its handlers, Suspend, Resume and
+// WaitFor are used there; the worker reads what it shares through atomics.
 class TvuEventThread {
 public:
     // A new thread object, held suspended: its worker starts on the first Resume.
@@ -65,16 +50,17 @@ public:
 
     // Linux cannot hold a running thread: Suspend only keeps a worker that has not started from
     // starting. Resume starts it.
-    void Suspend();
+    void Suspend() { core_->suspended = true; }
     void Resume();
     void SetSuspended(bool value);
-    bool Suspended() const;
+    bool Suspended() const { return core_->suspended; }
 
     // Soft stop request, tested once before the work starts.
-    void Terminate();
-    bool Terminated() const;
-    // Waits for the worker's end and returns ReturnValue; on the GUI thread it keeps running the
-    // synchronized calls of workers meanwhile. Returns at once when the worker never started.
+    void Terminate() { core_->terminated.store(true); }
+    bool Terminated() const { return core_->terminated.load(); }
+    // Waits for the worker's end and returns ReturnValue; on the GUI thread it runs an event loop
+    // meanwhile (without user input), which handles the synchronized calls of workers. Returns at
+    // once when the worker never started.
     qint32 WaitFor();
 
     // Runs `method` on the GUI thread and waits for it (called on the worker; called on the GUI
@@ -90,26 +76,26 @@ public:
 
     // Abandons the run (see the top of this file). Called by TvuCustomThread::Terminate(true).
     void Abandon();
-    bool Abandoned() const;
-    // Signalled when the run is abandoned.
-    std::stop_token StopToken() const;
+    bool Abandoned() const { return core_->abandoned.load(); }
+    // Signalled when the run is abandoned; empty before the worker starts.
+    std::stop_token StopToken() const { return core_->thread.get_stop_token(); }
 
-    bool Running() const;
-    bool FreeOnTerminate() const;
+    bool Running() const { return core_->running.load(); }
+    bool FreeOnTerminate() const { return core_->freeOnTerminate.load(); }
     // The worker frees this object (allocated with new, owned by nobody) at its end.
-    void SetFreeOnTerminate(bool value);
-    qint32 ReturnValue() const;
-    void SetReturnValue(qint32 value);
+    void SetFreeOnTerminate(bool value) { core_->freeOnTerminate.store(value); }
+    qint32 ReturnValue() const { return core_->returnValue.load(); }
+    void SetReturnValue(qint32 value) { core_->returnValue.store(value); }
     // The worker's kernel thread id; 0 before it started.
-    qint64 ThreadID() const;
-    TvuCustomThread* Owner() const;
+    qint64 ThreadID() const { return core_->tid.load(); }
+    TvuCustomThread* Owner() const { return core_->owner; }
 
-    TvuThreadEvent OnExecute() const;
-    void SetOnExecute(TvuThreadEvent handler);
-    TvuThreadEvent OnException() const;
-    void SetOnException(TvuThreadEvent handler);
-    TvuThreadEvent OnFinish() const;
-    void SetOnFinish(TvuThreadEvent handler);
+    TvuThreadEvent OnExecute() const { return core_->onExecute; }
+    void SetOnExecute(TvuThreadEvent handler) { core_->onExecute = std::move(handler); }
+    TvuThreadEvent OnException() const { return core_->onException; }
+    void SetOnException(TvuThreadEvent handler) { core_->onException = std::move(handler); }
+    TvuThreadEvent OnFinish() const { return core_->onFinish; }
+    void SetOnFinish(TvuThreadEvent handler) { core_->onFinish = std::move(handler); }
 
     // On a worker: the stop token of the run it executes (empty token elsewhere).
     static std::stop_token CurrentStopToken();
@@ -139,32 +125,33 @@ public:
     // Abandons the current thread object (finished or not), starts a fresh one; returns true. The
     // run proceeds asynchronously; its end is reported through OnFinish.
     bool Execute();
-    void Suspend();
+    void Suspend() { eventThread_->Suspend(); }
     // As TvuEventThread::Synchronize for the run whose work calls it (on the GUI thread it runs
     // directly); nothing while the component or its owner is being destroyed.
     void Synchronize(const TvuThreadMethod& method);
     // hard: abandon the run and replace the thread object by its clone; soft: set Terminated.
     void Terminate(bool hard);
-    bool Running() const;
+    bool Running() const { return eventThread_->Running(); }
 
-    TThreadPriority Priority() const;
-    void SetPriority(TThreadPriority value);
+    TThreadPriority Priority() const { return eventThread_->Priority(); }
+    void SetPriority(TThreadPriority value) { eventThread_->SetPriority(value); }
 
     bool Suspended() const { return suspended_; }
     void SetSuspended(bool value);
     bool HandleExceptions() const;
     void SetHandleExceptions(bool value);
 
-    TvuThreadEvent OnExecute() const;
-    void SetOnExecute(TvuThreadEvent handler);
-    TvuThreadEvent OnException() const;
-    void SetOnException(TvuThreadEvent handler);
-    TvuThreadEvent OnFinish() const;
-    void SetOnFinish(TvuThreadEvent handler);
+    // Stored into the current thread object (and carried over to its clones).
+    TvuThreadEvent OnExecute() const { return eventThread_->OnExecute(); }
+    void SetOnExecute(TvuThreadEvent h) { eventThread_->SetOnExecute(std::move(h)); }
+    TvuThreadEvent OnException() const { return eventThread_->OnException(); }
+    void SetOnException(TvuThreadEvent h) { eventThread_->SetOnException(std::move(h)); }
+    TvuThreadEvent OnFinish() const { return eventThread_->OnFinish(); }
+    void SetOnFinish(TvuThreadEvent h) { eventThread_->SetOnFinish(std::move(h)); }
 
     TvuEventThread* EventThread() const { return eventThread_.get(); }
     // The current run's stop token (signalled when it is abandoned).
-    std::stop_token StopToken() const;
+    std::stop_token StopToken() const { return eventThread_->StopToken(); }
     // While OnException runs: what was thrown.
     std::exception_ptr ExceptionObject() const { return exceptionObject_; }
 

@@ -62,35 +62,23 @@ void WaitWithMessages(TvuEventHandle& event, quint32 timeoutMs, bool stopOnTermi
         }
     } else {
         QEventLoop loop;
+        // Repeating, so that a time-out that fires a little early is looked at again.
         QTimer timer;
-        timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        if (!deadline.isForever())
+            timer.start(std::max<qint64>(1, deadline.remainingTime()));
         {
             std::lock_guard lock(g_eventsLock);
             waitEvent->loop = &loop;
         }
-        bool loopUsable = true;
-        while (true) {
-            if (stopOnTerminate && ApplicationTerminating())
-                break;
-            if (signalled() || deadline.hasExpired())
-                break;
-            if (!deadline.isForever())
-                timer.start(std::max<qint64>(1, deadline.remainingTime()));
-            if (loopUsable) {
-                loop.exec();
-                if (signalled() || deadline.hasExpired())
-                    break;
-                // The loop ended without our event or time-out: the application is quitting,
-                // which ends every event loop of the thread at once from now on.
-                if (stopOnTerminate)
-                    break;
-                loopUsable = false;
-            } else {
-                QCoreApplication::processEvents(QEventLoop::AllEvents |
-                                                QEventLoop::WaitForMoreEvents);
-            }
-        }
+        RunEventLoopUntil(
+            loop,
+            [&] {
+                return (stopOnTerminate && ApplicationTerminating()) || signalled() ||
+                       deadline.hasExpired();
+            },
+            stopOnTerminate);
         timer.stop();
         std::lock_guard lock(g_eventsLock);
         waitEvent->loop = nullptr;
@@ -100,6 +88,23 @@ void WaitWithMessages(TvuEventHandle& event, quint32 timeoutMs, bool stopOnTermi
         g_events.erase(id);
     }
     event.store(-1);
+}
+
+void RunEventLoopUntil(QEventLoop& loop, const std::function<bool()>& done, bool stopOnQuit,
+                       QEventLoop::ProcessEventsFlags flags) {
+    bool loopUsable = true;
+    while (!done()) {
+        if (!loopUsable) {
+            QCoreApplication::processEvents(flags | QEventLoop::WaitForMoreEvents);
+            continue;
+        }
+        loop.exec(flags);
+        // Ended without `done`: the application is quitting, which from now on ends every event
+        // loop of the thread at once.
+        if (done() || stopOnQuit)
+            break;
+        loopUsable = false;
+    }
 }
 
 void SignalEvent(std::intptr_t event) {

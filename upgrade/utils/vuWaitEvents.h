@@ -2,10 +2,11 @@
 // signals an event.
 #pragma once
 
-#include <QtGlobal>
+#include <QEventLoop>
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 namespace vu {
 
@@ -19,5 +20,11 @@ using TvuEventHandle = std::atomic<std::intptr_t>;
 void WaitWithMessages(TvuEventHandle& event, quint32 timeoutMs, bool stopOnTerminate);
 // Sets the event when the handle is neither 0 nor -1. Safe from any thread.
 void SignalEvent(std::intptr_t event);
+
+// Runs `loop` (with `flags`) until `done()` holds; whoever makes it hold then quits the loop. Once
+// the application has been told to quit, every event loop of its thread ends at once: the wait
+// then returns when `stopOnQuit` is set, else it goes on handling events batch by batch.
+void RunEventLoopUntil(QEventLoop& loop, const std::function<bool()>& done, bool stopOnQuit,
+                       QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
 
 } // namespace vu

@@ -163,7 +163,7 @@ struct Recorder {
 TEST(UtilsThread, RunReportsOnTheGuiThreadAndRunningClears) {
     TvuCustomThread thread;
     Recorder r;
-    bool runningDuringWork = false;
+    bool runningDuringWork = false, nestedRan = false;
     thread.SetOnExecute([&](TvuCustomThread* sender) {
         EXPECT_EQ(sender, &thread);
         r.executeOnGui = OnGui();
@@ -171,6 +171,8 @@ TEST(UtilsThread, RunReportsOnTheGuiThreadAndRunningClears) {
         sender->Synchronize([&] {
             r.syncOnGui = OnGui();
             runningDuringWork = thread.Running();
+            // Already on the GUI thread: runs at once instead of waiting for itself.
+            sender->Synchronize([&] { nestedRan = OnGui(); });
             ++r.syncs;
         });
     });
@@ -185,6 +187,7 @@ TEST(UtilsThread, RunReportsOnTheGuiThreadAndRunningClears) {
     EXPECT_TRUE(r.syncOnGui);
     EXPECT_TRUE(r.finishOnGui);
     EXPECT_TRUE(runningDuringWork);
+    EXPECT_TRUE(nestedRan);
     thread.EventThread()->WaitFor();
     EXPECT_FALSE(thread.Running());
 
@@ -287,26 +290,39 @@ TEST(UtilsThread, DestroyingANeverStartedComponentRunsNothing) {
 }
 
 TEST(UtilsThread, DestroyingDuringARunCallsNoFurtherHandler) {
-    std::atomic<int> calls{0};
-    std::atomic<bool> started{false}, ended{false}, stopped{false};
-    auto gate = std::make_shared<Gate>();
-    auto* thread = new TvuCustomThread;
-    // The work keeps only what it owns: `sender` may be gone once the run is abandoned.
-    thread->SetOnExecute([&, gate](TvuCustomThread*) {
-        t_exitFlag.flag = &ended;
-        started = true;
-        stopped = !gate->Pass(TvuEventThread::CurrentStopToken());
-        throw std::runtime_error("late failure");
-    });
-    thread->SetOnException([&](TvuCustomThread*) { ++calls; });
-    thread->SetOnFinish([&](TvuCustomThread*) { ++calls; });
-    thread->Execute();
-    ASSERT_TRUE(WaitFor([&] { return started.load(); }));
-    delete thread;
-    ASSERT_TRUE(WaitFor([&] { return ended.load(); }));
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(stopped);
-    EXPECT_EQ(calls.load(), 0);
+    // Where the worker is when its component goes: inside its work, or waiting for a synchronized
+    // call that the GUI thread has not run (it handles no events meanwhile).
+    for (bool waitingForCall : {false, true}) {
+        SCOPED_TRACE(waitingForCall ? "waiting for a call" : "in its work");
+        std::atomic<int> calls{0};
+        std::atomic<bool> started{false}, ended{false}, stopped{false};
+        auto gate = std::make_shared<Gate>();
+        auto* thread = new TvuCustomThread;
+        // The work keeps only what it owns: `sender` may be gone once the run is abandoned.
+        thread->SetOnExecute([&, gate, waitingForCall](TvuCustomThread*) {
+            t_exitFlag.flag = &ended;
+            started = true;
+            if (waitingForCall)
+                TvuEventThread::SynchronizeCurrent([&] { ++calls; });
+            else
+                stopped = !gate->Pass(TvuEventThread::CurrentStopToken());
+            throw std::runtime_error("late failure");
+        });
+        thread->SetOnException([&](TvuCustomThread*) { ++calls; });
+        thread->SetOnFinish([&](TvuCustomThread*) { ++calls; });
+        thread->Execute();
+        ASSERT_TRUE(vutest::PollUntil([&] { return started.load(); },
+                                      std::chrono::milliseconds(kLongWait),
+                                      std::chrono::milliseconds(1)));
+        delete thread;
+        // Let go without the GUI thread running its call.
+        ASSERT_TRUE(vutest::PollUntil([&] { return ended.load(); },
+                                      std::chrono::milliseconds(kLongWait),
+                                      std::chrono::milliseconds(1)));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(stopped.load(), !waitingForCall);
+        EXPECT_EQ(calls.load(), 0);
+    }
 }
 
 TEST(UtilsThread, ThrowingWorkGivesOneExceptionThenOneFinish) {
