@@ -8,54 +8,63 @@
 #include <QTimer>
 
 #include <condition_variable>
-#include <memory>
 #include <mutex>
-#include <unordered_map>
 
 namespace vu {
 
 namespace {
 
+// One wait in progress, on the waiter's stack and linked into the list of waits while it lasts.
 struct WaitEvent {
+    std::intptr_t id = 0;
     bool signalled = false;
     QEventLoop* loop = nullptr; // the waiting loop, while it exists
     std::condition_variable cv; // used when the thread has no event loop
+    WaitEvent* next = nullptr;
 };
 
-// Never destroyed: SignalEvent may still be called by a worker while the program exits.
-std::mutex& g_eventsLock = *new std::mutex;
-auto& g_events = *new std::unordered_map<std::intptr_t, std::shared_ptr<WaitEvent>>;
+// Plain data with nothing to destroy, so that SignalEvent stays safe from a worker even while the
+// program exits. The lock guards the list, the events in it and the next id.
+std::mutex g_waitsLock;
+WaitEvent* g_waits = nullptr;
 std::intptr_t g_nextEvent = 1;
+
+WaitEvent* FindWait(std::intptr_t id) {
+    WaitEvent* e = g_waits;
+    while (e && e->id != id)
+        e = e->next;
+    return e;
+}
 
 } // namespace
 
 void WaitWithMessages(TvuEventHandle& event, quint32 timeoutMs, bool stopOnTerminate) {
-    auto waitEvent = std::make_shared<WaitEvent>();
-    std::intptr_t id = 0;
+    WaitEvent wait;
     {
-        std::lock_guard lock(g_eventsLock);
-        id = g_nextEvent++;
+        std::lock_guard lock(g_waitsLock);
+        wait.id = g_nextEvent++;
         if (g_nextEvent <= 0)
             g_nextEvent = 1;
-        g_events.emplace(id, waitEvent);
+        wait.next = g_waits;
+        g_waits = &wait;
     }
-    event.store(id);
+    event.store(wait.id);
     QDeadlineTimer deadline =
         timeoutMs == 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
 
     auto signalled = [&] {
-        std::lock_guard lock(g_eventsLock);
-        return waitEvent->signalled;
+        std::lock_guard lock(g_waitsLock);
+        return wait.signalled;
     };
 
     if (!QCoreApplication::instance()) {
         // No event loop to keep alive: a plain wait.
-        std::unique_lock lock(g_eventsLock);
-        while (!waitEvent->signalled && !(stopOnTerminate && ApplicationCloseRequested())) {
+        std::unique_lock lock(g_waitsLock);
+        while (!wait.signalled && !(stopOnTerminate && ApplicationCloseRequested())) {
             if (deadline.isForever()) {
-                waitEvent->cv.wait(lock);
-            } else if (waitEvent->cv.wait_for(
-                           lock, std::chrono::milliseconds(deadline.remainingTime())) ==
+                wait.cv.wait(lock);
+            } else if (wait.cv.wait_for(lock,
+                                        std::chrono::milliseconds(deadline.remainingTime())) ==
                        std::cv_status::timeout) {
                 break;
             }
@@ -69,8 +78,8 @@ void WaitWithMessages(TvuEventHandle& event, quint32 timeoutMs, bool stopOnTermi
         if (!deadline.isForever())
             timer.start(std::max<qint64>(1, deadline.remainingTime()));
         {
-            std::lock_guard lock(g_eventsLock);
-            waitEvent->loop = &loop;
+            std::lock_guard lock(g_waitsLock);
+            wait.loop = &loop;
         }
         RunEventLoopUntil(
             loop,
@@ -80,12 +89,15 @@ void WaitWithMessages(TvuEventHandle& event, quint32 timeoutMs, bool stopOnTermi
             },
             stopOnTerminate);
         timer.stop();
-        std::lock_guard lock(g_eventsLock);
-        waitEvent->loop = nullptr;
+        std::lock_guard lock(g_waitsLock);
+        wait.loop = nullptr;
     }
     {
-        std::lock_guard lock(g_eventsLock);
-        g_events.erase(id);
+        std::lock_guard lock(g_waitsLock);
+        WaitEvent** link = &g_waits;
+        while (*link != &wait)
+            link = &(*link)->next;
+        *link = wait.next;
     }
     event.store(-1);
 }
@@ -110,15 +122,14 @@ void RunEventLoopUntil(QEventLoop& loop, const std::function<bool()>& done, bool
 void SignalEvent(std::intptr_t event) {
     if (event == 0 || event == -1)
         return;
-    std::lock_guard lock(g_eventsLock);
-    const auto it = g_events.find(event);
-    if (it == g_events.end())
+    std::lock_guard lock(g_waitsLock);
+    WaitEvent* e = FindWait(event);
+    if (!e)
         return;
-    WaitEvent& e = *it->second;
-    e.signalled = true;
-    e.cv.notify_all();
-    if (e.loop) {
-        QEventLoop* loop = e.loop;
+    e->signalled = true;
+    e->cv.notify_all();
+    if (e->loop) {
+        QEventLoop* loop = e->loop;
         QMetaObject::invokeMethod(
             loop, [loop] { loop->quit(); }, Qt::QueuedConnection);
     }
