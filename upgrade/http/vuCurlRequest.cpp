@@ -1,6 +1,9 @@
 #include "upgrade/http/vuCurlRequest.h"
 
 #include "upgrade/http/vuHTTPStatus.h"
+#include "upgrade/http/vuProxyAddress.h"
+#include "upgrade/http/vuRequestLimits.h"
+#include "upgrade/http/vuResponseHeaders.h"
 #include "upgrade/http/vuURLParts.h"
 
 #include <curl/curl.h>
@@ -30,38 +33,6 @@ bool isRedirectStatus(long status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// ProxyBypass lists hosts separated by ';' (also ',' or blanks); libcurl wants commas. "*.x"
-// becomes "x" (libcurl matches a name and everything below it); "<local>" stands for host names
-// without a dot, which libcurl cannot express: the caller handles it.
-QByteArray bypassList(const QByteArray& text, bool& local) {
-    local = false;
-    QByteArray list;
-    QByteArray normalised = text;
-    normalised.replace(';', ' ').replace(',', ' ').replace('\t', ' ');
-    for (QByteArray item : normalised.split(' ')) {
-        item = item.trimmed();
-        if (item.isEmpty())
-            continue;
-        if (item.compare("<local>", Qt::CaseInsensitive) == 0) {
-            local = true;
-            continue;
-        }
-        if (item.startsWith("*."))
-            item = item.mid(2);
-        if (!list.isEmpty())
-            list += ',';
-        list += item;
-    }
-    return list;
-}
-
-QByteArray origin(const QByteArray& url) {
-    TvuURLParts p;
-    if (!CrackURL(url, p))
-        return {};
-    return p.Scheme + "://" + p.HostName.toLower() + ":" + QByteArray::number(p.Port);
-}
-
 } // namespace
 
 namespace detail {
@@ -80,10 +51,9 @@ struct CurlRequestState {
     QByteArray OriginalOrigin;
     QByteArray CurrentURL;
 
-    // Per response.
+    // Per response: its header block, and its status (from libcurl once it has one).
+    TvuResponseHeaders Headers;
     qint32 Status = -1;
-    QList<QByteArray> HeaderLines; // status line first, without line ends
-    bool HeaderBlockDone = false;
     // Per hop.
     bool ResponseSeen = false;
     bool Delivered = false;
@@ -93,55 +63,16 @@ struct CurlRequestState {
     bool RequestSentReported = false;
     // Per Send.
     bool SocketOpenedSinceRequest = false;
-    bool Connected = false;
     bool TimedOut = false;
-    TvuFailureCause LimitCause = TvuFailureCause::None; // which of our limits ended it
-    quint32 LimitMs = 0;
+    TvuRequestLimits Limits;
     CURLcode Result = CURLE_OK;
     long OsError = 0;
     char ErrorText[CURL_ERROR_SIZE] = {0};
-    Clock::time_point SendStart;
-    Clock::time_point LastActivity;
     int Hops = 0;
 
     void status(quint32 code, const QByteArray& info = {}) {
         if (Listener != nullptr)
             Listener->Status(code, info);
-    }
-
-    // Bytes received since the minimum-speed window began.
-    quint64 WindowBytes = 0;
-    Clock::time_point WindowStart;
-
-    void touch() { LastActivity = Clock::now(); }
-    void received(size_t n) { WindowBytes += n; }
-    // Starts the minimum-speed window afresh (on connecting, and after the listener held the
-    // transfer, which is no fault of the server's).
-    void restartWindow() {
-        WindowBytes = 0;
-        WindowStart = Clock::now();
-    }
-    // Milliseconds until the next limit falls due, or -1 when one has been crossed (LimitCause
-    // and LimitMs then say which). The stall and speed limits count only once connected.
-    long long checkLimits(Clock::time_point now);
-    long long crossed(TvuFailureCause cause, quint32 ms) {
-        LimitCause = cause;
-        LimitMs = ms;
-        return -1;
-    }
-
-    bool lastHeader(const QByteArray& name, QByteArray& value) const {
-        for (qsizetype i = 1; i < HeaderLines.size(); ++i) {
-            const QByteArray& line = HeaderLines[i];
-            const qsizetype colon = line.indexOf(':');
-            if (colon <= 0)
-                continue;
-            if (line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0) {
-                value = line.mid(colon + 1).trimmed();
-                return true;
-            }
-        }
-        return false;
     }
 
     // Decides, when a hop's headers are complete, whether it is a redirect to follow.
@@ -150,32 +81,9 @@ struct CurlRequestState {
         if (!isRedirectStatus(Status) || Hops >= Options.MaxRedirects)
             return;
         QByteArray location;
-        if (!lastHeader("Location", location) || location.isEmpty())
+        if (!Headers.Query("Location", location) || location.isEmpty())
             return;
-        CURLU* u = curl_url();
-        if (u == nullptr)
-            return;
-        char* text = nullptr;
-        if (curl_url_set(u, CURLUPART_URL, CurrentURL.constData(), 0) == CURLUE_OK &&
-            curl_url_set(u, CURLUPART_URL, location.constData(),
-                         CURLU_ALLOW_SPACE | CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK) {
-            curl_url_set(u, CURLUPART_FRAGMENT, nullptr, 0);
-            char* scheme = nullptr;
-            if (curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK) {
-                const QByteArray s = QByteArray(scheme).toLower();
-                curl_free(scheme);
-                // A secure transfer never continues in the clear: a redirect from https to
-                // http is not followed and its answer ends the transfer as an error status.
-                const bool downgrade = s == "http" && CurrentURL.toLower().startsWith("https:");
-                if ((s == "http" || s == "https") && !downgrade &&
-                    curl_url_get(u, CURLUPART_URL, &text, 0) == CURLUE_OK) {
-                    RedirectTarget = text;
-                    RedirectHop = true;
-                    curl_free(text);
-                }
-            }
-        }
-        curl_url_cleanup(u);
+        RedirectHop = ResolveRedirect(CurrentURL, location, RedirectTarget);
     }
 
     // The final response's headers are complete: tell the listener once per hop.
@@ -190,14 +98,13 @@ struct CurlRequestState {
             Stopped = true;
             return false;
         }
-        touch(); // time spent in the listener does not count as a stall
-        restartWindow();
+        Limits.Touch(); // time spent in the listener does not count as a stall
+        Limits.RestartWindow();
         return true;
     }
 
     void resetResponse() {
-        HeaderLines.clear();
-        HeaderBlockDone = false;
+        Headers.Clear();
         Status = -1;
     }
 
@@ -212,40 +119,25 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     const size_t n = size * count;
     if (s->AbortFlag.load(std::memory_order_relaxed))
         return 0;
-    s->touch();
-    s->received(n);
-    QByteArray line(data, static_cast<qsizetype>(n));
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    if (line.startsWith("HTTP/")) {
+    s->Limits.Touch(n);
+    switch (s->Headers.Add(QByteArray(data, static_cast<qsizetype>(n)))) {
+    case TvuResponseHeaders::Line::Status:
         if (!s->RequestSentReported) {
             s->RequestSentReported = true;
             s->status(vuStatusRequestSent);
         }
-        s->resetResponse();
-        s->HeaderLines.append(line);
-        const QList<QByteArray> words = line.split(' ');
-        bool ok = false;
-        const int code = words.size() > 1 ? words[1].toInt(&ok) : 0;
-        s->Status = ok ? code : 0;
+        s->Status = s->Headers.Status();
         s->ResponseSeen = true;
         s->status(vuStatusReceivingResponse);
-        return n;
+        break;
+    case TvuResponseHeaders::Line::End:
+        s->status(s->Status >= 100 && s->Status < 200 ? vuStatusIntermediateResponse
+                                                      : vuStatusResponseReceived);
+        break;
+    case TvuResponseHeaders::Line::Header:
+    case TvuResponseHeaders::Line::Ignored:
+        break;
     }
-    if (s->HeaderBlockDone || s->HeaderLines.isEmpty())
-        return n; // trailers after the body
-    if (line.isEmpty()) {
-        s->HeaderBlockDone = true;
-        if (s->Status >= 100 && s->Status < 200)
-            s->status(vuStatusIntermediateResponse);
-        else
-            s->status(vuStatusResponseReceived);
-        return n;
-    }
-    if ((line.startsWith(' ') || line.startsWith('\t')) && s->HeaderLines.size() > 1)
-        s->HeaderLines.last() += ' ' + line.trimmed(); // folded continuation line
-    else
-        s->HeaderLines.append(line);
     return n;
 }
 
@@ -254,8 +146,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     const size_t n = size * count;
     if (s->AbortFlag.load(std::memory_order_relaxed))
         return CURL_WRITEFUNC_ERROR;
-    s->touch();
-    s->received(n);
+    s->Limits.Touch(n);
     if (!s->deliverHeaders())
         return CURL_WRITEFUNC_ERROR;
     if (s->RedirectHop)
@@ -266,7 +157,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     }
     if (s->AbortFlag.load(std::memory_order_relaxed))
         return CURL_WRITEFUNC_ERROR;
-    s->touch();
+    s->Limits.Touch();
     return n;
 }
 
@@ -317,9 +208,7 @@ int onPrereq(void* user, char*, char*, int, int) {
     if (s->SocketOpenedSinceRequest)
         s->status(vuStatusConnected);
     s->SocketOpenedSinceRequest = false;
-    s->Connected = true;
-    s->touch();
-    s->restartWindow();
+    s->Limits.Connect();
     s->status(vuStatusSendingRequest);
     return CURL_PREREQFUNC_OK;
 }
@@ -328,7 +217,7 @@ int onPrereq(void* user, char*, char*, int, int) {
 
 void CurlRequestState::applyHop() {
     curl_easy_setopt(Easy, CURLOPT_URL, CurrentURL.constData());
-    const bool sameOrigin = origin(CurrentURL) == OriginalOrigin;
+    const bool sameOrigin = OriginOf(CurrentURL) == OriginalOrigin;
     if (Options.HasCredentials && sameOrigin) {
         curl_easy_setopt(Easy, CURLOPT_USERNAME, Username.constData());
         curl_easy_setopt(Easy, CURLOPT_PASSWORD, Password.constData());
@@ -342,41 +231,6 @@ void CurlRequestState::applyHop() {
         curl_easy_setopt(Easy, CURLOPT_PROXYPASSWORD, ProxyPassword.constData());
         curl_easy_setopt(Easy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_ANY));
     }
-}
-
-long long CurlRequestState::checkLimits(Clock::time_point now) {
-    using std::chrono::duration_cast;
-    using std::chrono::milliseconds;
-    long long due = 1000;
-    if (Options.TotalTimeout != 0) {
-        const long long spent = duration_cast<milliseconds>(now - SendStart).count();
-        if (spent >= static_cast<long long>(Options.TotalTimeout))
-            return crossed(TvuFailureCause::TimeLimit, Options.TotalTimeout);
-        due = std::min<long long>(due, Options.TotalTimeout - spent);
-    }
-    if (!Connected)
-        return due;
-    if (Options.StallTimeout != 0) {
-        const long long idle = duration_cast<milliseconds>(now - LastActivity).count();
-        if (idle >= static_cast<long long>(Options.StallTimeout))
-            return crossed(TvuFailureCause::NoAnswer, Options.StallTimeout);
-        due = std::min<long long>(due, Options.StallTimeout - idle);
-    }
-    if (Options.MinimumSpeed != 0 && Options.MinimumSpeedTime != 0) {
-        const long long span = duration_cast<milliseconds>(now - WindowStart).count();
-        if (span >= static_cast<long long>(Options.MinimumSpeedTime)) {
-            // The average over the whole window, compared without rounding.
-            if (WindowBytes * 1000 <
-                static_cast<quint64>(Options.MinimumSpeed) * static_cast<quint64>(span))
-                return crossed(TvuFailureCause::TooSlow, Options.MinimumSpeedTime);
-            // Fast enough: judge the next window from here.
-            restartWindow();
-            due = std::min<long long>(due, Options.MinimumSpeedTime);
-        } else {
-            due = std::min<long long>(due, Options.MinimumSpeedTime - span);
-        }
-    }
-    return due;
 }
 
 CURLcode CurlRequestState::runMulti() {
@@ -406,8 +260,7 @@ CURLcode CurlRequestState::runMulti() {
             const Clock::time_point before = Clock::now();
             const bool carryOn = Listener->Idle();
             const Clock::duration spent = Clock::now() - before;
-            LastActivity += spent;
-            WindowStart += spent;
+            Limits.Exclude(spent);
             if (!carryOn) {
                 Stopped = true;
                 result = CURLE_WRITE_ERROR;
@@ -415,7 +268,7 @@ CURLcode CurlRequestState::runMulti() {
                 break;
             }
         }
-        const long long due = checkLimits(Clock::now());
+        const long long due = Limits.Check(Clock::now());
         if (due < 0) {
             TimedOut = true;
             result = CURLE_OPERATION_TIMEDOUT;
@@ -465,7 +318,9 @@ bool TvuCurlRequest::Open(const TvuCurlRequestOptions& options, TvuCurlRequestLi
     s.Username = options.Username;
     s.Password = options.Password;
     s.CurrentURL = options.URL;
-    s.OriginalOrigin = origin(options.URL);
+    s.OriginalOrigin = OriginOf(options.URL);
+    s.Limits.Configure(options.TotalTimeout, options.StallTimeout, options.MinimumSpeed,
+                       options.MinimumSpeedTime);
     s.Easy = curl_easy_init();
     {
         std::lock_guard<std::mutex> guard(s.MultiLock);
@@ -501,27 +356,11 @@ bool TvuCurlRequest::Open(const TvuCurlRequestOptions& options, TvuCurlRequestLi
             s.HeaderList = curl_slist_append(s.HeaderList, line.constData());
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, s.HeaderList);
 
-    switch (options.Proxy.AccessType) {
-    case atPreconfig:
-        break; // libcurl reads http_proxy, https_proxy, all_proxy and no_proxy
-    case atDirect:
-        curl_easy_setopt(e, CURLOPT_PROXY, "");
-        break;
-    case atUseProxy: {
-        bool local = false;
-        const QByteArray bypass = bypassList(options.Proxy.ProxyBypass, local);
-        TvuURLParts target;
-        CrackURL(options.URL, target);
-        if (local && !target.HostName.contains('.') && !target.HostName.contains(':')) {
-            curl_easy_setopt(e, CURLOPT_PROXY, "");
-        } else {
-            const QByteArray proxy = "http://" + options.Proxy.ProxyServer + ":" +
-                                     QByteArray::number(options.Proxy.ProxyPort);
-            curl_easy_setopt(e, CURLOPT_PROXY, proxy.constData());
-            curl_easy_setopt(e, CURLOPT_NOPROXY, bypass.constData());
-        }
-        break;
-    }
+    QByteArray noProxy;
+    if (const std::optional<QByteArray> proxy = ProxyOption(options.URL, options.Proxy, noProxy)) {
+        curl_easy_setopt(e, CURLOPT_PROXY, proxy->constData()); // copied by libcurl
+        if (!proxy->isEmpty()) // also an empty list: the environment's no_proxy does not apply
+            curl_easy_setopt(e, CURLOPT_NOPROXY, noProxy.constData());
     }
 
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &detail::onHeader);
@@ -560,11 +399,10 @@ TvuCurlRequest::Outcome TvuCurlRequest::Send() {
     s.CurrentURL = s.Options.URL;
     s.Hops = 0;
     s.TimedOut = false;
-    s.LimitCause = TvuFailureCause::None;
     s.Result = CURLE_OK;
     s.OsError = 0;
     s.ErrorText[0] = '\0';
-    s.SendStart = Clock::now();
+    s.Limits.StartSend();
     s.resetResponse();
     while (true) {
         if (s.AbortFlag.load())
@@ -574,9 +412,8 @@ TvuCurlRequest::Outcome TvuCurlRequest::Send() {
         s.RedirectHop = false;
         s.Stopped = false;
         s.RequestSentReported = false;
-        s.Connected = false;
         s.resetResponse();
-        s.touch();
+        s.Limits.StartHop();
         s.applyHop();
         const CURLcode rc = s.runMulti();
         if (s.AbortFlag.load())
@@ -618,16 +455,11 @@ qint32 TvuCurlRequest::StatusCode() const {
 }
 
 bool TvuCurlRequest::Query(const QByteArray& name, QByteArray& value) const {
-    return state_->lastHeader(name, value);
+    return state_->Headers.Query(name, value);
 }
 
 QByteArray TvuCurlRequest::RawHeaders() const {
-    QByteArray text;
-    for (const QByteArray& line : state_->HeaderLines)
-        text += line + "\r\n";
-    if (!text.isEmpty())
-        text += "\r\n";
-    return text;
+    return state_->Headers.Raw();
 }
 
 QByteArray TvuCurlRequest::EffectiveURL() const {
@@ -640,45 +472,12 @@ bool TvuCurlRequest::TimedOut() const {
 
 TvuTransferFailure TvuCurlRequest::Failure() const {
     const auto& s = *state_;
-    TvuTransferFailure failure;
-    failure.Detail = QByteArray(s.ErrorText).trimmed();
-    auto seconds = [](quint32 ms) { return (ms + 999) / 1000; };
     if (s.TimedOut) {
-        failure.Cause = s.LimitCause;
-        failure.Seconds = seconds(s.LimitMs);
+        TvuTransferFailure failure = LimitFailure(s.Limits.Cause(), s.Limits.Milliseconds());
+        failure.Detail = QByteArray(s.ErrorText).trimmed();
         return failure;
     }
-    switch (s.Result) {
-    case CURLE_OK:
-    case CURLE_ABORTED_BY_CALLBACK:
-    case CURLE_WRITE_ERROR:
-        failure.Detail.clear();
-        break;
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-        failure.Cause = TvuFailureCause::NameNotResolved;
-        break;
-    case CURLE_COULDNT_CONNECT:
-        failure.Cause =
-            s.OsError == ECONNREFUSED ? TvuFailureCause::ConnectionRefused : TvuFailureCause::Other;
-        break;
-    case CURLE_OPERATION_TIMEDOUT:
-        // libcurl's own time-out covers resolving, connecting and the TLS handshake.
-        failure.Cause = TvuFailureCause::NoAnswer;
-        failure.Seconds = seconds(s.Options.ConnectTimeout);
-        break;
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_ISSUER_ERROR:
-    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-    case CURLE_SSL_INVALIDCERTSTATUS:
-        failure.Cause = TvuFailureCause::CertificateNotVerified;
-        break;
-    default:
-        failure.Cause = TvuFailureCause::Other;
-        break;
-    }
-    return failure;
+    return CurlFailure(s.Result, s.OsError, s.ErrorText, s.Options.ConnectTimeout);
 }
 
 void TvuCurlRequest::Abort() {

@@ -82,4 +82,47 @@ QByteArray ProxyDisplayName(const TvuURLParts& proxy) {
     return host + ":" + QByteArray::number(proxy.Port);
 }
 
+QByteArray NoProxyList(const QByteArray& bypass, bool& local) {
+    local = false;
+    QByteArray list;
+    QByteArray normalised = bypass;
+    normalised.replace(';', ' ').replace(',', ' ').replace('\t', ' ');
+    for (QByteArray item : normalised.split(' ')) {
+        item = item.trimmed();
+        if (item.isEmpty())
+            continue;
+        if (item.compare("<local>", Qt::CaseInsensitive) == 0) {
+            local = true;
+            continue;
+        }
+        if (item.startsWith("*."))
+            item = item.mid(2);
+        if (!list.isEmpty())
+            list += ',';
+        list += item;
+    }
+    return list;
+}
+
+std::optional<QByteArray> ProxyOption(const QByteArray& url, const TvuHTTPProxy& proxy,
+                                      QByteArray& noProxy) {
+    noProxy.clear();
+    switch (proxy.AccessType) {
+    case atPreconfig:
+        return std::nullopt;
+    case atDirect:
+        return QByteArray("");
+    case atUseProxy:
+        break;
+    }
+    bool local = false;
+    const QByteArray bypass = NoProxyList(proxy.ProxyBypass, local);
+    TvuURLParts target;
+    CrackURL(url, target);
+    if (local && !target.HostName.contains('.') && !target.HostName.contains(':'))
+        return QByteArray("");
+    noProxy = bypass;
+    return "http://" + proxy.ProxyServer + ":" + QByteArray::number(proxy.ProxyPort);
+}
+
 } // namespace vu

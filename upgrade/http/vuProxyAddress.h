@@ -20,4 +20,15 @@ std::optional<TvuURLParts> ProxyFor(const QByteArray& url, const TvuHTTPProxy& p
 // "host:port" of a proxy, without credentials.
 QByteArray ProxyDisplayName(const TvuURLParts& proxy);
 
+// A bypass list (hosts separated by ';', ',' or blanks) as libcurl's comma-separated no-proxy
+// list: "*.x" becomes "x" (libcurl matches a name and everything below it). "<local>" stands for
+// host names without a dot, which libcurl cannot express: it is left out and `local` set.
+QByteArray NoProxyList(const QByteArray& bypass, bool& local);
+
+// The proxy libcurl is given for a request to `url`: nullopt leaves it to the environment
+// (http_proxy, no_proxy, ...), empty means directly, else "http://server:port" with the hosts
+// that go directly in `noProxy`.
+std::optional<QByteArray> ProxyOption(const QByteArray& url, const TvuHTTPProxy& proxy,
+                                      QByteArray& noProxy);
+
 } // namespace vu

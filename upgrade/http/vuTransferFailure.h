@@ -28,4 +28,11 @@ struct TvuTransferFailure {
 // <detail>", the detail itself for Other; empty for None.
 QByteArray TransferFailureText(const TvuTransferFailure& failure);
 
+// A request ended by one of its own limits of `ms` milliseconds (rounded up to whole seconds).
+TvuTransferFailure LimitFailure(TvuFailureCause cause, quint32 ms);
+// A request ended by libcurl with result code `result` (a CURLcode), the system's error number
+// and libcurl's error text; a connect time-out counts `connectTimeoutMs`.
+TvuTransferFailure CurlFailure(int result, long osError, const char* errorText,
+                               quint32 connectTimeoutMs);
+
 } // namespace vu

@@ -84,4 +84,30 @@ bool CrackURL(const QByteArray& url, TvuURLParts& parts) {
     return isFile || BareFormReadsAsTheSamePlace(parts);
 }
 
+QByteArray OriginOf(const QByteArray& url) {
+    TvuURLParts p;
+    if (!CrackURL(url, p))
+        return {};
+    return p.Scheme + "://" + p.HostName.toLower() + ":" + QByteArray::number(p.Port);
+}
+
+bool ResolveRedirect(const QByteArray& current, const QByteArray& location, QByteArray& target) {
+    std::unique_ptr<CURLU, UrlDeleter> u(curl_url());
+    if (!u || curl_url_set(u.get(), CURLUPART_URL, current.constData(), 0) != CURLUE_OK ||
+        curl_url_set(u.get(), CURLUPART_URL, location.constData(),
+                     CURLU_ALLOW_SPACE | CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK)
+        return false;
+    curl_url_set(u.get(), CURLUPART_FRAGMENT, nullptr, 0);
+    QByteArray scheme;
+    if (!getPart(u.get(), CURLUPART_SCHEME, 0, scheme))
+        return false;
+    scheme = scheme.toLower();
+    // A secure transfer never continues in the clear: such a redirect is not followed and its
+    // answer ends the transfer as an error status.
+    const bool downgrade = scheme == "http" && current.toLower().startsWith("https:");
+    if ((scheme != "http" && scheme != "https") || downgrade)
+        return false;
+    return getPart(u.get(), CURLUPART_URL, 0, target);
+}
+
 } // namespace vu

@@ -24,5 +24,12 @@ struct TvuURLParts {
 QByteArray CompleteURL(const QByteArray& url);
 // False when the address cannot be cracked (no host for a network scheme, bad syntax).
 bool CrackURL(const QByteArray& url, TvuURLParts& parts);
+// "scheme://host:port" of an address (the host in lower case), by which credentials are kept to
+// the place they were given for; empty when it cannot be cracked.
+QByteArray OriginOf(const QByteArray& url);
+// The address a redirect from `current` to `location` leads to (relative locations resolved,
+// fragment dropped); false unless it is http or https and leaves no secure connection for a
+// plain one.
+bool ResolveRedirect(const QByteArray& current, const QByteArray& location, QByteArray& target);
 
 } // namespace vu

@@ -1,5 +1,7 @@
-// The pure pieces of a transfer: address cracking and the progress statistics.
+// The pure pieces of a transfer: address cracking, the response's header block and the readings
+// of its values, and the progress statistics.
 
+#include "upgrade/http/vuResponseHeaders.h"
 #include "upgrade/http/vuTransferStatistics.h"
 #include "upgrade/http/vuURLParts.h"
 
@@ -78,6 +80,67 @@ TEST(TransferStatistics, FollowsTheProgressArithmetic) {
     s = ComputeTransferStatistics(0, 123456, 5000);
     EXPECT_EQ(s.PercentsDone, 0);
     EXPECT_EQ(s.EstimatedTimeLeft, -5);
+}
+
+TEST(ResponseHeaders, TheLastResponseOfAHopWithItsFoldedLines) {
+    TvuResponseHeaders h;
+    for (const char* line : {"HTTP/1.1 100 Continue\r\n", "\r\n", "HTTP/1.1 206 Partial\r\n",
+                             "Content-Range: bytes 5-9/10\r\n", "X-Folded: a\r\n", " \tb \r\n",
+                             "\r\n", "Trailer: after the body\r\n"})
+        h.Add(line);
+    EXPECT_EQ(h.Status(), 206);
+    EXPECT_TRUE(h.Complete());
+    QByteArray value;
+    EXPECT_TRUE(h.Query("content-range", value));
+    EXPECT_EQ(value, "bytes 5-9/10");
+    EXPECT_TRUE(h.Query("X-Folded", value));
+    EXPECT_EQ(value, "a b");
+    EXPECT_FALSE(h.Query("Trailer", value));
+    EXPECT_EQ(h.Raw(),
+              "HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-9/10\r\nX-Folded: a b\r\n\r\n");
+    // Not three digits: no status.
+    EXPECT_EQ(h.Add("HTTP/1.1 2000 Odd"), TvuResponseHeaders::Line::Status);
+    EXPECT_EQ(h.Status(), 0);
+}
+
+TEST(ResponseHeaders, ValuesAreReadOnlyWhenWellFormed) {
+    const struct {
+        QByteArray value;
+        bool ok;
+        quint64 first, last;
+    } ranges[] = {
+        {"bytes 5-9/10", true, 5, 9},
+        {" bytes 5-9/* ", true, 5, 9},
+        {"bytes 9-5/10", false, 0, 0},
+        {"bytes 5-9/11", false, 0, 0},
+        {"bytes 5-9/x", false, 0, 0},
+        {"bytes -9/10", false, 0, 0},
+        {"bytes 5-9", false, 0, 0},
+        {"items 5-9/10", false, 0, 0},
+        // The end of the range would wrap the whole length round to 0.
+        {"bytes 100-18446744073709551615/*", false, 0, 0},
+    };
+    for (const auto& r : ranges) {
+        TvuContentRange range;
+        EXPECT_EQ(ParseContentRange(r.value, range), r.ok) << r.value.constData();
+        if (r.ok) {
+            EXPECT_TRUE(range.First == r.first && range.Last == r.last) << r.value.constData();
+        }
+    }
+    const struct {
+        QByteArray value;
+        bool ok;
+        quint32 length;
+    } lengths[] = {{"1234", true, 1234},     {" 4294967295 ", true, 4294967295u},
+                   {"4294967296", false, 0}, {"-1", false, 0},
+                   {"12a", false, 0},        {"", false, 0}};
+    for (const auto& l : lengths) {
+        quint32 length = 0;
+        EXPECT_EQ(ParseContentLength(l.value, length), l.ok) << l.value.constData();
+        EXPECT_EQ(length, l.length) << l.value.constData();
+    }
+    EXPECT_EQ(RealmOf("Basic realm=\"Velmora updates\""), "Velmora updates");
+    EXPECT_EQ(RealmOf("Basic"), "Basic");
 }
 
 } // namespace
