@@ -36,6 +36,7 @@
 
 #include "upgrade/http/vuTransferFailure.h"
 #include "upgrade/http/vuTransferLimits.h"
+#include "upgrade/http/vuTransferSettings.h"
 #include "upgrade/http/vuTransferStatistics.h"
 #include "upgrade/utils/vuDateTime.h"
 #include "upgrade/utils/vuHTTPSettings.h"
@@ -86,42 +87,44 @@ public:
     ~TvuCustomHTTP() override;
 
     // ---- Settings (read at the start of each transfer) ---------------------------------------
-    QByteArrayList& ExtraHeaders() { return extraHeaders_; } // extra request header lines
-    const QByteArrayList& ExtraHeaders() const { return extraHeaders_; }
-    QByteArray AcceptTypes() const { return acceptTypes_; }
-    void SetAcceptTypes(const QByteArray& value) { acceptTypes_ = value; }
-    QByteArray UserAgent() const { return userAgent_; }
-    void SetUserAgent(const QByteArray& value) { userAgent_ = value; }
+    QByteArrayList& ExtraHeaders() { return settings_.ExtraHeaders; } // extra request header lines
+    const QByteArrayList& ExtraHeaders() const { return settings_.ExtraHeaders; }
+    QByteArray AcceptTypes() const { return settings_.AcceptTypes; }
+    void SetAcceptTypes(const QByteArray& value) { settings_.AcceptTypes = value; }
+    QByteArray UserAgent() const { return settings_.UserAgent; }
+    void SetUserAgent(const QByteArray& value) { settings_.UserAgent = value; }
     // When set, the body goes to this file (created afresh); when empty, into memory.
-    QString OutputFile() const { return outputFile_; }
-    void SetOutputFile(const QString& value) { outputFile_ = value; }
+    QString OutputFile() const { return settings_.OutputFile; }
+    void SetOutputFile(const QString& value) { settings_.OutputFile = value; }
     // Linux has no hidden or temporary file attributes: a hidden output file is created readable
     // and writable by its owner only.
-    bool HideOutputFile() const { return hideOutputFile_; }
-    void SetHideOutputFile(bool value) { hideOutputFile_ = value; }
+    bool HideOutputFile() const { return settings_.HideOutputFile; }
+    void SetHideOutputFile(bool value) { settings_.HideOutputFile = value; }
     // When set, a download into OutputFile that breaks off keeps its partial file, with the
     // server's validator in OutputFile + ".resume"; the next transfer of the same URL into it asks
     // for the rest (Range, If-Range) and appends on 206, starting over on 200 or 416. A resumed
     // transfer counts the whole file: ContentLength is the file's length and BytesRead starts at
     // the bytes already there. Not with a Range of the owner's.
-    bool ResumeOutput() const { return resumeOutput_; }
-    void SetResumeOutput(bool value) { resumeOutput_ = value; }
-    QByteArray URL() const { return url_; }
-    void SetURL(const QByteArray& value) { url_ = value; }
-    TvuHTTPRange* Range() { return &range_; }
-    TvuHTTPTimeouts* Timeouts() { return &timeouts_; }
+    bool ResumeOutput() const { return settings_.ResumeOutput; }
+    void SetResumeOutput(bool value) { settings_.ResumeOutput = value; }
+    QByteArray URL() const { return settings_.URL; }
+    void SetURL(const QByteArray& value) { settings_.URL = value; }
+    TvuHTTPRange* Range() { return &settings_.Range; }
+    TvuHTTPTimeouts* Timeouts() { return &settings_.Timeouts; }
     // Limits every transfer keeps (vuTransferLimits.h), also when the time-outs are 0.
-    TvuTransferLimits& Limits() { return limits_; }
-    TvuBufferSize TransferBufferSize() const { return transferBufferSize_; }
-    void SetTransferBufferSize(TvuBufferSize value) { transferBufferSize_ = value; }
-    TvuHTTPProxy* Proxy() { return &proxy_; }
-    const TvuHTTPProxy* Proxy() const { return &proxy_; }
+    TvuTransferLimits& Limits() { return settings_.Limits; }
+    TvuBufferSize TransferBufferSize() const { return settings_.TransferBufferSize; }
+    void SetTransferBufferSize(TvuBufferSize value) { settings_.TransferBufferSize = value; }
+    TvuHTTPProxy* Proxy() { return &settings_.Proxy; }
+    const TvuHTTPProxy* Proxy() const { return &settings_.Proxy; }
     // There is no local cache: false only adds the no-cache request headers.
-    bool CacheAllowed() const { return cacheAllowed_; }
-    void SetCacheAllowed(bool value) { cacheAllowed_ = value; }
+    bool CacheAllowed() const { return settings_.CacheAllowed; }
+    void SetCacheAllowed(bool value) { settings_.CacheAllowed = value; }
     // Certificates (PEM file) trusted for https instead of the system's; empty = the system's.
-    QString CertificateAuthorityFile() const { return caFile_; }
-    void SetCertificateAuthorityFile(const QString& value) { caFile_ = value; }
+    QString CertificateAuthorityFile() const { return settings_.CertificateAuthorityFile; }
+    void SetCertificateAuthorityFile(const QString& value) {
+        settings_.CertificateAuthorityFile = value;
+    }
     TThreadPriority ThreadPriority() const;
     void SetThreadPriority(TThreadPriority value);
 
@@ -170,10 +173,10 @@ public:
     qint32 ElapsedTime() const;
     qint32 EstimatedTimeLeft() const;
     float TransferRate() const;
-    QByteArray ProxyUsername() const { return proxyUsername_; }
-    void SetProxyUsername(const QByteArray& value) { proxyUsername_ = value; }
-    QByteArray ProxyPassword() const { return proxyPassword_; }
-    void SetProxyPassword(const QByteArray& value) { proxyPassword_ = value; }
+    QByteArray ProxyUsername() const { return settings_.ProxyUsername; }
+    void SetProxyUsername(const QByteArray& value) { settings_.ProxyUsername = value; }
+    QByteArray ProxyPassword() const { return settings_.ProxyPassword; }
+    void SetProxyPassword(const QByteArray& value) { settings_.ProxyPassword = value; }
     // The body stream of the last transfer; null when none (or released).
     QIODevice* Data() const;
 
@@ -217,24 +220,9 @@ private:
     void Completion(TvuCustomThread* sender);    // GUI: the end of a run
     TvuTransferStatistics ShownStatistics() const;
 
-    QByteArrayList extraHeaders_;
-    QByteArray acceptTypes_ = "text/html, */*";
-    QByteArray userAgent_;
-    QString outputFile_;
-    bool hideOutputFile_ = false;
-    bool resumeOutput_ = false;
-    QByteArray url_;
-    TvuHTTPRange range_;
-    TvuHTTPTimeouts timeouts_;
-    TvuTransferLimits limits_;
-    TvuBufferSize transferBufferSize_ = 4096;
-    TvuHTTPProxy proxy_;
-    bool cacheAllowed_ = true;
-    QString caFile_;
+    TvuTransferSettings settings_;
     bool busy_ = false;
     TvuCustomThread* worker_ = nullptr;
-    QByteArray proxyUsername_;
-    QByteArray proxyPassword_;
     // The state of the current (or last) transfer, shared with its worker.
     std::shared_ptr<detail::HTTPTransfer> transfer_;
 };

@@ -1,11 +1,12 @@
 #include "upgrade/http/vuOutputWriter.h"
 
+#include "upgrade/http/vuBackgroundRelease.h"
+
 #include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -184,7 +185,7 @@ bool TvuOutputWriter::RemoveIfSame(const QString& path, dev_t device, ino_t inod
     constexpr off_t Large = 8 * 1024 * 1024;
     struct stat st {};
     if (removed && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= Large)
-        std::thread([fd] { ::close(fd); }).detach();
+        ReleaseInBackground([fd] { ::close(fd); });
     else
         ::close(fd);
     return removed;

@@ -66,9 +66,10 @@ public:
     std::size_t Collected() const { return batch_.size(); }
     bool Failed() const { return failed_; }
 
-    // Removes an output file's name at once and leaves the freeing of its data to a helper
-    // thread: on some file systems that takes a long time for a large file (tenths of a second
-    // for a few hundred MiB), too long for the GUI thread. False when the name was not removed.
+    // Removes an output file's name at once and leaves the freeing of its data to the
+    // background (vuBackgroundRelease.h): on some file systems that takes a long time for a large
+    // file (tenths of a second for a few hundred MiB), too long for the GUI thread. False when the
+    // name was not removed.
     static bool Remove(const QString& path);
     // The same, only when the name still is the file of that device and inode (not a new file
     // made under the same name meanwhile).
