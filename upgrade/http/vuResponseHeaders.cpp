@@ -43,6 +43,9 @@ bool ParseNumber(const QByteArray& text, quint64& value) {
 TvuResponseHeaders::Line TvuResponseHeaders::Add(QByteArray line) {
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
+    // A bare CR (or a NUL) inside a line is no line end: it reads as a blank, so that no value
+    // taken from here can cut a line it is written into.
+    line.replace('\r', ' ').replace('\0', ' ');
     if (line.startsWith("HTTP/")) {
         Clear();
         lines_.append(line);

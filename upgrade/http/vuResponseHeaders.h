@@ -17,7 +17,7 @@ public:
         Ignored // outside a header block (trailers after a body, noise before a status line)
     };
 
-    // One line as received, with or without its line end.
+    // One line as received, with or without its line end. A CR or NUL inside it reads as a blank.
     Line Add(QByteArray line);
     void Clear();
 
