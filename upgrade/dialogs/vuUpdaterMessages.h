@@ -96,7 +96,8 @@ constexpr int MessageId(int base, int index) {
 // The string with identifier `id`; empty when there is none.
 QString LoadMessageString(int id);
 
-// The string MessageBase + index.
+// The string of message `index` in the current language (MessageId(MessageBase, index));
+// empty before a language is chosen.
 QString LoadMessageText(int index);
 
 // That string used as a format with `args` (see FormatText).
