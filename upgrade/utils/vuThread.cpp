@@ -31,19 +31,25 @@ void SynchronizeCore(ThreadCore& core, const TvuThreadMethod& method) {
     if (!method || core.Silenced())
         return;
     std::exception_ptr failure;
+    std::atomic<bool> returned{false};
     auto call = [&] {
-        if (core.Silenced())
-            return;
-        try {
-            method();
-        } catch (...) {
-            failure = std::current_exception();
+        if (!core.Silenced()) {
+            try {
+                method();
+            } catch (...) {
+                failure = std::current_exception();
+            }
         }
+        returned.store(true, std::memory_order_release);
     };
-    if (OnGuiThread())
+    if (OnGuiThread()) {
         call();
-    else
+    } else {
         QMetaObject::invokeMethod(core.receiver, call, Qt::BlockingQueuedConnection);
+        // Pairs with the store above, so that race checkers, which cannot see into the semaphore
+        // the call is waited for with, see the call's writes ordered before what follows.
+        returned.load(std::memory_order_acquire);
+    }
     if (failure && !core.ownerState->handleExceptions.load())
         std::rethrow_exception(failure);
 }
@@ -265,13 +271,6 @@ void TvuCustomThread::Terminate(bool hard) {
 void TvuCustomThread::SetSuspended(bool value) {
     suspended_ = value;
     eventThread_->SetSuspended(value);
-}
-
-bool TvuCustomThread::HandleExceptions() const {
-    return state_->handleExceptions.load();
-}
-void TvuCustomThread::SetHandleExceptions(bool value) {
-    state_->handleExceptions.store(value);
 }
 
 } // namespace vu

@@ -138,8 +138,8 @@ public:
 
     bool Suspended() const { return suspended_; }
     void SetSuspended(bool value);
-    bool HandleExceptions() const;
-    void SetHandleExceptions(bool value);
+    bool HandleExceptions() const { return state_->handleExceptions.load(); }
+    void SetHandleExceptions(bool value) { state_->handleExceptions.store(value); }
 
     // Stored into the current thread object (and carried over to its clones).
     TvuThreadEvent OnExecute() const { return eventThread_->OnExecute(); }
