@@ -7,9 +7,10 @@
 #include "upgrade/updater/vuUpdater.h"
 #include "upgrade/updater/vuUpdater1Settings.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
+#include "upgrade/updater/vuUpgradePresenter.h"
 #include "upgrade/utils/vuComponent.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
 
@@ -413,8 +414,6 @@ bool wantsHeadlessUpgrade(int argc, char** argv) {
 }
 
 int runHeadlessUpgrade(int argc, char** argv) {
-    // No window is ever shown: the component runs on the offscreen platform, display or not.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     const bool confirm = std::string(argv[1]) == kConfirmOption;
     const std::optional<Options> options = ParseOptions(argc, argv);
     if (!confirm && !options) {
@@ -422,10 +421,13 @@ int runHeadlessUpgrade(int argc, char** argv) {
                              "[--skip-missing]"));
         return kUpgradeUsageError;
     }
+    // No window is ever shown: the component runs without a graphical application, display or
+    // not, and its presenters show nothing (what it does is told through its events).
+    SetDefaultUserPresenter(nullptr);
+    SetDefaultUpgradePresenter(nullptr);
     // The component reads the first argument (the confirmation switch) from the application.
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Velmora"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Velmora"));
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
     return confirm ? Confirm() : Upgrade(*options);
 }
 

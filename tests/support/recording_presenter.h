@@ -2,7 +2,7 @@
 // answers from the test, so that nothing waits for a user. It is installed for its lifetime.
 #pragma once
 
-#include "upgrade/dialogs/vuMessageBox.h"
+#include "upgrade/dialogs/vuScreenPresenter.h"
 
 #include <QDialog>
 #include <QString>
@@ -55,7 +55,7 @@ private:
 // RecordingPresenter installed before it, and puts back what it found.
 class ScreenPresenter {
 public:
-    ScreenPresenter() { previous_ = vu::SetUserPresenter(nullptr); }
+    ScreenPresenter() { previous_ = vu::SetUserPresenter(&vu::ScreenPresenter()); }
     ~ScreenPresenter() { vu::SetUserPresenter(previous_); }
     ScreenPresenter(const ScreenPresenter&) = delete;
     ScreenPresenter& operator=(const ScreenPresenter&) = delete;

@@ -1,6 +1,6 @@
 #include "upgrade/dialogs/vuDialogSupport.h"
 
-#include "upgrade/dialogs/vuMessageBox.h"
+#include "upgrade/dialogs/vuScreenPresenter.h"
 
 #include <QApplication>
 #include <QDialog>

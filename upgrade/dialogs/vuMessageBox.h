@@ -1,11 +1,11 @@
 #pragma once
 // Message boxes and modal dialogs of the upgrade component, behind a replaceable presenter so
-// that tests can answer them and record what they showed.
+// that tests can answer them and record what they showed. Qt Core only: the presenter that
+// shows real windows comes with the dialogs (vuScreenPresenter.h).
 
 #include <QString>
 
 class QDialog;
-class QWidget;
 
 namespace vu {
 
@@ -38,8 +38,9 @@ inline constexpr int IDIGNORE = 5;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 
-// Shows what the upgrade component asks of the user. The default presenter shows real
-// application-modal windows; a test installs its own to answer without an event loop.
+// Shows what the upgrade component asks of the user. The default presenter of a program with
+// the dialogs shows real application-modal windows; without them, nothing is shown and every
+// box gets the answer of its close box. A test installs its own to answer without an event loop.
 class TvuUserPresenter {
 public:
     virtual ~TvuUserPresenter() = default;
@@ -57,22 +58,15 @@ public:
 // that a test can put it back.
 TvuUserPresenter* SetUserPresenter(TvuUserPresenter* presenter);
 TvuUserPresenter& UserPresenter();
+// The presenter that stands in when none is installed (not owned); the dialogs name theirs at
+// program start. nullptr: nothing is shown.
+void SetDefaultUserPresenter(TvuUserPresenter* presenter);
+
+// The answer of a box closed without a button: Cancel or No when it has one, else its first.
+int CloseBoxAnswer(unsigned flags);
 
 // A modal message box owned by the application, through the current presenter.
 int vuMessageBox(const QString& text, const QString& caption, unsigned flags);
-
-// The window the component's questions, messages and dialogs belong to: they open in front of it,
-// transient for it and modal. That is the wizard while it is shown, otherwise the window that owns
-// the checking upgrader (usually the main window), otherwise none.
-QWidget* DialogParent();
-// The window that owns the upgrader (set at each check; nullptr for none).
-void SetDialogOwnerWindow(QWidget* window);
-// The wizard registers itself while it is shown, and nullptr when it goes.
-void SetDialogFrontWindow(QWidget* window);
-// Gives a question or message `parent` (see DialogParent) and makes it application-modal; when
-// the parent stays on top of other windows, the question does too, so that it never opens
-// behind it.
-void PlaceInFrontOf(QDialog& dialog, QWidget* parent);
 
 // A message text as it is shown on screen: CR LF and lone CR become line feeds.
 QString DisplayText(const QString& text);

@@ -1,9 +1,10 @@
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 
+#include <QCoreApplication>
 #include <QFile>
-#include <QGuiApplication>
 #include <QHash>
 #include <QStringDecoder>
+#include <QVariant>
 
 namespace vu {
 
@@ -140,8 +141,13 @@ int ShowMessageByIndex(int index, unsigned flags) {
 }
 
 QString ApplicationTitle() {
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
-        return QGuiApplication::applicationDisplayName();
+    // A graphical application has a display name (its application name unless set apart); it
+    // is read as a property, so that the messages need no more than Qt Core.
+    if (const QCoreApplication* app = QCoreApplication::instance()) {
+        const QVariant name = app->property("applicationDisplayName");
+        if (name.isValid())
+            return name.toString();
+    }
     return QCoreApplication::applicationName();
 }
 

@@ -1,6 +1,7 @@
 #include "upgrade/dialogs/vuUpdaterPassword.h"
 
 #include "upgrade/dialogs/vuDialogSupport.h"
+#include "upgrade/dialogs/vuScreenPresenter.h"
 #include "upgrade/dialogs/vuUpdaterDialogHost.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 

@@ -1,6 +1,7 @@
 #include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"
 
 #include "upgrade/dialogs/vuDialogSupport.h"
+#include "upgrade/dialogs/vuScreenPresenter.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 
 #include <QGuiApplication>

@@ -3,6 +3,8 @@
 // with the buttons Yes and Later (and, when offered, Skip this version), above all other windows.
 // A critical release is announced as one and offers Yes only.
 
+#include "upgrade/updater/vuUpgradePresenter.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -10,15 +12,6 @@ class QPushButton;
 class QWidget;
 
 namespace vu {
-
-// How the question is asked.
-struct TvuUpgradeQuestion {
-    bool Critical = false;  // the release fixes something serious: its own wording, Yes only
-    bool OfferSkip = false; // a Skip this version button beside Yes and Later
-};
-
-// The answer: Later also stands for Esc and the close box.
-enum TvuUpgradeAnswer { uaLater, uaYes, uaSkip };
 
 class TvuUpdaterUpgradeMessageForm : public QDialog {
     Q_OBJECT

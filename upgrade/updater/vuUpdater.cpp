@@ -2,13 +2,11 @@
 
 #include "big5/big5.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
-#include "upgrade/dialogs/vuUpdaterPassword.h"
-#include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"
-#include "upgrade/dialogs/vuUpdaterWizard.h"
 #include "upgrade/http/vuURLParts.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
 #include "upgrade/updater/vuUpdaterHiddenWindow.h"
 #include "upgrade/updater/vuUpdaterInfoFile.h"
+#include "upgrade/updater/vuUpgradePresenter.h"
 #include "vuBuiltInKeys.h"
 #include "vuUpgradeLock.h"
 
@@ -16,20 +14,10 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QRandomGenerator>
-#include <QWidget>
 
 namespace vu {
 
 namespace {
-
-// The window of the first widget among the component's owners, or nullptr.
-QWidget* OwnerWindowOf(const QObject& component) {
-    for (QObject* owner = component.parent(); owner != nullptr; owner = owner->parent()) {
-        if (owner->isWidgetType())
-            return static_cast<QWidget*>(owner)->window();
-    }
-    return nullptr;
-}
 
 QString FromBytes(const QByteArray& bytes) {
     return velmora::fromBig5(bytes);
@@ -41,20 +29,8 @@ QByteArray ToBytes(const QString& text) {
     return text.toUtf8();
 }
 
-constexpr const char* kMiscFilesNames[] = {"mfuAlwaysDownload", "mfuOnlyIfSizeDifferent"};
-constexpr const char* kVersionControlNames[] = {"byDate", "byNumber"};
 // The largest information file accepted; anything longer counts as no information file.
 constexpr quint64 kMaxInfoFileSize = 1024 * 1024;
-
-template <typename Enum, std::size_t N>
-bool EnumFromName(const char* const (&names)[N], const QByteArray& name, Enum& value) {
-    for (std::size_t i = 0; i < N; ++i)
-        if (name == names[i]) {
-            value = static_cast<Enum>(i);
-            return true;
-        }
-    return false;
-}
 
 } // namespace
 
@@ -99,6 +75,8 @@ TvuUpdater::TvuUpdater(QObject* owner) : TvuCustomHTTP(owner) {
 }
 
 TvuUpdater::~TvuUpdater() {
+    // Nothing on the screen may call back into the component from here on.
+    UpgradePresenter().UpdaterDestroyed(*this);
     BeginDestroy();
     SetAutoCheck(false);
     delete hiddenWindow_;
@@ -140,114 +118,15 @@ int TvuUpdater::AutoCheckTimerInterval() const {
     return hiddenWindow_ ? hiddenWindow_->TimerInterval() : 0;
 }
 
-void TvuUpdater::WriteProperties(TvuSettingsWriter& writer) const {
-    TvuCustomHTTP::WriteProperties(writer);
-    Proxy()->WriteProperties(writer, "Proxy");
-    if (autoCheck_)
-        writer.WriteBool("AutoCheck", true);
-    if (autoCheckDelay_ != 10000)
-        writer.WriteInteger("AutoCheckDelay", autoCheckDelay_);
-    infoFile_->WriteProperties(writer, "InfoFile");
-    if (infoFileURL_ != "http://")
-        writer.WriteString("InfoFileURL", infoFileURL_);
-    if (restartParams_ != "/afterupgrade")
-        writer.WriteString("RestartParams", restartParams_);
-    if (miscFilesUpgrade_ != mfuAlwaysDownload)
-        writer.WriteIdent("MiscFilesUpgrade", kMiscFilesNames[miscFilesUpgrade_]);
-    if (versionControl_ != byDate)
-        writer.WriteIdent("VersionControl", kVersionControlNames[versionControl_]);
-    // The default is the date of creation, which changes from day to day: always stored.
-    writer.WriteString("VersionDate", versionDate_);
-    if (!versionDateAutoSet_)
-        writer.WriteBool("VersionDateAutoSet", false);
-    if (!versionNumber_.isEmpty())
-        writer.WriteString("VersionNumber", versionNumber_);
-    if (showMessages_ != vuDefaultShowMessages)
-        writer.WriteInteger("ShowMessages", showMessages_);
-    if (!useCache_)
-        writer.WriteBool("UseCache", false);
-    if (fileTimeLimit_ != 1800)
-        writer.WriteInteger("FileTimeLimit", fileTimeLimit_);
-    wizard_->WriteProperties(writer, "Wizard");
-}
-
-bool TvuUpdater::ReadProperty(const QByteArray& name, const TvuStoredValue& value) {
-    QByteArray text;
-    qint64 number = 0;
-    bool flag = false;
-    if (name.startsWith("InfoFile."))
-        return infoFile_->ReadProperty(name.mid(9), value);
-    if (name.startsWith("Wizard."))
-        return wizard_->ReadProperty(name.mid(7), value);
-    if (name.startsWith("Proxy."))
-        return Proxy()->ReadProperty(name.mid(6), value);
-    if (name == "AutoCheck") {
-        if (!value.ToBool(flag))
-            return false;
-        SetAutoCheck(flag);
-        return true;
-    }
-    if (name == "AutoCheckDelay") {
-        qint32 delay = 0;
-        if (!value.ToInt32(delay))
-            return false;
-        autoCheckDelay_ = delay;
-        return true;
-    }
-    if (name == "InfoFileURL" && value.ToString(text)) {
-        infoFileURL_ = text;
-        return true;
-    }
-    if (name == "RestartParams" && value.ToString(text)) {
-        SetRestartParams(text);
-        return true;
-    }
-    if (name == "MiscFilesUpgrade" && value.ToIdent(text))
-        return EnumFromName(kMiscFilesNames, text, miscFilesUpgrade_);
-    if (name == "VersionControl" && value.ToIdent(text))
-        return EnumFromName(kVersionControlNames, text, versionControl_);
-    if (name == "VersionDate" && value.ToString(text)) {
-        versionDate_ = text;
-        return true;
-    }
-    if (name == "VersionDateAutoSet")
-        return value.ToBool(versionDateAutoSet_);
-    if (name == "VersionNumber" && value.ToString(text)) {
-        versionNumber_ = text;
-        return true;
-    }
-    if (name == "ShowMessages") {
-        if (!value.ToInteger(number) || number < 0 || number > vuAllShowMessages)
-            return false;
-        showMessages_ = static_cast<TvuUpdaterShowMessages>(number);
-        return true;
-    }
-    if (name == "UseCache")
-        return value.ToBool(useCache_);
-    if (name == "FileTimeLimit") {
-        qint32 seconds = 0;
-        if (!value.ToInt32(seconds) || seconds < 0)
-            return false;
-        fileTimeLimit_ = seconds;
-        return true;
-    }
-    if (name == "AutoCheck" || name == "InfoFileURL" || name == "RestartParams" ||
-        name == "MiscFilesUpgrade" || name == "VersionControl" || name == "VersionDate" ||
-        name == "VersionNumber")
-        return false; // one of ours, but the value does not fit
-    return TvuCustomHTTP::ReadProperty(name, value);
-}
-
 // ---- The check -------------------------------------------------------------------------------
 
 void TvuUpdater::CheckForUpdate() {
     // Questions and messages of this check belong to the window that owns the component.
-    SetDialogOwnerWindow(OwnerWindowOf(*this));
+    UpgradePresenter().CheckStarted(*this);
     // From the question until its end an upgrade owns the channel, also while it looks idle
     // between two files or on the completion page. Its wizard comes to the front instead.
     if (upgrading_) {
-        if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm())
-            form->BringToFront();
+        UpgradePresenter().BringProgressToFront();
         return;
     }
     aborted_ = false;
@@ -383,8 +262,8 @@ int TvuUpdater::RolloutDraw() {
 
 bool TvuUpdater::AskToUpgrade(const QByteArray& message) {
     // A critical release offers neither Later nor Skip.
-    const TvuUpgradeAnswer answer =
-        AskUpgradeChoice(FromBytes(message), {decision_.Critical, !decision_.Critical});
+    const TvuUpgradeAnswer answer = UpgradePresenter().AskUpgrade(
+        *this, FromBytes(message), {decision_.Critical, !decision_.Critical});
     if (answer == uaSkip)
         WriteUserSetting(
             userSettingsFile_, UserSettingName("SkippedRelease"),
@@ -486,7 +365,7 @@ void TvuUpdater::HandleAuthorizationRequest(const QByteArray& realm, bool& tryAg
     if (OnPasswordRequest)
         OnPasswordRequest(this, realm, tryAgain);
     if (!tryAgain && ShowsMessage(mPasswordRequest))
-        tryAgain = AskPassword(this);
+        tryAgain = UpgradePresenter().AskPassword(*this);
     if (!tryAgain)
         AbortWith(uoPasswordRefused);
 }
@@ -510,49 +389,6 @@ void TvuUpdater::SetFileLimits(quint64 maxBodySize) {
     // At least a millisecond: 0 would mean no limit at all.
     const qint64 left = qint64(fileTimeLimit_) * 1000 - fileClock_.elapsed();
     Limits().TotalLimit = quint32(std::max<qint64>(left, 1));
-}
-
-QString TvuUpdater::ServerName() const {
-    TvuURLParts parts;
-    if (!CrackURL(URL(), parts))
-        return QStringLiteral("'%1'").arg(FromBytes(URL()));
-    const bool ownPort = (parts.Scheme == "https" && parts.Port == 443) ||
-                         (parts.Scheme == "http" && parts.Port == 80);
-    QByteArray host = parts.HostName.contains(':') ? "[" + parts.HostName + "]" : parts.HostName;
-    if (!ownPort)
-        host += ":" + QByteArray::number(parts.Port);
-    return QStringLiteral("'%1://%2'").arg(FromBytes(parts.Scheme), FromBytes(host));
-}
-
-QString TvuUpdater::HostUnreachableText() const {
-    const vu::TvuTransferFailure failure = Failure();
-    switch (failure.Cause) {
-    case vu::TvuFailureCause::CertificateNotVerified:
-        return FormatMessageText(vmCertificateNotVerified,
-                                 {ServerName(), QString::fromUtf8(failure.Detail)});
-    case vu::TvuFailureCause::NoAnswer:
-        return FormatMessageText(vmNoAnswer, {ServerName(), int(failure.Seconds)});
-    case vu::TvuFailureCause::ConnectionRefused:
-        return FormatMessageText(vmConnectionRefused, {ServerName()});
-    case vu::TvuFailureCause::NameNotResolved:
-        return FormatMessageText(vmNameNotResolved, {ServerName()});
-    default:
-        return FormatMessageText(vmHostUnreachable, {ServerName()});
-    }
-}
-
-QString TvuUpdater::ConnectionLostText() const {
-    const vu::TvuTransferFailure failure = Failure();
-    if (failure.Cause == vu::TvuFailureCause::NoAnswer)
-        return FormatMessageText(vmNoAnswer, {ServerName(), int(failure.Seconds)});
-    return LoadMessageText(vmConnectionLost);
-}
-
-QString TvuUpdater::ProxyRefusedText() const {
-    QByteArray proxy = ProxyName();
-    if (proxy.isEmpty())
-        proxy = URLHostName();
-    return FormatMessageText(vmProxyCredentials, {FromBytes(proxy)});
 }
 
 void TvuUpdater::EndWith(TvuUpgradeOutcome outcome) {
@@ -589,18 +425,6 @@ void TvuUpdater::AutoCheckTimer() {
 }
 
 // ---- Dialog host -----------------------------------------------------------------------------
-
-bool TvuUpdater::DialogStayOnTop() const {
-    return wizard_->StayOnTop();
-}
-
-bool TvuUpdater::DialogHideFileLocation() const {
-    return wizard_->HideFileLocation();
-}
-
-QImage TvuUpdater::DialogSidePicture() const {
-    return wizard_->Pic118x218();
-}
 
 void TvuUpdater::DialogWizardClosed() {
     if (!awaitingWizard_)

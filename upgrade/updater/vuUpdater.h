@@ -4,10 +4,10 @@
 // files, replacing the program's files and restarting).
 //
 // Everything here runs on the GUI thread; the transfers run on the channel's worker thread and
-// report back through the base class's events.
+// report back through the base class's events. It needs Qt Core only: what it shows goes through
+// the presenters (vuUpgradePresenter.h, vuMessageBox.h), which the dialogs implement.
 #pragma once
 
-#include "upgrade/dialogs/vuUpdaterDialogHost.h"
 #include "upgrade/http/vuHTTP.h"
 #include "upgrade/updater/vuDownloadRetry.h"
 #include "upgrade/updater/vuReleaseDecision.h"
@@ -42,7 +42,7 @@ class UpgradeLock;
 struct InfoFileEntry;
 enum class InfoFileRefusal;
 
-class TvuUpdater : public TvuCustomHTTP, public TvuUpdaterDialogHost {
+class TvuUpdater : public TvuCustomHTTP {
     Q_OBJECT
 public:
     explicit TvuUpdater(QObject* owner = nullptr);
@@ -228,14 +228,16 @@ public:
     bool IsNewerVersion(const QByteArray& fileVersion, const QByteArray& fileDate) const;
 
     // ---- What the dialogs ask of the upgrader -----------------------------------------------
-    bool DialogStayOnTop() const override;
-    bool DialogHideFileLocation() const override;
-    QImage DialogSidePicture() const override;
-    void DialogWizardClosed() override;
-    void DialogAbortUpgrade() override;
-    QString DialogRemoteFileName() const override;
-    QString DialogUsername() const override;
-    void DialogSetCredentials(const QString& username, const QString& password) override;
+    // The wizard window closed by the user (OK, or a confirmed abort question, which follows
+    // with DialogAbortUpgrade right after).
+    void DialogWizardClosed();
+    // The user confirmed the wizard's abort question.
+    void DialogAbortUpgrade();
+    // For the password prompt: the remote file name of the current address, and the
+    // credentials as text.
+    QString DialogRemoteFileName() const;
+    QString DialogUsername() const;
+    void DialogSetCredentials(const QString& username, const QString& password);
 
 protected:
     // ======== download stage (begin) ========

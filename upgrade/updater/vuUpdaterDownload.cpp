@@ -1,23 +1,19 @@
-// The download stage of TvuUpdater: every listed file is downloaded beside the
-// program as <name>.uTMP while the wizard shows the progress; after the last
-// file the replacement helper is written out of the program's resources and
-// started with the program's path and restart switch, and the program closes so
-// that the helper can put the new files in place.
+// The download stage of TvuUpdater: every listed file is downloaded beside the program as
+// <name>.uTMP while the presenter shows the progress; after the last file the upgrade is handed
+// over to the replacement helper (vuUpdaterHandOver.cpp).
 #include "upgrade/updater/vuUpdaterDownload.h"
 #include "upgrade/updater/vuUpdater.h"
 
 #include "upgrade/dialogs/vuUpdaterMessages.h"
-#include "upgrade/dialogs/vuUpdaterWizard.h"
 #include "upgrade/dialogs/vuWizardProgress.h"
 #include "upgrade/http/vuOutputWriter.h"
-#include "vuReplacerImage.h"
-#include "vuReplacerLaunch.h"
+#include "upgrade/updater/vuUpgradePresenter.h"
 
 #include "vuFileDigest.h"
 #include "vuReplaceTransaction.h"
+#include "vuReplacerLaunch.h"
 #include "vuUpgradeLock.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -30,15 +26,11 @@
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vu {
 
 namespace {
-
-// Suffix of a downloaded file until the helper installs it.
-const QString kPendingSuffix = QStringLiteral(".uTMP");
 
 // The program's folder with a trailing "/".
 QString ProgramFolder() {
@@ -48,10 +40,6 @@ QString ProgramFolder() {
 
 QString FromURL(const QByteArray& url) {
     return QString::fromLocal8Bit(url);
-}
-
-std::string NativePath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
 }
 
 // Whether a file can be created and removed in the folder.
@@ -94,58 +82,15 @@ void DeletePendingFiles() {
     }
 }
 
-// Where the helper may be written, in the order tried: the private temporary folder, the
-// user's runtime folder, and a folder beside the program (for temporary folders on a file
-// system that allows no programs).
-QStringList HelperCandidates() {
-    QStringList candidates{UpgradeHelperPath()};
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty())
-        candidates.append(QString::fromLocal8Bit(runtime) + QLatin1Char('/') +
-                          QLatin1String(kReplacerFileName));
-    candidates.append(UpgradeProgramPath() + QStringLiteral(".uHLP/") +
-                      QLatin1String(kReplacerFileName));
-    return candidates;
-}
-
-// Copies the helper's image out of the program's resources to path.
-bool WriteHelper(const QString& path) {
-    vuReplacerImageResourcePath(); // registers the embedded image
-    QBuffer image;
-    image.open(QIODevice::WriteOnly);
-    return ResourceToStream(QLatin1String(kReplacerResourceName),
-                            QLatin1String(kReplacerResourceType), &image) &&
-           WriteReplacerHelperImage(path, image.data());
-}
-
 bool IsSuccessStatus(qint32 statusCode) {
     return statusCode >= 200 && statusCode < 300;
 }
 
-// The file the last helper found changed since its verification (the name it is installed
-// under), read once: the report goes with it. Empty when there is none.
-QString TakeVerificationReport(const std::string& program) {
-    QFile report(QString::fromStdString(replacer::VerificationReportPath(program)));
-    if (!report.open(QIODevice::ReadOnly))
-        return {};
-    QString name = QFile::decodeName(report.readLine().trimmed());
-    report.close();
-    report.remove();
-    if (name.endsWith(kPendingSuffix))
-        name.chop(kPendingSuffix.size());
-    return name;
-}
-
-// Whether the last helper left the note at `path`; the note goes with the answer.
-bool TakeReport(const std::string& path) {
-    const QString report = QString::fromStdString(path);
-    if (!QFile::exists(report))
-        return false;
-    QFile::remove(report);
-    return true;
-}
-
 } // namespace
+
+std::string NativePath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 QString UpgradeProgramPath() {
     return env::ProgramPath();
@@ -156,15 +101,7 @@ QString UpgradeHelperPath() {
     return path;
 }
 
-// ---- Life cycle
-// --------------------------------------------------------------------------------
-
-void TvuUpdater::DeleteLeftoverHelper() {
-    // A helper that still runs keeps running without its file.
-    for (const QString& path : HelperCandidates())
-        QFile::remove(path);
-    QDir().rmdir(UpgradeProgramPath() + QStringLiteral(".uHLP"));
-}
+// ---- Life cycle -------------------------------------------------------------------------------
 
 bool TvuUpdater::UpgradeRunningElsewhere() const {
     return !lock_->Held() && replacer::UpgradeRunningElsewhere(NativePath(UpgradeProgramPath()));
@@ -241,7 +178,7 @@ void TvuUpdater::StartUpgrade() {
     if (!OnTransferFailed)
         OnTransferFailed = [this](QObject*) { DownloadTransferFailed(); };
     if (wizard_->Enabled())
-        ShowUpgradeWizard(this);
+        UpgradePresenter().ShowProgress(*this);
     NextFileStep(false);
 }
 
@@ -251,7 +188,7 @@ void TvuUpdater::StopUpgrade() {
     downloading_ = false;
     awaitingWizard_ = false;
     Abort();
-    DestroyUpgradeWizard();
+    UpgradePresenter().CloseProgress();
     // A stopped upgrade is never installed: its downloads go.
     if (hadDownloads)
         DeleteDownloads();
@@ -288,136 +225,7 @@ bool TvuUpdater::CanWriteTargets() const {
     return true;
 }
 
-void TvuUpdater::ConfirmStart() {
-    const std::string program = NativePath(UpgradeProgramPath());
-    // Only a start that a helper is waiting for is confirmed.
-    if (!QFile::exists(QString::fromStdString(replacer::JournalPath(program))))
-        return;
-    QFile confirmation(QString::fromStdString(replacer::ConfirmationPath(program)));
-    if (confirmation.open(QIODevice::WriteOnly))
-        confirmation.close();
-}
-
-void TvuUpdater::FinishInterruptedUpgrade() {
-    const std::string program = NativePath(UpgradeProgramPath());
-    // The files of an upgrade that another copy is running are its own.
-    if (!UpgradeRunningElsewhere())
-        replacer::SettleEarlierUpgrade(program);
-    // What the last helper found is reported once.
-    const QString target = TakeVerificationReport(program);
-    if (!target.isEmpty()) {
-        if (OnFileVerificationFailed)
-            OnFileVerificationFailed(this, QFile::encodeName(target),
-                                     "the file changed after it was verified");
-        if (ShowsMessage(mAskUpgrade))
-            ShowMessageText(FormatMessageText(vmFileVerificationFailed, {target}),
-                            MB_OK | MB_ICONERROR);
-    }
-    if (TakeReport(replacer::NotWritableReportPath(program))) {
-        // The helper could not write its journal: nothing was installed.
-        const QString folder = QFileInfo(UpgradeProgramPath()).absolutePath();
-        if (OnFolderNotWritable)
-            OnFolderNotWritable(this, folder);
-        if (ShowsMessage(mAskUpgrade))
-            ShowMessageText(FormatMessageText(vmFolderNotWritable, {folder}), MB_OK | MB_ICONERROR);
-    }
-    if (!TakeReport(replacer::RestoredReportPath(program)))
-        return;
-    if (OnPreviousVersionRestored)
-        OnPreviousVersionRestored(this);
-    if (ShowsMessage(mAskUpgrade))
-        ShowMessageByIndex(vmPreviousVersionRestored, MB_OK | MB_ICONWARNING);
-}
-
-qint64 TvuUpdater::LaunchHelper(const QString& parameters, bool attached, QString& helperPath) {
-    helperFailure_.clear();
-    QStringList reasons;
-    for (const QString& helper : HelperCandidates()) {
-        const QString folder = QFileInfo(helper).absolutePath();
-        if (!QFileInfo(folder).isDir() &&
-            ::mkdir(QFile::encodeName(folder).constData(), 0700) != 0) {
-            reasons.append(
-                QStringLiteral("%1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
-            continue;
-        }
-        if (!WriteHelper(helper)) {
-            reasons.append(
-                QStringLiteral("%1: %2").arg(helper, QString::fromLocal8Bit(std::strerror(errno))));
-            continue;
-        }
-        QStringList arguments = ReplacerArguments(
-            helper, ReplacerCommandLine(helper, UpgradeProgramPath(), parameters));
-        if (attached)
-            arguments.prepend(QStringLiteral("--attached"));
-        // A helper started by a program that closes takes the upgrade's lock over.
-        QString error;
-        const qint64 pid =
-            SpawnReplacer(helper, arguments, attached ? -1 : lock_->Descriptor(), &error);
-        if (pid > 0) {
-            helperPath = helper;
-            return pid;
-        }
-        QFile::remove(helper);
-        reasons.append(QStringLiteral("%1: %2").arg(helper, error));
-    }
-    helperFailure_ = reasons.join(QStringLiteral("; "));
-    return -1;
-}
-
-void TvuUpdater::HelperNotStarted() {
-    DeleteDownloads();
-    lock_->Release();
-    // Shown like the other failures of the download stage.
-    if (ShowsMessage(mLostFile))
-        ShowMessageText(FormatMessageText(vmHelperNotStarted, {helperFailure_}),
-                        MB_OK | MB_ICONERROR);
-}
-
-int TvuUpdater::InstallAndWait(const QByteArray& confirmParams) {
-    changedDownload_.clear();
-    const std::string program = NativePath(UpgradeProgramPath());
-    const QString parameters =
-        QString::fromLocal8Bit(confirmParams) +
-        (method_ == umUseExternalSetup ? QStringLiteral("1") : QStringLiteral("0"));
-    QString helper;
-    const qint64 pid = LaunchHelper(parameters, true, helper);
-    if (pid < 0) {
-        HelperNotStarted();
-        return irHelperNotStarted;
-    }
-    int status = 0;
-    while (::waitpid(static_cast<pid_t>(pid), &status, 0) < 0 && errno == EINTR) {
-    }
-    QFile::remove(helper);
-    QDir().rmdir(UpgradeProgramPath() + QStringLiteral(".uHLP"));
-    int result = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (result < 0) {
-        // The helper died: what it left is settled now, as the next start would.
-        const bool journal = QFile::exists(QString::fromStdString(replacer::JournalPath(program)));
-        if (replacer::RecoverAbandonedUpgrade(program)) {
-            result = irRestored;
-        } else if (journal) {
-            result = irInstalled; // the new version had confirmed: the journal was committed
-        } else {
-            helperFailure_ = QStringLiteral("%1 ended by signal %2 before installing anything")
-                                 .arg(helper)
-                                 .arg(WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-            result = irHelperNotStarted;
-            DeleteDownloads();
-        }
-    }
-    // Reported here, not at the next start.
-    if (result == irRestored)
-        TakeReport(replacer::RestoredReportPath(program));
-    if (result == irNotWritable)
-        TakeReport(replacer::NotWritableReportPath(program));
-    changedDownload_ = TakeVerificationReport(program);
-    lock_->Release();
-    return result;
-}
-
-// ---- Files
-// -------------------------------------------------------------------------------------
+// ---- Files ------------------------------------------------------------------------------------
 
 void TvuUpdater::NextFileStep(bool advance) {
     if (!downloading_)
@@ -433,8 +241,8 @@ void TvuUpdater::NextFileStep(bool advance) {
     }
     const QByteArray& url = files_.at(fileIndex_);
     // A retry goes on with the same file: the retry's line stays until its progress comes.
-    if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm(); form && retry_.Used() == 0)
-        form->ShowFileStart(FromURL(url), fileIndex_ + 1, int(files_.size()));
+    if (retry_.Used() == 0)
+        UpgradePresenter().FileStarted(FromURL(url), fileIndex_ + 1, int(files_.size()));
     tempPath_ = ProgramFolder() + URLToFileName(FromURL(url)) + kPendingSuffix;
     fileTime_ = 0;
     fileFound_ = false;
@@ -470,8 +278,7 @@ void TvuUpdater::DownloadHeaderInfo(qint32 statusCode, quint32 contentLength,
     fileFound_ = IsSuccessStatus(statusCode);
     if (!fileFound_)
         return;
-    if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm())
-        form->ShowFileSize(contentLength);
+    UpgradePresenter().FileSizeKnown(contentLength);
 
     // Files that already have the announced size are skipped, never the program
     // itself.
@@ -497,8 +304,8 @@ void TvuUpdater::DownloadProgress(quint32 contentLength, quint32 bytesRead, qint
     if (OnProgress)
         OnProgress(this, files_.at(fileIndex_), qint32(contentLength), qint32(bytesRead),
                    elapsedTime, estimatedTimeLeft, percentsDone, total, transferRate);
-    if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm())
-        form->ShowProgress(percentsDone, fileIndex_, count, transferRate, estimatedTimeLeft);
+    UpgradePresenter().FileProgress(percentsDone, fileIndex_, count, transferRate,
+                                    estimatedTimeLeft);
 }
 
 void TvuUpdater::DownloadDone() {
@@ -532,8 +339,7 @@ void TvuUpdater::DownloadLostFile(qint32 statusCode) {
     ++outcomes_;
     const QByteArray url = files_.at(fileIndex_);
     const bool skippable = LostFileSkippable(fileIndex_);
-    if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm())
-        form->ShowFileMissing(URLToFileName(FromURL(url)));
+    UpgradePresenter().FileMissing(URLToFileName(FromURL(url)));
     bool continueUpgrade = false;
     if (OnLostFile)
         OnLostFile(this, url, statusCode, continueUpgrade);
@@ -601,10 +407,9 @@ void TvuUpdater::DownloadConnectionLost() {
         const QByteArray url = files_.at(fileIndex_);
         if (OnRetry)
             OnRetry(this, url, retry_.Used(), TvuDownloadRetry::MaxRetries, pause / 1000, reason);
-        if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm())
-            form->ShowRetry(RetryStatusText(URLToFileName(FromURL(url)), retry_.Used(),
-                                            TvuDownloadRetry::MaxRetries, pause / 1000,
-                                            QString::fromUtf8(reason)));
+        UpgradePresenter().FileRetry(RetryStatusText(URLToFileName(FromURL(url)), retry_.Used(),
+                                                     TvuDownloadRetry::MaxRetries, pause / 1000,
+                                                     QString::fromUtf8(reason)));
         return;
     }
     // The upgrade ends here, before the message box opens its own event loop: nothing of
@@ -619,8 +424,7 @@ void TvuUpdater::DownloadConnectionLost() {
     EndWith(uoConnectionLost);
 }
 
-// ---- Completion and restart
-// --------------------------------------------------------------------
+// ---- Completion -------------------------------------------------------------------------------
 
 void TvuUpdater::CompleteUpgrade() {
     if (downloaded_.isEmpty()) {
@@ -651,16 +455,15 @@ void TvuUpdater::CompleteUpgrade() {
         AbortWith(uoNotStored);
         return;
     }
-    if (TvuUpdaterWizardForm* form = vuUpdaterWizardForm()) {
-        // The upgrade goes on when the user closes the wizard: OK, or the close box and the
-        // abort question, which cancels it (DialogWizardClosed).
-        awaitingWizard_ = true;
-        QStringList installed;
-        for (const QString& name : downloaded_)
-            installed.append(name.left(name.size() - kPendingSuffix.size()));
-        form->ShowWizardCompleted(installed);
+    // With a completion page the upgrade goes on when the user closes it: OK, or the close box
+    // and the abort question, which cancels it (DialogWizardClosed).
+    QStringList installed;
+    for (const QString& name : downloaded_)
+        installed.append(name.left(name.size() - kPendingSuffix.size()));
+    awaitingWizard_ = true;
+    if (UpgradePresenter().ShowCompleted(installed))
         return;
-    }
+    awaitingWizard_ = false;
     FinishUpgrade();
 }
 
@@ -682,19 +485,7 @@ void TvuUpdater::FinishUpgrade() {
     if (OnDoOwnCloseAppMethod)
         OnDoOwnCloseAppMethod(this);
     else
-        CloseApplication();
-}
-
-bool TvuUpdater::RestartWithHelper() {
-    const QString parameters =
-        QString::fromLocal8Bit(restartParams_) +
-        (method_ == umUseExternalSetup ? QStringLiteral("1") : QStringLiteral("0"));
-    QString helper;
-    if (LaunchHelper(parameters, false, helper) < 0)
-        return false;
-    // The helper holds the lock now, through the descriptor it inherited.
-    lock_->Forget();
-    return true;
+        UpgradePresenter().CloseProgram();
 }
 
 } // namespace vu

@@ -4,7 +4,15 @@
 
 #include <QString>
 
+#include <string>
+
 namespace vu {
+
+// Suffix of a downloaded file until the helper installs it.
+inline const QString kPendingSuffix = QStringLiteral(".uTMP");
+
+// A path as the file system spells it.
+std::string NativePath(const QString& path);
 
 // The running program's executable, whose folder receives the downloads and which the
 // replacement helper replaces and restarts: the environment's program path (env::ProgramPath).

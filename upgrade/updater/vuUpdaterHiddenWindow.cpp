@@ -2,9 +2,6 @@
 
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 
-#include <QGuiApplication>
-#include <QSessionManager>
-
 #include <exception>
 
 namespace vu {
@@ -13,11 +10,6 @@ TvuUpdaterHiddenWindow::TvuUpdaterHiddenWindow(std::function<void()> onTimer, QO
     : QObject(parent), onTimer_(std::move(onTimer)) {
     timer_.setSingleShot(false);
     connect(&timer_, &QTimer::timeout, this, &TvuUpdaterHiddenWindow::TimerMessage);
-#ifndef QT_NO_SESSIONMANAGER
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        connect(app, &QGuiApplication::commitDataRequest, this,
-                &TvuUpdaterHiddenWindow::CommitDataRequest, Qt::DirectConnection);
-#endif
 }
 
 TvuUpdaterHiddenWindow::~TvuUpdaterHiddenWindow() {
@@ -34,12 +26,6 @@ void TvuUpdaterHiddenWindow::KillTimer() {
 
 bool TvuUpdaterHiddenWindow::QueryEndSession() {
     return true;
-}
-
-void TvuUpdaterHiddenWindow::CommitDataRequest(QSessionManager& manager) {
-    // Agreeing means leaving the shutdown alone: only cancel() would refuse it.
-    if (!QueryEndSession())
-        manager.cancel();
 }
 
 void TvuUpdaterHiddenWindow::TimerMessage() {

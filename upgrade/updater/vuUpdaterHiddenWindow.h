@@ -1,13 +1,11 @@
 // The upgrade component's hidden window: the timer of the automatic check and the answer to the
-// session manager when the desktop session ends. Lives on the GUI thread with its component.
+// question whether the desktop session may end. Lives on the GUI thread with its component.
 #pragma once
 
 #include <QObject>
 #include <QTimer>
 
 #include <functional>
-
-class QSessionManager;
 
 namespace vu {
 
@@ -26,12 +24,12 @@ public:
     int TimerInterval() const { return timer_.interval(); }
 
     // The answer to the question "may the session end?" asked before the user logs off or the
-    // machine shuts down: always agree. Returns true for "agree".
+    // machine shuts down: always agree. Returns true for "agree". Agreeing leaves the session
+    // manager alone (only refusing would answer it), so nothing listens to it.
     bool QueryEndSession();
 
 private:
     void TimerMessage();
-    void CommitDataRequest(QSessionManager& manager);
 
     QTimer timer_;
     std::function<void()> onTimer_;

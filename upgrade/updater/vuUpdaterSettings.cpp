@@ -1,7 +1,5 @@
 #include "upgrade/updater/vuUpdaterSettings.h"
 
-#include <QBuffer>
-
 namespace vu {
 
 namespace {
@@ -97,13 +95,8 @@ void TvuUpdaterWizard::WriteProperties(TvuSettingsWriter& writer, const QByteArr
         writer.WriteBool(prefix + ".Enabled", enabled_);
     if (hideFileLocation_)
         writer.WriteBool(prefix + ".HideFileLocation", hideFileLocation_);
-    if (!picture_.isNull()) {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        if (picture_.save(&buffer, "PNG"))
-            writer.WriteBinary(prefix + ".Pic118x218", png);
-    }
+    if (!picturePng_.isEmpty())
+        writer.WriteBinary(prefix + ".Pic118x218", picturePng_);
     if (language_ != wlAuto)
         writer.WriteIdent(prefix + ".Language", LanguageIdent(language_));
     if (!stayOnTop_)
@@ -118,11 +111,13 @@ bool TvuUpdaterWizard::ReadProperty(const QByteArray& name, const TvuStoredValue
     if (name == "StayOnTop")
         return value.ToBool(stayOnTop_);
     if (name == "Pic118x218") {
+        // Read only where it is shown; here it must at least be a PNG file.
+        static constexpr char kPngSignature[] = "\x89PNG\r\n\x1a\n";
         QByteArray png;
-        QImage image;
-        if (!value.ToBinary(png) || !image.loadFromData(png, "PNG"))
+        if (!value.ToBinary(png) || !png.startsWith(kPngSignature))
             return false;
-        picture_ = image;
+        picturePng_ = png;
+        picture_.reset();
         return true;
     }
     if (name == "Language") {

@@ -9,7 +9,10 @@
 #include "upgrade/utils/vuStoredSettings.h"
 
 #include <QByteArrayList>
-#include <QImage>
+
+#include <memory>
+
+class QImage;
 
 namespace vu {
 
@@ -44,9 +47,11 @@ public:
     void SetEnabled(bool value) { enabled_ = value; }
     bool HideFileLocation() const { return hideFileLocation_; }
     void SetHideFileLocation(bool value) { hideFileLocation_ = value; }
-    // The wizard's side picture; a null image means the wizard keeps its built-in picture.
-    const QImage& Pic118x218() const { return picture_; }
-    void SetPic118x218(const QImage& picture) { picture_ = picture.copy(); }
+    // The wizard's side picture; a null image means the wizard keeps its built-in picture. Kept
+    // as the PNG bytes it is stored as, so that the component needs no image code; the picture
+    // itself is made by the dialogs (vuWizardPicture.cpp), which alone show it.
+    const QImage& Pic118x218() const;
+    void SetPic118x218(const QImage& picture);
     TvuUpdaterLanguage Language() const { return language_; }
     // Same value: nothing. Otherwise wlAuto detects the system's language again and any other
     // value selects its message block (process-wide MessageBase).
@@ -62,7 +67,8 @@ public:
 private:
     bool enabled_ = true;
     bool hideFileLocation_ = false;
-    QImage picture_;
+    QByteArray picturePng_;
+    mutable std::shared_ptr<const QImage> picture_; // picturePng_ read, when asked for
     TvuUpdaterLanguage language_ = wlAuto;
     bool stayOnTop_ = true;
 };

@@ -5,6 +5,7 @@
 #include "tests/support/qstring_printer.h"
 #include "tests/support/recording_presenter.h"
 
+#include "upgrade/dialogs/vuScreenPresenter.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterPassword.h"
 #include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"
