@@ -2,7 +2,7 @@
 #if VELMORA_WITH_UPDATER
 #include "ui/headless_upgrade.h"
 #endif
-#include "ui/window_app.h"
+#include "ui/window_module.h"
 
 #include <cstdio>
 #include <cstring>
@@ -24,5 +24,5 @@ int main(int argc, char** argv) {
 #endif
     if (velmora::wantsCommandLine(argc, argv))
         return velmora::runCommandLine(argc, argv, VELMORA_WITH_UPDATER);
-    return velmora::runWindow(argc, argv);
+    return velmora::runWindowModule(argc, argv);
 }

@@ -34,6 +34,10 @@ expected=(
 for size in 16 24 32 48 64 128 256 512; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
 done
+# The window, a module the program loads from its library folder (lib or lib/<triplet>).
+module="$(cd "$prefix" && find lib* -name velmora-window.so -path '*/velmora/*' 2>/dev/null)"
+[[ -n "$module" ]] || fail "not installed: the window module velmora-window.so"
+expected+=("$module")
 for file in "${expected[@]}"; do
     [[ -s "$prefix/$file" ]] || fail "not installed: $file"
 done

@@ -3,9 +3,11 @@
 #include "local_http_server.h"
 #include "scripted_server.h"
 #include "tests/support/helper_process.h"
+#include "tests/support/poll_wait.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -649,4 +651,27 @@ TEST_F(Headless, CredentialsAreAskedForOnTheTerminal) {
             EXPECT_EQ(screen.find(row.typed[i]), std::string::npos) << row.typed[i] << screen;
         EXPECT_EQ(Installed(), row.status == 0 ? installed : oldSet);
     }
+}
+
+// The upgrade without a window needs no graphical toolkit: while it waits for the information
+// file, the process has Qt Core mapped and neither Qt Gui nor Qt Widgets.
+TEST_F(Headless, RunsWithoutTheGraphicalToolkit) {
+    std::atomic<bool> asked{false};
+    vutest::ScriptedServer silent([&](vutest::ScriptedConnection& c) {
+        if (c.ReadRequest().empty())
+            return;
+        asked = true;
+        c.Hold();
+    });
+    // The shell that Launch starts replaces itself with the program: the process id is the same.
+    const pid_t pid = Launch({"--yes"}, {}, silent.url("/info.txt"));
+    const bool waiting = PollUntil([&] { return asked.load(); }, 60s);
+    const std::string maps =
+        ReadFile("/proc/" + std::to_string(pid) + "/maps").value_or("<unreadable>");
+    Kill(pid);
+    WaitExit(pid, 60s);
+    ASSERT_TRUE(waiting) << ReadFile(tmp / "errors.txt").value_or("");
+    EXPECT_NE(maps.find("libQt6Core.so"), std::string::npos) << maps;
+    for (const char* library : {"libQt6Gui.so", "libQt6Widgets.so"})
+        EXPECT_EQ(maps.find(library), std::string::npos) << library << " is mapped:\n" << maps;
 }
