@@ -127,7 +127,7 @@ void TvuCustomHTTP::Completion(TvuCustomThread*) {
     bool deleteFile = false;
     const QString outputFile = t->Settings.OutputFile;
     // A handler that calls Abort lets the transfer go: nothing more of it is raised then.
-    auto live = [&t] { return t->Owner != nullptr; };
+    auto live = [&t] { return t->Stopping.Owner() != nullptr; };
     // 2.
     if (t->Continue) {
         if (t->Success) {

@@ -20,8 +20,8 @@ constexpr qsizetype kMaxHeldBody = 1024 * 1024;
 } // namespace
 
 HTTPTransfer::HTTPTransfer(TvuCustomHTTP* owner, const TvuTransferSettings& settings, Wanted wanted)
-    : Owner(owner), Wants(wanted), Settings(settings), Username(owner->HTTPUsername()),
-      Password(owner->HTTPPassword()) {}
+    : Wants(wanted), Settings(settings), Username(owner->HTTPUsername()),
+      Password(owner->HTTPPassword()), Stopping(owner) {}
 
 bool HTTPTransfer::WholeAnswer() const {
     return StatusCode == 200 || ((RangeRequested || Resume.Resumed()) && StatusCode == 206);
@@ -59,12 +59,11 @@ void HTTPTransfer::EndRun() {
 }
 
 void HTTPTransfer::Status(quint32 code, const QByteArray& info) {
-    std::lock_guard<std::mutex> guard(OwnerLock);
-    if (Owner == nullptr || Stopping.Stopped())
-        return;
-    Owner->DoStatus(code, HTTPStatusText(code));
-    if (code == vuStatusRedirect)
-        Owner->DoRedirected(info);
+    Stopping.WithOwner([&](TvuCustomHTTP& owner) {
+        owner.DoStatus(code, HTTPStatusText(code));
+        if (code == vuStatusRedirect)
+            owner.DoRedirected(info);
+    });
 }
 
 bool HTTPTransfer::HeadersIn() {
@@ -388,11 +387,12 @@ bool HTTPTransfer::BeginDelivery(bool wait) {
 }
 
 bool HTTPTransfer::Raise(const TvuProgressEvent& event) {
-    if (Owner == nullptr || Stopping.Stopped())
+    auto live = [this] { return Stopping.Owner() != nullptr && !Stopping.Stopped(); };
+    if (!live())
         return false;
     Shown = event;
-    Owner->DoTransferProgress(Data ? Data->Device() : nullptr);
-    return Owner != nullptr && !Stopping.Stopped();
+    Stopping.Owner()->DoTransferProgress(Data ? Data->Device() : nullptr);
+    return live();
 }
 
 void HTTPTransfer::EndDelivery() {

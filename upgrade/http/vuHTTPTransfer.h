@@ -47,11 +47,9 @@ struct HTTPTransfer final : TvuCurlRequestListener,
     static std::shared_ptr<HTTPTransfer> Make(TvuCustomHTTP* owner,
                                               const TvuTransferSettings& settings, Wanted wanted);
 
-    // ---- Link to the component ----------------------------------------------------------------
-    // The component, while the transfer belongs to it. The worker raises its worker-thread
-    // events under OwnerLock; the GUI thread clears Owner under it when it lets the transfer go.
-    TvuCustomHTTP* Owner = nullptr;
-    std::mutex OwnerLock;
+    // ---- The component's part ------------------------------------------------------------------
+    // The component while the transfer belongs to it (Stopping.Owner()), and which of its events
+    // are assigned.
     const Wanted Wants;
     // The settings taken when the transfer started and the server credentials (the credential
     // handlers may change them and the proxy's).
@@ -133,8 +131,8 @@ struct HTTPTransfer final : TvuCurlRequestListener,
         if (Stopping.Stopped())
             return;
         TvuEventThread::SynchronizeCurrent([this, &f] {
-            if (Owner != nullptr && !Stopping.Stopped())
-                f(*Owner);
+            if (Stopping.Owner() != nullptr && !Stopping.Stopped())
+                f(*Stopping.Owner());
         });
     }
 

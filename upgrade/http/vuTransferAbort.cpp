@@ -3,6 +3,8 @@
 #include "upgrade/http/vuCurlRequest.h"
 #include "upgrade/http/vuHTTPTransfer.h"
 
+#include <utility>
+
 namespace vu {
 
 namespace {
@@ -13,6 +15,28 @@ constexpr auto kQuietWait = std::chrono::milliseconds(4);
 
 } // namespace
 
+void TvuTransferStop::LetGoOfOwner() {
+    std::unique_lock<std::mutex> lock(lock_);
+    owner_ = nullptr;
+    eventEnded_.wait(lock, [this] { return inEvent_ == 0; });
+}
+
+TvuCustomHTTP* TvuTransferStop::EnterEvent() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (owner_ == nullptr || stopped_.load())
+        return nullptr;
+    ++inEvent_;
+    return owner_;
+}
+
+void TvuTransferStop::LeaveEvent() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        --inEvent_;
+    }
+    eventEnded_.notify_all();
+}
+
 void TvuTransferStop::Stop() {
     stopped_.store(true);
     std::lock_guard<std::mutex> guard(lock_);
@@ -21,8 +45,13 @@ void TvuTransferStop::Stop() {
 }
 
 bool TvuTransferStop::Publish(std::shared_ptr<TvuCurlRequest> request) {
-    std::lock_guard<std::mutex> guard(lock_);
-    request_ = std::move(request);
+    // The request it replaces (an earlier attempt's) is closed outside the lock: closing it
+    // notifies the owner, which takes the lock.
+    std::shared_ptr<TvuCurlRequest> replaced;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        replaced = std::exchange(request_, std::move(request));
+    }
     return !stopped_.load();
 }
 
@@ -70,8 +99,7 @@ void HTTPTransfer::Abort() {
 }
 
 void HTTPTransfer::Detach() {
-    std::lock_guard<std::mutex> guard(OwnerLock);
-    Owner = nullptr;
+    Stopping.LetGoOfOwner();
 }
 
 std::shared_ptr<TvuBodySink> HTTPTransfer::TakeData() {
