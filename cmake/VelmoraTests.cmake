@@ -13,11 +13,25 @@
 #
 # Every test runs, and every executable is listed, with QT_QPA_PLATFORM=offscreen, so that the
 # suite needs no display. Cases run as separate processes, in any order and side by side.
+# Under a run-time checker (cmake/Sanitizers.cmake) every time limit is VELMORA_TEST_TIMEOUT_SCALE
+# times as long.
 
 include(GoogleTest)
 
 set(VELMORA_TESTS_ROOT ${PROJECT_SOURCE_DIR}/tests)
 set(VELMORA_QTEST_DISCOVERY_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/VelmoraQtTestDiscovery.cmake)
+if(NOT VELMORA_TEST_TIMEOUT_SCALE)
+    set(VELMORA_TEST_TIMEOUT_SCALE 1)
+endif()
+
+# A test's time limit in seconds: `seconds`, or 120, times the checker's scale.
+function(_velmora_test_timeout out seconds)
+    if(NOT seconds)
+        set(seconds 120)
+    endif()
+    math(EXPR seconds "${seconds} * ${VELMORA_TEST_TIMEOUT_SCALE}")
+    set(${out} ${seconds} PARENT_SCOPE)
+endfunction()
 
 # The label and name prefix of the tests defined in the current folder.
 function(_velmora_test_folder out)
@@ -30,9 +44,7 @@ function(velmora_add_test target)
     if(arg_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "velmora_add_test: unknown arguments ${arg_UNPARSED_ARGUMENTS}")
     endif()
-    if(NOT arg_TIMEOUT)
-        set(arg_TIMEOUT 120)
-    endif()
+    _velmora_test_timeout(arg_TIMEOUT "${arg_TIMEOUT}")
     _velmora_test_folder(folder)
     set(environment QT_QPA_PLATFORM=offscreen ${arg_ENVIRONMENT})
 
@@ -41,10 +53,11 @@ function(velmora_add_test target)
         # before any test does and must not need a display either, and gtest_discover_tests
         # splits an ENVIRONMENT property of more than one variable into wrong pairs.
         set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR env ${environment})
+        _velmora_test_timeout(discovery_timeout 120)
         gtest_discover_tests(${target}
             TEST_PREFIX ${folder}/
             DISCOVERY_MODE PRE_TEST
-            DISCOVERY_TIMEOUT 120
+            DISCOVERY_TIMEOUT ${discovery_timeout}
             PROPERTIES LABELS ${folder} TIMEOUT ${arg_TIMEOUT})
         return()
     endif()
@@ -86,9 +99,7 @@ function(velmora_add_command_test name)
     if(arg_UNPARSED_ARGUMENTS OR NOT arg_COMMAND)
         message(FATAL_ERROR "velmora_add_command_test: needs COMMAND, got ${ARGN}")
     endif()
-    if(NOT arg_TIMEOUT)
-        set(arg_TIMEOUT 120)
-    endif()
+    _velmora_test_timeout(arg_TIMEOUT "${arg_TIMEOUT}")
     _velmora_test_folder(folder)
     add_test(NAME ${folder}/${name} COMMAND ${arg_COMMAND})
     set_tests_properties(${folder}/${name} PROPERTIES LABELS ${folder} TIMEOUT ${arg_TIMEOUT})
