@@ -1,8 +1,10 @@
-// Hand-overs between threads through Qt's event queue, made known to the thread checker of the
-// test builds (ThreadSanitizer). Qt is built without the checker, so the lock of its queue is
-// invisible to it: an object one thread posts and the receiving thread reads would look
-// unsynchronised. Posting thread: HandOverThroughQt(object) before posting; receiving thread:
-// TakeOverThroughQt(object) before reading it. Nothing at all in other builds.
+// Hand-overs between threads through Qt's event queue (posted events, queued and blocking
+// QMetaObject::invokeMethod calls), made known to the thread checker of the test builds
+// (ThreadSanitizer). Qt is built without the checker, so the locks of its queue are invisible to
+// it: what one thread wrote before queuing a call and the receiving thread reads would look
+// unsynchronised. The sending thread calls HandOverThroughQt(key) before queuing, the receiving
+// one TakeOverThroughQt(key) before reading; the key is any address both name (the receiver).
+// Nothing at all in other builds.
 #pragma once
 
 #if defined(__SANITIZE_THREAD__)

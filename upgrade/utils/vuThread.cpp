@@ -1,4 +1,5 @@
 #include "upgrade/utils/vuThread.h"
+#include "upgrade/utils/vuQtHandOver.h"
 #include "upgrade/utils/vuWaitEvents.h"
 
 #include <QCoreApplication>
@@ -32,7 +33,9 @@ void SynchronizeCore(ThreadCore& core, const TvuThreadMethod& method) {
         return;
     std::exception_ptr failure;
     std::atomic<bool> returned{false};
+    QObject* receiver = core.receiver;
     auto call = [&] {
+        detail::TakeOverThroughQt(receiver);
         if (!core.Silenced()) {
             try {
                 method();
@@ -45,7 +48,8 @@ void SynchronizeCore(ThreadCore& core, const TvuThreadMethod& method) {
     if (OnGuiThread()) {
         call();
     } else {
-        QMetaObject::invokeMethod(core.receiver, call, Qt::BlockingQueuedConnection);
+        detail::HandOverThroughQt(receiver);
+        QMetaObject::invokeMethod(receiver, call, Qt::BlockingQueuedConnection);
         // Pairs with the store above, so that race checkers, which cannot see into the semaphore
         // the call is waited for with, see the call's writes ordered before what follows.
         returned.load(std::memory_order_acquire);
@@ -166,9 +170,12 @@ void TvuEventThread::PostCurrent(TvuThreadMethod method) {
     if (!t_current || !method || t_current->Silenced())
         return;
     // Queued to the same receiver as the synchronized calls, so it keeps its place among them.
+    QObject* receiver = t_current->receiver;
+    detail::HandOverThroughQt(receiver);
     QMetaObject::invokeMethod(
-        t_current->receiver,
-        [core = t_current->shared_from_this(), method = std::move(method)] {
+        receiver,
+        [core = t_current->shared_from_this(), method = std::move(method), receiver] {
+            detail::TakeOverThroughQt(receiver);
             if (core->Silenced())
                 return;
             try {
