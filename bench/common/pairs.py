@@ -1,8 +1,11 @@
-"""Shared helpers of the benchmark runners: child processes timed by their own CPU use."""
+"""Shared helpers of the benchmark runners: their command line, and child processes timed by their
+own CPU use."""
 
+import argparse
 import os
 import statistics
 import subprocess
+import sys
 
 
 def run_measured(argv, stdin_path=None, env=None):
@@ -35,3 +38,18 @@ def interleaved_pairs(measured, anchor, pairs):
 
 def median_ratio(ours, theirs):
     return statistics.median(a / b for a, b in zip(ours, theirs))
+
+
+def argument_parser():
+    """A parser whose one positional argument is the build folder, by default build/ at the root."""
+    parser = argparse.ArgumentParser()
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    parser.add_argument("build", nargs="?", default=os.path.join(root, "build"))
+    return parser
+
+
+def require_display():
+    """Ends the run when there is no display for a window to be shown on."""
+    if not (os.environ.get("DISPLAY") or os.environ.get("WAYLAND_DISPLAY")
+            or os.environ.get("QT_QPA_PLATFORM")):
+        sys.exit("no display: run it under xvfb-run -a, or set QT_QPA_PLATFORM")

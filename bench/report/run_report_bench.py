@@ -5,7 +5,6 @@ same report from two tables with mawk. Prints the median ratio of 7 (or more) in
     bench/report/run_report_bench.py [--lines N] [--pairs P] [BUILD_DIR]
 """
 
-import argparse
 import os
 import random
 import subprocess
@@ -18,8 +17,7 @@ import pairs as bench  # noqa: E402
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser()
-    parser.add_argument("build", nargs="?", default=os.path.join(here, "..", "..", "build"))
+    parser = bench.argument_parser()
     parser.add_argument("--lines", type=int, default=1_000_000)
     parser.add_argument("--pairs", type=int, default=7)
     args = parser.parse_args()

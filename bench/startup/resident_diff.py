@@ -7,13 +7,15 @@ start-up benchmark does.
     bench/startup/resident_diff.py [--rounds R] [--min-kib K] [BUILD_DIR]
 """
 
-import argparse
 import collections
 import os
 import statistics
 import subprocess
 import sys
 import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
+import pairs as bench  # noqa: E402
 
 
 def resident_map(program, rounds):
@@ -37,15 +39,11 @@ def resident_map(program, rounds):
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser()
-    parser.add_argument("build", nargs="?", default=os.path.join(here, "..", "..", "build"))
+    parser = bench.argument_parser()
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--min-kib", type=int, default=16)
     args = parser.parse_args()
-    if not (os.environ.get("DISPLAY") or os.environ.get("WAYLAND_DISPLAY")
-            or os.environ.get("QT_QPA_PLATFORM")):
-        sys.exit("no display: run it under xvfb-run -a, or set QT_QPA_PLATFORM")
+    bench.require_display()
     ours_program = os.path.join(args.build, "bench", "startup", "startup_velmora_shown")
     plain_program = os.path.join(args.build, "bench", "startup", "startup_plain_window")
     subprocess.run([ours_program], check=True)

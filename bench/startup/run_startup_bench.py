@@ -7,7 +7,6 @@ peak resident memory, the medians of 7 (or more) interleaved pairs. Needs a disp
     bench/startup/run_startup_bench.py [--pairs P] [BUILD_DIR]
 """
 
-import argparse
 import os
 import statistics
 import sys
@@ -17,14 +16,10 @@ import pairs as bench  # noqa: E402
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser()
-    parser.add_argument("build", nargs="?", default=os.path.join(here, "..", "..", "build"))
+    parser = bench.argument_parser()
     parser.add_argument("--pairs", type=int, default=7)
     args = parser.parse_args()
-    if not (os.environ.get("DISPLAY") or os.environ.get("WAYLAND_DISPLAY")
-            or os.environ.get("QT_QPA_PLATFORM")):
-        sys.exit("no display: run it under xvfb-run -a, or set QT_QPA_PLATFORM")
+    bench.require_display()
     programs = {
         "velmora": os.path.join(args.build, "bench", "startup", "startup_velmora_shown"),
         "plain": os.path.join(args.build, "bench", "startup", "startup_plain_window"),
