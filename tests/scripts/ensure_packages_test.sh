@@ -26,6 +26,16 @@ if ((EUID != 0)) && command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
     exit 0
 fi
 
+# Runs ensure-packages as the unprivileged user with these arguments; leaves what it wrote to
+# stderr in $err (and shows it) and its exit status in $status.
+run_capturing() {
+    set +e
+    err="$(as_user "$@" 2>&1 >/dev/null)"
+    status=$?
+    set -e
+    echo "$err"
+}
+
 cat >"$work/packages.txt" <<'LIST'
 # a list of its own
 [test]
@@ -40,11 +50,7 @@ LIST
 [[ "$(as_user --missing build run 2>&1)" == $'velmora-absent-build-package\nvelmora-absent-run-package' ]] ||
     fail "--missing lists the wrong packages"
 
-set +e
-err="$(as_user run 2>&1 >/dev/null)"
-status=$?
-set -e
-echo "$err"
+run_capturing run
 ((status == 1)) || fail "a missing build package must end the run (status $status)"
 grep -q 'velmora-absent-build-package velmora-absent-run-package' <<<"$err" || fail "not named"
 grep -q 'apt-get install' <<<"$err" || fail "no command to give an administrator"
@@ -52,18 +58,11 @@ grep -q 'velmora-absent-test-package' <<<"$err" && fail "run must not ask for te
 
 # Only a [run] package missing: reported, and the run goes on.
 sed -i '/velmora-absent-build-package/d' "$work/packages.txt"
-set +e
-err="$(as_user run 2>&1 >/dev/null)"
-status=$?
-set -e
-echo "$err"
+run_capturing run
 ((status == 0)) || fail "a missing [run] package must not stop the run (status $status)"
 grep -q 'velmora-absent-run-package' <<<"$err" || fail "missing run package not named"
 
 # Testing needs every section.
-set +e
-as_user test >/dev/null 2>&1
-status=$?
-set -e
+run_capturing test
 ((status == 1)) || fail "test must stop without its packages (status $status)"
 echo "ensure-packages: all checks passed"
