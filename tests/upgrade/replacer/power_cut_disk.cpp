@@ -154,35 +154,37 @@ int PowerCutDisk::release(const char*, fuse_file_info* fi) {
     return 0;
 }
 
-int PowerCutDisk::read(const char*, char* buf, size_t size, off_t offset, fuse_file_info* fi) {
+int PowerCutDisk::withHandle(fuse_file_info* fi,
+                             const std::function<int(PowerCutDisk&, const Handle&)>& use) {
     PowerCutDisk* d = self();
     std::lock_guard<std::mutex> guard(d->lock_);
     const auto handle = d->handles_.find(fi->fh);
-    if (handle == d->handles_.end())
-        return -EBADF;
-    const ssize_t n = ::pread(handle->second.fd, buf, size, offset);
-    return n >= 0 ? static_cast<int>(n) : -errno;
+    return handle == d->handles_.end() ? -EBADF : use(*d, handle->second);
+}
+
+int PowerCutDisk::read(const char*, char* buf, size_t size, off_t offset, fuse_file_info* fi) {
+    return withHandle(fi, [&](PowerCutDisk&, const Handle& handle) {
+        const ssize_t n = ::pread(handle.fd, buf, size, offset);
+        return n >= 0 ? static_cast<int>(n) : -errno;
+    });
 }
 
 int PowerCutDisk::write(const char*, const char* buf, size_t size, off_t offset,
                         fuse_file_info* fi) {
-    PowerCutDisk* d = self();
-    std::lock_guard<std::mutex> guard(d->lock_);
-    const auto handle = d->handles_.find(fi->fh);
-    if (handle == d->handles_.end())
-        return -EBADF;
-    const ssize_t n = ::pwrite(handle->second.fd, buf, size, offset);
-    if (n < 0)
-        return -errno;
-    d->record({DiskChange::Write,
-               {},
-               {},
-               handle->second.file,
-               static_cast<std::uint64_t>(offset),
-               std::string(buf, static_cast<std::size_t>(n)),
-               0,
-               false});
-    return static_cast<int>(n);
+    return withHandle(fi, [&](PowerCutDisk& d, const Handle& handle) {
+        const ssize_t n = ::pwrite(handle.fd, buf, size, offset);
+        if (n < 0)
+            return -errno;
+        d.record({DiskChange::Write,
+                  {},
+                  {},
+                  handle.file,
+                  static_cast<std::uint64_t>(offset),
+                  std::string(buf, static_cast<std::size_t>(n)),
+                  0,
+                  false});
+        return static_cast<int>(n);
+    });
 }
 
 int PowerCutDisk::truncate(const char* path, off_t size, fuse_file_info* fi) {

@@ -17,6 +17,7 @@
 #include "tests/support/fuse_mount.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -52,6 +53,9 @@ private:
         std::uint64_t file = 0;
     };
     static PowerCutDisk* self();
+    // Calls `use` with the open file of the descriptor, under the lock; -EBADF when unknown.
+    static int withHandle(struct fuse_file_info* fi,
+                          const std::function<int(PowerCutDisk&, const Handle&)>& use);
     static int getattr(const char* path, struct stat* st, struct fuse_file_info* fi);
     static int open(const char* path, struct fuse_file_info* fi);
     static int create(const char* path, mode_t mode, struct fuse_file_info* fi);

@@ -154,14 +154,20 @@ int HeldSyncDisk::write(const char*, const char* buf, size_t size, off_t offset,
     return static_cast<int>(size);
 }
 
-int HeldSyncDisk::truncate(const char* path, off_t size, fuse_file_info* fi) {
+int HeldSyncDisk::changeNode(const char* path, fuse_file_info* fi,
+                             const std::function<void(Node&)>& change) {
     HeldSyncDisk* d = self();
     std::lock_guard<std::mutex> guard(d->lock_);
     const auto node = d->nodeOf(path, fi);
     if (!node)
         return -ENOENT;
-    node->data.resize(static_cast<size_t>(size));
+    change(*node);
     return 0;
+}
+
+int HeldSyncDisk::truncate(const char* path, off_t size, fuse_file_info* fi) {
+    return changeNode(path, fi,
+                      [size](Node& node) { node.data.resize(static_cast<size_t>(size)); });
 }
 
 int HeldSyncDisk::unlink(const char* path) {
@@ -202,13 +208,8 @@ int HeldSyncDisk::fsync(const char*, int, fuse_file_info* fi) {
 }
 
 int HeldSyncDisk::chmod(const char* path, mode_t mode, fuse_file_info* fi) {
-    HeldSyncDisk* d = self();
-    std::lock_guard<std::mutex> guard(d->lock_);
-    const auto node = d->nodeOf(path, fi);
-    if (!node)
-        return -ENOENT;
-    node->mode = (node->mode & S_IFMT) | (mode & 07777);
-    return 0;
+    return changeNode(path, fi,
+                      [mode](Node& node) { node.mode = (node.mode & S_IFMT) | (mode & 07777); });
 }
 
 int HeldSyncDisk::utimens(const char*, const struct timespec*, fuse_file_info*) {

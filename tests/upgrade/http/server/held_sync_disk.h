@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -69,6 +70,9 @@ private:
     std::shared_ptr<Node> opened(const struct fuse_file_info* fi) const;
     // The file of an open descriptor, else the file of that name; null when neither. Lock held.
     std::shared_ptr<Node> nodeOf(const char* path, const struct fuse_file_info* fi) const;
+    // Applies `change` to the file of the descriptor or name, under the lock; -ENOENT when none.
+    static int changeNode(const char* path, struct fuse_file_info* fi,
+                          const std::function<void(Node&)>& change);
 
     mutable std::mutex lock_;
     std::condition_variable changed_;
