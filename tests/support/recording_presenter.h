@@ -2,6 +2,7 @@
 // answers from the test, so that nothing waits for a user. It is installed for its lifetime.
 #pragma once
 
+#include "tests/support/seam_install.h"
 #include "upgrade/dialogs/vuScreenPresenter.h"
 
 #include <QDialog>
@@ -21,11 +22,6 @@ struct ShownBox {
 
 class RecordingPresenter : public vu::TvuUserPresenter {
 public:
-    RecordingPresenter() { previous_ = vu::SetUserPresenter(this); }
-    ~RecordingPresenter() override { vu::SetUserPresenter(previous_); }
-    RecordingPresenter(const RecordingPresenter&) = delete;
-    RecordingPresenter& operator=(const RecordingPresenter&) = delete;
-
     int MessageBox(const QString& text, const QString& caption, unsigned flags) override {
         Boxes.push_back({text, caption, flags});
         return OnBox ? OnBox(Boxes.back()) : BoxAnswer;
@@ -48,20 +44,13 @@ public:
     std::function<int(QDialog&)> OnDialog;
 
 private:
-    vu::TvuUserPresenter* previous_ = nullptr;
+    SeamInstall<vu::TvuUserPresenter, &vu::SetUserPresenter> install_{this};
 };
 
 // Puts the real presenter (windows on the screen) in place for its lifetime, also over a
 // RecordingPresenter installed before it, and puts back what it found.
 class ScreenPresenter {
-public:
-    ScreenPresenter() { previous_ = vu::SetUserPresenter(&vu::ScreenPresenter()); }
-    ~ScreenPresenter() { vu::SetUserPresenter(previous_); }
-    ScreenPresenter(const ScreenPresenter&) = delete;
-    ScreenPresenter& operator=(const ScreenPresenter&) = delete;
-
-private:
-    vu::TvuUserPresenter* previous_ = nullptr;
+    SeamInstall<vu::TvuUserPresenter, &vu::SetUserPresenter> install_{&vu::ScreenPresenter()};
 };
 
 } // namespace vutest

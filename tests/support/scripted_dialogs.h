@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tests/support/seam_install.h"
 #include "ui/dialog_seam.h"
 
 #include <QList>
@@ -8,11 +9,6 @@
 // Answers the window's boxes and dialogs from a script and records what was asked.
 class ScriptedDialogs : public velmora::DialogSeam {
 public:
-    ScriptedDialogs() { previous_ = velmora::setDialogs(this); }
-    ~ScriptedDialogs() override { velmora::setDialogs(previous_); }
-    ScriptedDialogs(const ScriptedDialogs&) = delete;
-    ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
-
     QList<velmora::MessageBoxRequest> messages;
     QList<QMessageBox::StandardButton> answers;
     // A box asked without a scripted answer counts as closed with no button.
@@ -49,5 +45,5 @@ public:
     }
 
 private:
-    velmora::DialogSeam* previous_ = nullptr;
+    vutest::SeamInstall<velmora::DialogSeam, &velmora::setDialogs> install_{this};
 };
