@@ -1,6 +1,5 @@
 // The result memo's popup menu (enabling, save, select, copy, clear), the unhandled-error box,
 // the character input, the link label and the splitter, driven through the window.
-#include "tests/support/scripted_dialogs.h"
 #include "window_driver.h"
 
 #include "big5/big5.h"
@@ -79,11 +78,9 @@ public:
 
 } // namespace
 
-class MemoCommandsTest : public QObject {
+class MemoCommandsTest : public QObject, ShownWindow {
     Q_OBJECT
 
-    std::unique_ptr<ScriptedDialogs> dialogs;
-    std::unique_ptr<TForm1> form;
     QTemporaryDir dir;
 
     // Opens the popup menu as a right click in the memo does and closes it again.
@@ -105,15 +102,9 @@ class MemoCommandsTest : public QObject {
 private slots:
     void init() {
         QVERIFY(dir.isValid());
-        dialogs = std::make_unique<ScriptedDialogs>();
-        form = std::make_unique<TForm1>();
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        openWindow();
     }
-    void cleanup() {
-        form.reset();
-        dialogs.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void menuItemsAndEnablingRule() {
         QList<QAction*> actions = form->pm1->actions();

@@ -1,6 +1,5 @@
 // The main window at start and the classification walked through real list clicks: layout,
 // focus order, the five lists, the report, its confirmation and the transfer to the memo.
-#include "tests/support/scripted_dialogs.h"
 #include "window_driver.h"
 
 #include "big5/big5.h"
@@ -43,23 +42,12 @@ QStringList reportFor(const QString& character, int row, const QString& code,
 
 } // namespace
 
-class WindowNavigationTest : public QObject {
+class WindowNavigationTest : public QObject, ShownWindow {
     Q_OBJECT
 
-    std::unique_ptr<ScriptedDialogs> dialogs;
-    std::unique_ptr<TForm1> form;
-
 private slots:
-    void init() {
-        dialogs = std::make_unique<ScriptedDialogs>();
-        form = std::make_unique<TForm1>();
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    }
-    void cleanup() {
-        form.reset();
-        dialogs.reset();
-    }
+    void init() { openWindow(); }
+    void cleanup() { closeWindow(); }
 
     void startState() {
         QCOMPARE(form->windowTitle(), QStringLiteral("Velmora 20060612"));
