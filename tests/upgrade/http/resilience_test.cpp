@@ -74,6 +74,19 @@ QByteArray Q(const std::string& s) {
     return QByteArray::fromStdString(s);
 }
 
+// Starts a direct transfer of `url` into the file `out`, recorded into `r`, with or without a
+// progress handler; returns whether it started.
+bool StartIntoFile(TvuCustomHTTP& http, RecordedTransfer& r, bool withHandler, const QString& out,
+                   const std::string& url) {
+    http.Proxy()->AccessType = atDirect;
+    vutest::Record(http, r);
+    if (!withHandler)
+        http.OnTransferProgress = nullptr;
+    http.SetOutputFile(out);
+    http.SetURL(Q(url));
+    return http.Read();
+}
+
 std::string OkHeaders(size_t length, const std::string& extra = {}) {
     return "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
            std::to_string(length) + "\r\n" + extra + "\r\n";
@@ -351,13 +364,7 @@ TEST(Abort, DoesNotWaitForAWriteTheOutputHoldsUp) {
         ASSERT_TRUE(output.valid());
         TvuCustomHTTP http;
         RecordedTransfer r;
-        http.Proxy()->AccessType = atDirect;
-        vutest::Record(http, r);
-        if (!withHandler)
-            http.OnTransferProgress = nullptr;
-        http.SetOutputFile(output.path());
-        http.SetURL(Q(server.url("/big")));
-        ASSERT_TRUE(http.Read());
+        ASSERT_TRUE(StartIntoFile(http, r, withHandler, output.path(), server.url("/big")));
         ASSERT_TRUE(WaitFor([&] { return output.writerBlocked() || !http.Busy(); }));
         ASSERT_TRUE(http.Busy());
 
@@ -389,13 +396,7 @@ TEST(Abort, DoesNotWaitForTheFinalSyncTheDiskHoldsUp) {
         const QString out = QString::fromStdString(disk.path() + "held.bin");
         TvuCustomHTTP http;
         RecordedTransfer r;
-        http.Proxy()->AccessType = atDirect;
-        vutest::Record(http, r);
-        if (!withHandler)
-            http.OnTransferProgress = nullptr;
-        http.SetOutputFile(out);
-        http.SetURL(Q(server.url("/file")));
-        ASSERT_TRUE(http.Read());
+        ASSERT_TRUE(StartIntoFile(http, r, withHandler, out, server.url("/file")));
         ASSERT_TRUE(WaitFor(
             [&] { return disk.waitForHeldSync(std::chrono::milliseconds(0)) || !http.Busy(); }));
         ASSERT_TRUE(http.Busy()) << "the transfer ended without syncing its file";

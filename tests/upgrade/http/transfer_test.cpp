@@ -47,6 +47,14 @@ protected:
         vutest::Record(http, r);
     }
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    // Runs the transfer and checks that it ends in an HTTP error of this status with its page as
+    // the body; `first` are the events expected before the header's.
+    void FetchEndsInHTTPError(int status, const QByteArray& page, const QStringList& first = {}) {
+        ASSERT_TRUE(Fetch(http));
+        EXPECT_EQ(r.Events, first + QStringList({"HeaderInfo", "TransferFailed", "HTTPError"}));
+        EXPECT_EQ(r.ErrorStatus, status);
+        EXPECT_EQ(r.Body, page);
+    }
 
     LocalHTTPServer server;
     QTemporaryDir dir;
@@ -119,16 +127,6 @@ TEST_F(Transfer, BodiesWithoutAProgressHandler) {
     }
 }
 
-TEST_F(Transfer, ShortBodyWithoutAProgressHandler) {
-    http.OnTransferProgress = nullptr;
-    http.SetTransferBufferSize(1000);
-    http.SetURL(Q(server.url("/short/20000/7000")));
-    ASSERT_TRUE(Fetch(http));
-    EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferFailed", "ConnectionLost"}));
-    EXPECT_EQ(r.LostBytes, 7000u);
-    EXPECT_EQ(r.Body, Pattern(20000).left(7000));
-}
-
 TEST_F(Transfer, OutputFileWithoutAProgressHandler) {
     http.OnTransferProgress = nullptr;
     http.SetTransferBufferSize(3000);
@@ -144,19 +142,25 @@ TEST_F(Transfer, OutputFileWithoutAProgressHandler) {
 }
 
 TEST_F(Transfer, ShortBodyIsConnectionLost) {
-    http.SetURL(Q(server.url("/short/20000/7000")));
-    ASSERT_TRUE(Fetch(http));
-    EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferFailed", "ConnectionLost"}));
-    EXPECT_EQ(r.LostBytes, 7000u);
-    EXPECT_EQ(r.Body, Pattern(20000).left(7000));
+    // With a progress handler at the default buffer, then without one at a small buffer.
+    for (const bool withHandler : {true, false}) {
+        SCOPED_TRACE(withHandler ? "progress handler" : "no handler");
+        r = RecordedTransfer();
+        if (!withHandler) {
+            http.OnTransferProgress = nullptr;
+            http.SetTransferBufferSize(1000);
+        }
+        http.SetURL(Q(server.url("/short/20000/7000")));
+        ASSERT_TRUE(Fetch(http));
+        EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferFailed", "ConnectionLost"}));
+        EXPECT_EQ(r.LostBytes, 7000u);
+        EXPECT_EQ(r.Body, Pattern(20000).left(7000));
+    }
 }
 
 TEST_F(Transfer, ErrorStatusIsHTTPErrorWithThePage) {
     http.SetURL(Q(server.url("/status/404")));
-    ASSERT_TRUE(Fetch(http));
-    EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferFailed", "HTTPError"}));
-    EXPECT_EQ(r.ErrorStatus, 404);
-    EXPECT_EQ(r.Body, "status 404");
+    FetchEndsInHTTPError(404, "status 404");
 }
 
 TEST_F(Transfer, NoServerIsServerUnreachable) {
@@ -353,20 +357,13 @@ TEST_F(Transfer, ServerCredentialsAskedWithTheRealm) {
 
 TEST_F(Transfer, RefusedOrUnhandledCredentialsEndInError401) {
     http.SetURL(Q(server.url("/auth/x")));
-    ASSERT_TRUE(Fetch(http));
-    EXPECT_EQ(r.Events, QStringList({"HeaderInfo", "TransferFailed", "HTTPError"}));
-    EXPECT_EQ(r.ErrorStatus, 401);
-    EXPECT_EQ(r.Body, "credentials wanted");
+    FetchEndsInHTTPError(401, "credentials wanted");
 
     r = RecordedTransfer();
     http.OnAuthorizationRequest = [&](QObject*, const QByteArray&, bool&) {
         r.Events << "AuthorizationRequest";
     };
-    ASSERT_TRUE(Fetch(http));
-    EXPECT_EQ(r.Events,
-              QStringList({"AuthorizationRequest", "HeaderInfo", "TransferFailed", "HTTPError"}));
-    EXPECT_EQ(r.ErrorStatus, 401);
-    EXPECT_EQ(r.Body, "credentials wanted");
+    FetchEndsInHTTPError(401, "credentials wanted", {"AuthorizationRequest"});
 }
 
 TEST_F(Transfer, CredentialsInTheAddressWin) {
