@@ -126,18 +126,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> parts;
-    std::string::size_type start = 0;
-    for (;;) {
-        const std::string::size_type tab = line.find('\t', start);
-        parts.push_back(line.substr(start, tab - start));
-        if (tab == std::string::npos)
-            return parts;
-        start = tab + 1;
-    }
-}
-
 // Writes text to path through a synced temporary file renamed over it.
 bool WriteFileAtomically(const std::string& path, const std::string& text) {
     const std::string temporary = path + kWritingSuffix;
@@ -425,7 +413,7 @@ bool Journal::Load() {
     if (lines.empty() || lines.front() != kJournalHeader)
         return false;
     for (std::size_t i = 1; i < lines.size(); ++i) {
-        const std::vector<std::string> parts = SplitTabs(lines[i]);
+        const std::vector<std::string> parts = SplitFields(lines[i], '\t');
         if (parts.size() == 5 && parts[0] == "step" && IsSafeTargetName(parts[3]) &&
             IsSafeTargetName(parts[4]))
             steps_.push_back({parts[3], parts[4], parts[1] == "1", parts[2] == "1"});
@@ -593,6 +581,18 @@ bool SettleEarlierUpgrade(const std::string& programPath) {
     const bool restored = RecoverAbandonedUpgrade(programPath);
     RemoveUnfinishedDownloads(programPath);
     return restored;
+}
+
+std::vector<std::string> SplitFields(const std::string& line, char separator) {
+    std::vector<std::string> parts;
+    std::string::size_type start = 0;
+    for (;;) {
+        const std::string::size_type at = line.find(separator, start);
+        parts.push_back(line.substr(start, at - start));
+        if (at == std::string::npos)
+            return parts;
+        start = at + 1;
+    }
 }
 
 } // namespace replacer

@@ -158,6 +158,10 @@ bool SettleEarlierUpgrade(const std::string& programPath);
 // Syncs a folder's entries to the disk.
 void SyncFolder(const std::string& folder);
 
+// The pieces of `line` between each `separator`, empty pieces kept: a journal line's fields
+// (cut at tabs), or a command line as the upgrade component cuts it at single blanks.
+std::vector<std::string> SplitFields(const std::string& line, char separator);
+
 } // namespace replacer
 
 } // namespace vu

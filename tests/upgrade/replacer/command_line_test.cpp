@@ -1,4 +1,5 @@
 // Reading the helper's command line: the split at blanks and "+", and the method digit.
+#include "vuReplaceTransaction.h"
 #include "vuReplacerCommandLine.h"
 
 #include <gtest/gtest.h>
@@ -10,22 +11,10 @@ using replacer::ParseCommandLine;
 
 namespace {
 
-// Splits a command line at single blanks, as the upgrade component does before starting the
-// helper (empty pieces are kept, so runs of blanks survive the round trip).
-std::vector<std::string> SplitLikeCaller(const std::string& line) {
-    std::vector<std::string> parts;
-    std::string::size_type start = 0;
-    for (;;) {
-        const std::string::size_type blank = line.find(' ', start);
-        parts.push_back(line.substr(start, blank - start));
-        if (blank == std::string::npos)
-            return parts;
-        start = blank + 1;
-    }
-}
-
+// The command line cut as the upgrade component cuts it before starting the helper: at single
+// blanks, empty pieces kept, so that runs of blanks survive the round trip.
 Invocation Parse(const std::string& line, const replacer::FileProbe& probe = nullptr) {
-    return ParseCommandLine(SplitLikeCaller(line), probe);
+    return ParseCommandLine(replacer::SplitFields(line, ' '), probe);
 }
 
 } // namespace

@@ -29,16 +29,7 @@ constexpr auto kTimeout = 30s;
 
 // The helper's command line as the upgrade component passes it: split at blanks.
 std::vector<std::string> HelperArgs(const std::string& programPath, const std::string& method) {
-    std::vector<std::string> args;
-    const std::string line = programPath + " +/afterupgrade" + method;
-    std::string::size_type start = 0;
-    for (;;) {
-        const std::string::size_type blank = line.find(' ', start);
-        args.push_back(line.substr(start, blank - start));
-        if (blank == std::string::npos)
-            return args;
-        start = blank + 1;
-    }
+    return vu::replacer::SplitFields(programPath + " +/afterupgrade" + method, ' ');
 }
 
 // Runs the helper to its end and checks that it ended normally with the expected status.
