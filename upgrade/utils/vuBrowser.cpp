@@ -16,26 +16,29 @@ namespace {
 
 // ---- Desktop default applications ----
 
-QStringList ConfigDirs() {
+// The user's folder named by `homeVariable` (else `homeDefault` below the home folder), then
+// the system's folders listed in `systemVariable` (else `systemDefault`), as the desktop's
+// base-directory rules have it.
+QStringList BaseDirs(const char* homeVariable, const QString& homeDefault,
+                     const char* systemVariable, const QString& systemDefault) {
     QStringList dirs;
-    const QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
-    dirs << (home.isEmpty() ? QDir::homePath() + QStringLiteral("/.config") : home);
-    QString system = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    const QString home = qEnvironmentVariable(homeVariable);
+    dirs << (home.isEmpty() ? QDir::homePath() + homeDefault : home);
+    QString system = qEnvironmentVariable(systemVariable);
     if (system.isEmpty())
-        system = QStringLiteral("/etc/xdg");
+        system = systemDefault;
     dirs << system.split(QLatin1Char(':'), Qt::SkipEmptyParts);
     return dirs;
 }
 
+QStringList ConfigDirs() {
+    return BaseDirs("XDG_CONFIG_HOME", QStringLiteral("/.config"), "XDG_CONFIG_DIRS",
+                    QStringLiteral("/etc/xdg"));
+}
+
 QStringList DataDirs() {
-    QStringList dirs;
-    const QString home = qEnvironmentVariable("XDG_DATA_HOME");
-    dirs << (home.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/share") : home);
-    QString system = qEnvironmentVariable("XDG_DATA_DIRS");
-    if (system.isEmpty())
-        system = QStringLiteral("/usr/local/share:/usr/share");
-    dirs << system.split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    return dirs;
+    return BaseDirs("XDG_DATA_HOME", QStringLiteral("/.local/share"), "XDG_DATA_DIRS",
+                    QStringLiteral("/usr/local/share:/usr/share"));
 }
 
 // Value of `key` in `[group]` of a desktop-entry style file; empty when missing.

@@ -31,25 +31,29 @@ void CutToken(QByteArray& text, const QByteArray& separator, bool remove, QByteA
         text = text.mid(at + separator.size());
 }
 
-int DayNameIndex(const QByteArray& name) {
-    static const char* const days[7] = {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"};
+namespace {
+
+// The 1-based place of `name` (any case) among the upper-case `names`; 0 when absent.
+template <size_t N> int NameIndex(const QByteArray& name, const char* const (&names)[N]) {
     const QByteArray upper = name.toUpper();
-    for (int i = 0; i < 7; ++i) {
-        if (upper == days[i])
-            return i + 1;
+    for (size_t i = 0; i < N; ++i) {
+        if (upper == names[i])
+            return static_cast<int>(i) + 1;
     }
     return 0;
 }
 
+} // namespace
+
+int DayNameIndex(const QByteArray& name) {
+    static const char* const kDays[7] = {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"};
+    return NameIndex(name, kDays);
+}
+
 int MonthNameIndex(const QByteArray& name) {
-    static const char* const months[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                           "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-    const QByteArray upper = name.toUpper();
-    for (int i = 0; i < 12; ++i) {
-        if (upper == months[i])
-            return i + 1;
-    }
-    return 0;
+    static const char* const kMonths[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                            "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+    return NameIndex(name, kMonths);
 }
 
 TDateTime ParseGMTOffset(const QByteArray& text) {
