@@ -21,23 +21,24 @@ struct Reference {
             if (c >= 'A' && c <= 'Z')
                 c = static_cast<char>(c - 'A' + 'a');
     }
+    // Where the text after the first `marker` (in any case) starts; npos when there is none.
+    std::size_t After(const std::string& marker) const {
+        const std::size_t at = lower.find(marker);
+        return at == std::string::npos ? at : at + marker.size();
+    }
     std::string Value(const std::string& key) const {
-        const std::string marker = "#" + key + "=";
-        std::size_t at = lower.find(marker);
+        const std::size_t at = After("#" + key + "=");
         if (at == std::string::npos)
             return {};
-        at += marker.size();
         std::size_t end = at;
         while (end < text.size() && static_cast<unsigned char>(text[end]) >= 32)
             ++end;
         return text.substr(at, end - at);
     }
     std::string Block(const std::string& key) const {
-        const std::string marker = "#" + key + "={";
-        std::size_t at = lower.find(marker);
+        const std::size_t at = After("#" + key + "={");
         if (at == std::string::npos)
             return {};
-        at += marker.size();
         const std::size_t end = text.find('}', at);
         return text.substr(at, end == std::string::npos ? std::string::npos : end - at);
     }
