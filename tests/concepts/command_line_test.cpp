@@ -201,10 +201,10 @@ TEST(CommandLine, CangjieCodesOfACharacter) {
                                    QStringList{QStringLiteral("--cangjie"), u("頡頡")},
                                    QStringList{QStringLiteral("--cangjie"), u("😀")},
                                    QStringList{QStringLiteral("--cangjie"), u("頡"), u("日")}}) {
-        const Outcome r = run(bad);
-        EXPECT_EQ(r.exitCode, 2) << bad.join(' ').toStdString();
-        EXPECT_TRUE(r.out.isEmpty());
-        EXPECT_FALSE(r.err.isEmpty());
+        const Outcome refused = run(bad);
+        EXPECT_EQ(refused.exitCode, 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(refused.out.isEmpty());
+        EXPECT_FALSE(refused.err.isEmpty());
     }
 }
 
@@ -224,9 +224,9 @@ TEST(CommandLine, CharactersUnderACode) {
 
     for (const QString& bad : {QString(), QStringLiteral("ABCDEF"), QStringLiteral("A1"),
                                QStringLiteral("A B"), u("日")}) {
-        const Outcome r = run({QStringLiteral("--characters"), bad});
-        EXPECT_EQ(r.exitCode, 2) << bad.toStdString();
-        EXPECT_TRUE(r.err.contains("one to five letters")) << r.err.constData();
+        const Outcome refused = run({QStringLiteral("--characters"), bad});
+        EXPECT_EQ(refused.exitCode, 2) << bad.toStdString();
+        EXPECT_TRUE(refused.err.contains("one to five letters")) << refused.err.constData();
     }
 }
 

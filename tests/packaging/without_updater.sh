@@ -12,7 +12,7 @@ fail() {
 }
 mkdir -p "$build"
 cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
-    -DVELMORA_UPDATER=OFF >"$build/configure.log" 2>&1 ||
+    -DVELMORA_UPDATER=OFF -DVELMORA_WERROR=ON >"$build/configure.log" 2>&1 ||
     fail "configuring: $(cat "$build/configure.log")"
 cmake --build "$build" --target velmora -j2 >"$build/build.log" 2>&1 ||
     fail "building: $(tail -n 60 "$build/build.log")"
