@@ -1,5 +1,5 @@
 // velmora-release: the publisher's tool for signed upgrades.
-#include "vuReleaseCommands.h"
+#include "upgrade/release/vuReleaseCommands.h"
 
 #include <iostream>
 

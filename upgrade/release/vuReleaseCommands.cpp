@@ -1,11 +1,11 @@
-#include "vuReleaseCommands.h"
+#include "upgrade/release/vuReleaseCommands.h"
 
+#include "upgrade/signing/vuEd25519.h"
+#include "upgrade/signing/vuFileDigest.h"
+#include "upgrade/signing/vuSignedInfoFile.h"
 #include "upgrade/updater/vuInfoFileChecks.h"
 #include "upgrade/updater/vuReleaseDecision.h"
 #include "upgrade/updater/vuUpdaterInfoFile.h"
-#include "vuEd25519.h"
-#include "vuFileDigest.h"
-#include "vuSignedInfoFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

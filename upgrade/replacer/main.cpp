@@ -1,6 +1,6 @@
 // Daderevi3.exe, the replacement helper: finishes an upgrade after the program has closed.
-#include "vuReplacer.h"
-#include "vuReplacerCommandLine.h"
+#include "upgrade/replacer/vuReplacer.h"
+#include "upgrade/replacer/vuReplacerCommandLine.h"
 
 #include <cstdio>
 #include <cstdlib>

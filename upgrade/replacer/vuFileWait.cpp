@@ -1,4 +1,4 @@
-#include "vuFileWait.h"
+#include "upgrade/replacer/vuFileWait.h"
 
 #include <cerrno>
 #include <chrono>

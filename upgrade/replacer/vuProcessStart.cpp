@@ -1,4 +1,4 @@
-#include "vuProcessStart.h"
+#include "upgrade/replacer/vuProcessStart.h"
 
 #include <cerrno>
 #include <csignal>

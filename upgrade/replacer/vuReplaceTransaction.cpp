@@ -1,8 +1,8 @@
-#include "vuReplaceTransaction.h"
+#include "upgrade/replacer/vuReplaceTransaction.h"
 
-#include "vuReplacerCommandLine.h"
-#include "vuSha256.h"
-#include "vuUpgradeLock.h"
+#include "upgrade/replacer/vuReplacerCommandLine.h"
+#include "upgrade/replacer/vuSha256.h"
+#include "upgrade/replacer/vuUpgradeLock.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,9 +1,9 @@
-#include "vuReplacer.h"
+#include "upgrade/replacer/vuReplacer.h"
 
-#include "vuFileWait.h"
-#include "vuProcessStart.h"
-#include "vuReplaceTransaction.h"
-#include "vuUpgradeLock.h"
+#include "upgrade/replacer/vuFileWait.h"
+#include "upgrade/replacer/vuProcessStart.h"
+#include "upgrade/replacer/vuReplaceTransaction.h"
+#include "upgrade/replacer/vuUpgradeLock.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,7 +1,7 @@
 // The replacement helper's main sequence, after the command line has been read.
 #pragma once
 
-#include "vuReplacerCommandLine.h"
+#include "upgrade/replacer/vuReplacerCommandLine.h"
 
 #include <chrono>
 

@@ -1,4 +1,4 @@
-#include "vuReplacerCommandLine.h"
+#include "upgrade/replacer/vuReplacerCommandLine.h"
 
 namespace vu {
 

@@ -1,4 +1,4 @@
-#include "vuSha256.h"
+#include "upgrade/replacer/vuSha256.h"
 
 #include <openssl/evp.h>
 

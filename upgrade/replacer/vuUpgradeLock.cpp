@@ -1,6 +1,6 @@
-#include "vuUpgradeLock.h"
+#include "upgrade/replacer/vuUpgradeLock.h"
 
-#include "vuReplacerCommandLine.h"
+#include "upgrade/replacer/vuReplacerCommandLine.h"
 
 #include <cerrno>
 #include <cstdlib>

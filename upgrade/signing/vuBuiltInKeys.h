@@ -3,7 +3,7 @@
 // list must carry a SHA-256.
 #pragma once
 
-#include "vuEd25519.h"
+#include "upgrade/signing/vuEd25519.h"
 
 #include <initializer_list>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "vuEd25519.h"
+#include "upgrade/signing/vuEd25519.h"
 
 #include <openssl/bio.h>
 #include <openssl/evp.h>

@@ -1,6 +1,6 @@
-#include "vuFileDigest.h"
+#include "upgrade/signing/vuFileDigest.h"
 
-#include "vuEd25519.h"
+#include "upgrade/signing/vuEd25519.h"
 
 #include <openssl/evp.h>
 

@@ -1,4 +1,4 @@
-#include "vuSignedInfoFile.h"
+#include "upgrade/signing/vuSignedInfoFile.h"
 
 namespace vu {
 

@@ -7,7 +7,7 @@
 // (KeyId): the first 8 hex digits of the SHA-256 of its raw bytes.
 #pragma once
 
-#include "vuEd25519.h"
+#include "upgrade/signing/vuEd25519.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "vuBuiltInKeys.h"
+#include "upgrade/signing/vuBuiltInKeys.h"
 
 namespace vu {
 

@@ -1,6 +1,6 @@
 #include "upgrade/updater/vuInfoFileChecks.h"
 
-#include "vuSignedInfoFile.h"
+#include "upgrade/signing/vuSignedInfoFile.h"
 
 namespace vu {
 

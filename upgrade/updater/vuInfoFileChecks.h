@@ -5,9 +5,9 @@
 // formed, and a file fetched over the network may not point at a local file.
 #pragma once
 
+#include "upgrade/signing/vuEd25519.h"
+#include "upgrade/signing/vuFileDigest.h"
 #include "upgrade/updater/vuUpdaterInfoFile.h"
-#include "vuEd25519.h"
-#include "vuFileDigest.h"
 
 #include <string>
 #include <string_view>

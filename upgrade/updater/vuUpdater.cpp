@@ -3,12 +3,12 @@
 #include "big5/big5.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/http/vuURLParts.h"
+#include "upgrade/replacer/vuUpgradeLock.h"
+#include "upgrade/signing/vuBuiltInKeys.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
 #include "upgrade/updater/vuUpdaterHiddenWindow.h"
 #include "upgrade/updater/vuUpdaterInfoFile.h"
 #include "upgrade/updater/vuUpgradePresenter.h"
-#include "vuBuiltInKeys.h"
-#include "vuUpgradeLock.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

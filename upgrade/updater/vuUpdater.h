@@ -9,14 +9,14 @@
 #pragma once
 
 #include "upgrade/http/vuHTTP.h"
+#include "upgrade/signing/vuBuiltInKeys.h"
+#include "upgrade/signing/vuEd25519.h"
+#include "upgrade/signing/vuFileDigest.h"
 #include "upgrade/updater/vuDownloadRetry.h"
 #include "upgrade/updater/vuReleaseDecision.h"
 #include "upgrade/updater/vuUpdaterSettings.h"
 #include "upgrade/updater/vuUpdaterTypes.h"
 #include "upgrade/utils/vuUtils.h"
-#include "vuBuiltInKeys.h"
-#include "vuEd25519.h"
-#include "vuFileDigest.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

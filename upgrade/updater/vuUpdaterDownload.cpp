@@ -9,10 +9,10 @@
 #include "upgrade/http/vuOutputWriter.h"
 #include "upgrade/updater/vuUpgradePresenter.h"
 
-#include "vuFileDigest.h"
-#include "vuReplaceTransaction.h"
-#include "vuReplacerLaunch.h"
-#include "vuUpgradeLock.h"
+#include "upgrade/replacer/image/vuReplacerLaunch.h"
+#include "upgrade/replacer/vuReplaceTransaction.h"
+#include "upgrade/replacer/vuUpgradeLock.h"
+#include "upgrade/signing/vuFileDigest.h"
 
 #include <QCoreApplication>
 #include <QDir>

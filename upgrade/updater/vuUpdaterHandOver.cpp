@@ -3,12 +3,12 @@
 // path and restart switch; the program then closes (or, without a window, waits for it). At the
 // next start the component confirms the new version and reports what the last helper found.
 #include "upgrade/dialogs/vuUpdaterMessages.h"
+#include "upgrade/replacer/image/vuReplacerImage.h"
+#include "upgrade/replacer/image/vuReplacerLaunch.h"
+#include "upgrade/replacer/vuReplaceTransaction.h"
+#include "upgrade/replacer/vuUpgradeLock.h"
 #include "upgrade/updater/vuUpdater.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
-#include "vuReplaceTransaction.h"
-#include "vuReplacerImage.h"
-#include "vuReplacerLaunch.h"
-#include "vuUpgradeLock.h"
 
 #include <QBuffer>
 #include <QDir>

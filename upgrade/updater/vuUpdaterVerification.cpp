@@ -5,8 +5,8 @@
 
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/http/vuOutputWriter.h"
+#include "upgrade/signing/vuFileDigest.h"
 #include "upgrade/updater/vuInfoFileChecks.h"
-#include "vuFileDigest.h"
 
 #include <QFile>
 #include <QHash>

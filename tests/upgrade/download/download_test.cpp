@@ -10,8 +10,8 @@
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterWizard.h"
 #include "upgrade/dialogs/vuWizardProgress.h"
+#include "upgrade/replacer/image/vuReplacerLaunch.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
-#include "vuReplacerLaunch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // Writing the replacement helper from the program's resources and starting it for real.
 #include "tests/support/helper_process.h"
-#include "vuReplaceTransaction.h"
-#include "vuReplacerImage.h"
-#include "vuReplacerLaunch.h"
-#include "vuSha256.h"
+#include "upgrade/replacer/image/vuReplacerImage.h"
+#include "upgrade/replacer/image/vuReplacerLaunch.h"
+#include "upgrade/replacer/vuReplaceTransaction.h"
+#include "upgrade/replacer/vuSha256.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Reading the helper's command line: the split at blanks and "+", and the method digit.
-#include "vuReplaceTransaction.h"
-#include "vuReplacerCommandLine.h"
+#include "upgrade/replacer/vuReplaceTransaction.h"
+#include "upgrade/replacer/vuReplacerCommandLine.h"
 
 #include <gtest/gtest.h>
 

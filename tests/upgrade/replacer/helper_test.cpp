@@ -2,9 +2,9 @@
 #include "crash_states.h"
 #include "power_cut_disk.h"
 #include "tests/support/helper_process.h"
-#include "vuReplaceTransaction.h"
-#include "vuSha256.h"
-#include "vuUpgradeLock.h"
+#include "upgrade/replacer/vuReplaceTransaction.h"
+#include "upgrade/replacer/vuSha256.h"
+#include "upgrade/replacer/vuUpgradeLock.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The helper's image embedded as a resource of the program.
 #include "tests/support/helper_process.h"
-#include "vuReplacerImage.h"
+#include "upgrade/replacer/image/vuReplacerImage.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

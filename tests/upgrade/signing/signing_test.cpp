@@ -1,8 +1,8 @@
 // Ed25519 signatures of information files, base64 and file digests.
-#include "vuBuiltInKeys.h"
-#include "vuEd25519.h"
-#include "vuFileDigest.h"
-#include "vuSignedInfoFile.h"
+#include "upgrade/signing/vuBuiltInKeys.h"
+#include "upgrade/signing/vuEd25519.h"
+#include "upgrade/signing/vuFileDigest.h"
+#include "upgrade/signing/vuSignedInfoFile.h"
 
 #include <gtest/gtest.h>
 

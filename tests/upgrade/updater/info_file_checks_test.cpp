@@ -1,6 +1,6 @@
 // What an information file must pass before anything is asked or downloaded.
+#include "upgrade/signing/vuSignedInfoFile.h"
 #include "upgrade/updater/vuInfoFileChecks.h"
-#include "vuSignedInfoFile.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 #include "upgrade/dialogs/vuDialogSupport.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"
+#include "upgrade/signing/vuSignedInfoFile.h"
 #include "upgrade/updater/vuUpdater.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
-#include "vuSignedInfoFile.h"
 
 #include <QDate>
 #include <QDateTime>

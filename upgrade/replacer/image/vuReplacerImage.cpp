@@ -1,4 +1,4 @@
-#include "vuReplacerImage.h"
+#include "upgrade/replacer/image/vuReplacerImage.h"
 
 #include <QtGlobal>
 

@@ -1,6 +1,6 @@
-#include "vuReplacerLaunch.h"
+#include "upgrade/replacer/image/vuReplacerLaunch.h"
 
-#include "vuReplacerImage.h"
+#include "upgrade/replacer/image/vuReplacerImage.h"
 
 #include <QFile>
 #include <QList>
