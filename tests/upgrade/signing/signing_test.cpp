@@ -49,6 +49,8 @@ TEST(UpdateKeys, AnyKeyThatCannotBeUsedMakesTheSetUnusable) {
     // Passes the build's format check (44 characters, base64 letters, "="), yet its last letter
     // sets bits that a 32-byte key leaves 0.
     const std::string looksRight = std::string(kRfcPublicKey).replace(42, 1, "p");
+    // Named, so that the views of the table below outlive the statement that builds it.
+    const std::string tooShort = EncodeBase64(std::string(31, 'a'));
     const struct {
         std::vector<std::string_view> texts;
         std::size_t keys;
@@ -59,7 +61,7 @@ TEST(UpdateKeys, AnyKeyThatCannotBeUsedMakesTheSetUnusable) {
         {{looksRight}, 0, true},
         {{kRfcPublicKey, looksRight}, 1, true},
         {{"", kRfcPublicKey}, 1, true},
-        {{EncodeBase64(std::string(31, 'a'))}, 0, true},
+        {{tooShort}, 0, true},
     };
     for (const auto& c : cases) {
         const TvuUpdateKeys set = DecodeUpdateKeys(c.texts);
