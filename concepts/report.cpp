@@ -47,10 +47,10 @@ int conceptCodeValue(const QByteArray& code) {
 }
 
 int conceptRowIndex(const QByteArray& code) {
-    static constexpr int weights[8] = {128, 64, 32, 16, 8, 4, 2, 1};
+    static constexpr int kWeights[8] = {128, 64, 32, 16, 8, 4, 2, 1};
     int v = 0;
     for (qsizetype i = 0; i < std::min<qsizetype>(code.size(), 8); ++i)
-        v += digitAt(code, i) * weights[i];
+        v += digitAt(code, i) * kWeights[i];
     return v;
 }
 

@@ -60,7 +60,7 @@ struct FixedLayout {
     QRect mmo3{0, 427, kClientWidth, 33};
 };
 
-inline constexpr FixedLayout fixedLayout{};
+inline constexpr FixedLayout kFixedLayout{};
 
 // The concept panel's width when the splitter's left edge is dragged to `splitterLeft`: the
 // left panel keeps kMinFillWidth, and kSnapWidth or less closes the concept panel (0).

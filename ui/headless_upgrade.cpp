@@ -400,9 +400,9 @@ QByteArray UpgradeProgressLine(const QString& fileName, int percent, bool termin
     const QByteArray name = fileName.toLocal8Bit();
     if (!terminal)
         return name + ": " + QByteArray::number(percent) + "%\n";
-    constexpr int width = 30;
-    const int filled = percent * width / 100;
-    return "\r[" + QByteArray(filled, '#') + QByteArray(width - filled, ' ') + "] " +
+    constexpr int kWidth = 30;
+    const int filled = percent * kWidth / 100;
+    return "\r[" + QByteArray(filled, '#') + QByteArray(kWidth - filled, ' ') + "] " +
            QByteArray::number(percent).rightJustified(3, ' ') + "% " + name;
 }
 

@@ -269,7 +269,7 @@ void TForm1::buildControls() {
 }
 
 void TForm1::placeFixedControls() {
-    const FixedLayout& at = fixedLayout;
+    const FixedLayout& at = kFixedLayout;
     const std::pair<QWidget*, QRect> placements[] = {
         {grp2, at.grp2}, {lst1, at.lst1}, {grp3, at.grp3}, {lst2, at.lst2},
         {grp4, at.grp4}, {lst3, at.lst3}, {grp1, at.grp1}, {lst4, at.lst4},

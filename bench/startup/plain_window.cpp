@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     window.setFont(windowFont());
     window.setFixedSize(kClientWidth, kClientHeight);
     const DockedLayout docked = dockedLayout(kClientWidth, kClientHeight, kConceptPanelWidth);
-    const FixedLayout& at = fixedLayout;
+    const FixedLayout& at = kFixedLayout;
 
     auto* status = new QStatusBar(&window);
     status->setSizeGripEnabled(false);

@@ -182,9 +182,9 @@ bool TvuOutputWriter::RemoveIfSame(const QString& path, dev_t device, ino_t inod
     const bool removed = ::unlink(name.constData()) == 0;
     if (fd < 0)
         return removed;
-    constexpr off_t Large = 8 * 1024 * 1024;
+    constexpr off_t kLarge = 8 * 1024 * 1024;
     struct stat st {};
-    if (removed && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= Large)
+    if (removed && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kLarge)
         ReleaseInBackground([fd] { ::close(fd); });
     else
         ::close(fd);

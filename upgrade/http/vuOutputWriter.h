@@ -27,11 +27,11 @@ namespace vu {
 
 class TvuOutputWriter {
 public:
-    static constexpr std::size_t DefaultBatch = 256 * 1024;
-    static constexpr std::uint64_t DefaultWriteBack = 8 * 1024 * 1024;
+    static constexpr std::size_t kDefaultBatch = 256 * 1024;
+    static constexpr std::uint64_t kDefaultWriteBack = 8 * 1024 * 1024;
 
-    explicit TvuOutputWriter(std::size_t batchBytes = DefaultBatch,
-                             std::uint64_t writeBackBytes = DefaultWriteBack);
+    explicit TvuOutputWriter(std::size_t batchBytes = kDefaultBatch,
+                             std::uint64_t writeBackBytes = kDefaultWriteBack);
     ~TvuOutputWriter(); // closes the descriptor without syncing (an abandoned file)
     TvuOutputWriter(const TvuOutputWriter&) = delete;
     TvuOutputWriter& operator=(const TvuOutputWriter&) = delete;

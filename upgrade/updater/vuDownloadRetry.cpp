@@ -9,7 +9,7 @@ int TvuDownloadRetry::PauseMs(int retry) {
 }
 
 bool TvuDownloadRetry::Next(QObject* context, std::function<void()> retry) {
-    if (used_ >= MaxRetries)
+    if (used_ >= kMaxRetries)
         return false;
     const int ms = PauseMs(used_++);
     env::Schedule(context, ms, std::move(retry));

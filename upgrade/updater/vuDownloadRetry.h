@@ -11,7 +11,7 @@ namespace vu {
 
 class TvuDownloadRetry {
 public:
-    static constexpr int MaxRetries = 3;
+    static constexpr int kMaxRetries = 3;
     // The pause before retry n (0-based): 1000, 2000, 4000 milliseconds.
     static int PauseMs(int retry);
 

@@ -406,9 +406,9 @@ void TvuUpdater::DownloadConnectionLost() {
             reason = "the connection broke off after " + QByteArray::number(BytesRead()) + " bytes";
         const QByteArray url = files_.at(fileIndex_);
         if (OnRetry)
-            OnRetry(this, url, retry_.Used(), TvuDownloadRetry::MaxRetries, pause / 1000, reason);
+            OnRetry(this, url, retry_.Used(), TvuDownloadRetry::kMaxRetries, pause / 1000, reason);
         UpgradePresenter().FileRetry(RetryStatusText(URLToFileName(FromURL(url)), retry_.Used(),
-                                                     TvuDownloadRetry::MaxRetries, pause / 1000,
+                                                     TvuDownloadRetry::kMaxRetries, pause / 1000,
                                                      QString::fromUtf8(reason)));
         return;
     }

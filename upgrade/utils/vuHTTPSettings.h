@@ -28,10 +28,10 @@ using TvuHTTPProxyAuthenticationEvent = std::function<void(
 // A count from 255 to 2147483647; values outside are clamped into that range.
 class TvuBufferSize {
 public:
-    static constexpr qint32 Min = 255;
-    static constexpr qint32 Max = 2147483647;
+    static constexpr qint32 kMin = 255;
+    static constexpr qint32 kMax = 2147483647;
     constexpr TvuBufferSize(qint64 value = 4096)
-        : value_(value < Min ? Min : (value > Max ? Max : static_cast<qint32>(value))) {}
+        : value_(value < kMin ? kMin : (value > kMax ? kMax : static_cast<qint32>(value))) {}
     constexpr operator qint32() const { return value_; }
 
 private:
