@@ -28,6 +28,12 @@ void ApplyDialogStyle(QDialog& dialog, bool topmost) {
     dialog.setSizeGripEnabled(false);
 }
 
+void PrepareDialogWindow(QDialog& dialog, const char* name, bool topmost) {
+    dialog.setObjectName(QLatin1String(name));
+    ApplyDialogStyle(dialog, topmost);
+    dialog.setFont(DialogFont());
+}
+
 void CenterOnScreen(QWidget& window) {
     QScreen* screen =
         window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
@@ -39,21 +45,27 @@ void CenterOnScreen(QWidget& window) {
     window.move(frame.topLeft());
 }
 
-QFont DialogFont(int pixels) {
+namespace {
+// The first of `families` the desktop has, else its face of that style.
+QFont Face(const QStringList& families, QFont::StyleHint style, int pixels) {
     QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans"),
-                      QStringLiteral("Sans Serif")});
-    font.setStyleHint(QFont::SansSerif);
+    font.setFamilies(families);
+    font.setStyleHint(style);
     font.setPixelSize(pixels);
     return font;
 }
+} // namespace
+
+QFont DialogFont(int pixels) {
+    return Face({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans"),
+                 QStringLiteral("Sans Serif")},
+                QFont::SansSerif, pixels);
+}
 
 QFont TitleFont(int pixels) {
-    QFont font;
-    font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("DejaVu Serif"),
-                      QStringLiteral("Serif")});
-    font.setStyleHint(QFont::Serif);
-    font.setPixelSize(pixels);
+    QFont font = Face({QStringLiteral("Times New Roman"), QStringLiteral("DejaVu Serif"),
+                       QStringLiteral("Serif")},
+                      QFont::Serif, pixels);
     font.setBold(true);
     font.setItalic(true);
     return font;
@@ -65,6 +77,21 @@ QLabel* NewLabel(QWidget* parent, const char* name, int left, int top, int width
     label->setTextFormat(Qt::PlainText);
     label->setGeometry(left, top, width, height);
     return label;
+}
+
+QLabel* NewWrappedLabel(QWidget* parent, const char* name, int left, int top, int width,
+                        int height) {
+    QLabel* label = NewLabel(parent, name, left, top, width, height);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QLabel* NewIcon(QWidget* parent, const char* name, const QPixmap& picture) {
+    QLabel* icon = NewLabel(parent, name, 7, 5, 32, 32);
+    icon->setPixmap(picture);
+    icon->setFixedSize(32, 32);
+    return icon;
 }
 
 QPushButton* NewButton(QWidget* parent, const char* name, int left, int top, int width,
@@ -93,9 +120,9 @@ int WrappedHeight(const QLabel& label) {
 }
 
 void LayOutIconTextAndPanel(QDialog& dialog, QLabel& icon, QLabel& text, QWidget& panel,
-                            int rightMargin) {
+                            const TvuIconDialogDesign& design) {
     auto* top = new QHBoxLayout;
-    top->setContentsMargins(7, 5, rightMargin, 0);
+    top->setContentsMargins(7, 5, design.RightMargin, 0);
     top->setSpacing(6);
     top->addWidget(&icon, 0, Qt::AlignTop);
     top->addWidget(&text, 1);
@@ -105,6 +132,7 @@ void LayOutIconTextAndPanel(QDialog& dialog, QLabel& icon, QLabel& text, QWidget
     root->setSpacing(0);
     root->addLayout(top, 1);
     root->addWidget(&panel);
+    dialog.setFixedSize(design.ClientWidth, design.ClientHeight);
 }
 
 namespace {

@@ -14,6 +14,8 @@ namespace vu {
 
 // Dialog border: fixed client size, no minimise or maximise, a close box.
 void ApplyDialogStyle(QDialog& dialog, bool topmost);
+// A new dialog's start: its object name, the dialog border and the dialog font.
+void PrepareDialogWindow(QDialog& dialog, const char* name, bool topmost);
 // Moves the window to the middle of the screen it is on (the primary screen at first).
 void CenterOnScreen(QWidget& window);
 
@@ -27,17 +29,30 @@ QFont TitleFont(int pixels);
 void SetLabelText(QLabel& label, const QString& text);
 // A label named `name` at the given place in `parent`, showing plain text only.
 QLabel* NewLabel(QWidget* parent, const char* name, int left, int top, int width, int height);
+// The same, its text word-wrapped from the top left (a request, a question, a note).
+QLabel* NewWrappedLabel(QWidget* parent, const char* name, int left, int top, int width,
+                        int height);
+// The 32 x 32 icon at the top left of a dialog (7, 5), showing `picture`.
+QLabel* NewIcon(QWidget* parent, const char* name, const QPixmap& picture);
 // A push button named `name` at the given place in `parent`.
 QPushButton* NewButton(QWidget* parent, const char* name, int left, int top, int width, int height);
 // A button's text; the button keeps its designed width of 75 or grows to show the text whole.
 void SetButtonText(QPushButton& button, const QString& text);
 // The height a word-wrapped label needs for its text at its current width.
 int WrappedHeight(const QLabel& label);
+// The designed geometry of a dialog laid out by LayOutIconTextAndPanel: its client size, the
+// height of its panel and the margin right of its text.
+struct TvuIconDialogDesign {
+    int ClientWidth;
+    int ClientHeight;
+    int PanelHeight;
+    int RightMargin;
+};
 // The layout of a dialog with an icon at the top left, a word-wrapped text beside it and a panel
 // (fields, buttons) below: the icon's left edge at 7, the text's at 45, both 5 from the top, the
-// text `rightMargin` from the right. The dialog's size is set by its caller.
+// text `design.RightMargin` from the right; the dialog at its designed client size.
 void LayOutIconTextAndPanel(QDialog& dialog, QLabel& icon, QLabel& text, QWidget& panel,
-                            int rightMargin);
+                            const TvuIconDialogDesign& design);
 // Makes every layout of `window` measure its contents anew (texts have changed).
 void InvalidateLayouts(QWidget& window);
 // Lays out `window` and every widget in it that has a layout at once, also before the window is

@@ -20,11 +20,8 @@ namespace {
 
 QPointer<TvuUpdaterPasswordForm> gForm;
 
-constexpr int kClientWidth = 297;
-constexpr int kClientHeight = 141;
-constexpr int kPanelHeight = 98;
-// Right of the request, as designed.
-constexpr int kRightMargin = 6;
+// 297 x 141, the fields and buttons 98 high, the request 6 from the right, as designed.
+constexpr TvuIconDialogDesign kDesign = {297, 141, 98, 6};
 
 QLineEdit* NewEdit(QWidget* parent, const char* name, int top) {
     auto* edit = new QLineEdit(parent);
@@ -38,16 +35,9 @@ QLineEdit* NewEdit(QWidget* parent, const char* name, int top) {
 } // namespace
 
 TvuUpdaterPasswordForm::TvuUpdaterPasswordForm(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("vuUpdaterPasswordForm"));
-    ApplyDialogStyle(*this, false);
-    setFont(DialogFont());
-
-    Label1 = NewLabel(this, "Label1", 45, 5, 246, 13);
-    Label1->setWordWrap(true);
-    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image1 = NewLabel(this, "Image1", 7, 5, 32, 32);
-    Image1->setPixmap(PasswordIcon());
-    Image1->setFixedSize(Image1->pixmap().size());
+    PrepareDialogWindow(*this, "vuUpdaterPasswordForm", false);
+    Label1 = NewWrappedLabel(this, "Label1", 45, 5, 246, 13);
+    Image1 = NewIcon(this, "Image1", PasswordIcon());
 
     BottomPanel = new QWidget(this);
     BottomPanel->setObjectName(QStringLiteral("BottomPanel"));
@@ -85,8 +75,7 @@ TvuUpdaterPasswordForm::TvuUpdaterPasswordForm(QWidget* parent) : QDialog(parent
     fields->setColumnMinimumWidth(0, 122 - 45 - 8);
     fields->setColumnStretch(1, 1);
 
-    LayOutIconTextAndPanel(*this, *Image1, *Label1, *BottomPanel, kRightMargin);
-    setFixedSize(kClientWidth, kClientHeight);
+    LayOutIconTextAndPanel(*this, *Image1, *Label1, *BottomPanel, kDesign);
 
     connect(OKBtn, &QPushButton::clicked, this, &TvuUpdaterPasswordForm::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -107,10 +96,10 @@ void TvuUpdaterPasswordForm::Prepare() {
     InvalidateLayouts(*this);
     // As designed, or wider when the caption, the labels or the buttons need it.
     const QSize panel = BottomPanel->minimumSizeHint();
-    const int clientWidth = std::max({kClientWidth, CaptionWidth(*this), panel.width()});
-    const int panelHeight = std::max(kPanelHeight, panel.height());
+    const int clientWidth = std::max({kDesign.ClientWidth, CaptionWidth(*this), panel.width()});
+    const int panelHeight = std::max(kDesign.PanelHeight, panel.height());
     BottomPanel->setFixedHeight(panelHeight);
-    const int labelWidth = clientWidth - Label1->x() - kRightMargin;
+    const int labelWidth = clientWidth - Label1->x() - kDesign.RightMargin;
     const int clientHeight = Label1->y() + Label1->heightForWidth(labelWidth) + panelHeight;
     setFixedSize(clientWidth, clientHeight);
     LayOutNow(*this);

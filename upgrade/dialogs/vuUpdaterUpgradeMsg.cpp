@@ -19,30 +19,20 @@ namespace {
 
 QPointer<TvuUpdaterUpgradeMessageForm> gForm;
 
-constexpr int kClientWidth = 318;
-constexpr int kClientHeight = 119;
-constexpr int kPanelHeight = 45;
-// Right of the question: the outer width less the label's left edge and 11, as designed.
-constexpr int kRightMargin = 11 - 2 * vuDialogFrame;
+// 318 x 119, the buttons 45 high; right of the question: the outer width less the label's left
+// edge and 11, as designed.
+constexpr TvuIconDialogDesign kDesign = {318, 119, 45, 11 - 2 * vuDialogFrame};
 
 } // namespace
 
 TvuUpdaterUpgradeMessageForm::TvuUpdaterUpgradeMessageForm(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("vuUpdaterUpgradeMessageForm"));
-    ApplyDialogStyle(*this, true);
-    setFont(DialogFont());
-
-    Label1 = NewLabel(this, "Label1", 45, 5, 22, 13);
-    Label1->setWordWrap(true);
-    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    Icon = NewLabel(this, "Icon", 7, 5, 32, 32);
-    Icon->setPixmap(UpgradeQuestionIcon());
-    Icon->setFixedSize(32, 32);
+    PrepareDialogWindow(*this, "vuUpdaterUpgradeMessageForm", true);
+    Label1 = NewWrappedLabel(this, "Label1", 45, 5, 22, 13);
+    Icon = NewIcon(this, "Icon", UpgradeQuestionIcon());
 
     BottomPanel = new QWidget(this);
     BottomPanel->setObjectName(QStringLiteral("BottomPanel"));
-    BottomPanel->setFixedHeight(kPanelHeight);
+    BottomPanel->setFixedHeight(kDesign.PanelHeight);
     YesBtn = NewButton(BottomPanel, "YesBtn", 78, 13, 75, 23);
     YesBtn->setDefault(true);
     LaterBtn = NewButton(BottomPanel, "LaterBtn", 167, 13, 75, 23);
@@ -63,8 +53,7 @@ TvuUpdaterUpgradeMessageForm::TvuUpdaterUpgradeMessageForm(QWidget* parent) : QD
     setTabOrder(LaterBtn, SkipBtn);
 
     // The icon beside the question, the buttons below; Prepare sizes the window to the text.
-    LayOutIconTextAndPanel(*this, *Icon, *Label1, *BottomPanel, kRightMargin);
-    setFixedSize(kClientWidth, kClientHeight);
+    LayOutIconTextAndPanel(*this, *Icon, *Label1, *BottomPanel, kDesign);
 
     connect(YesBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(LaterBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -87,15 +76,15 @@ void TvuUpdaterUpgradeMessageForm::Prepare(const QString& message, TvuUpgradeQue
 
     InvalidateLayouts(*this);
     // As designed, or wider when the caption or the buttons need it.
-    const int clientWidth =
-        std::max({kClientWidth, CaptionWidth(*this), BottomPanel->minimumSizeHint().width()});
+    const int clientWidth = std::max(
+        {kDesign.ClientWidth, CaptionWidth(*this), BottomPanel->minimumSizeHint().width()});
     // The label spans the outer width less its left edge and a margin of 11.
     const int labelWidth = clientWidth + 2 * vuDialogFrame - Label1->x() - 11;
-    int clientHeight = Label1->y() + Label1->heightForWidth(labelWidth) + kPanelHeight;
+    int clientHeight = Label1->y() + Label1->heightForWidth(labelWidth) + kDesign.PanelHeight;
     // A very long release note must not push the buttons off the screen.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const int available = screen->availableGeometry().height() - 40;
-        if (available > kPanelHeight + Label1->y() && clientHeight > available)
+        if (available > kDesign.PanelHeight + Label1->y() && clientHeight > available)
             clientHeight = available;
     }
     setFixedSize(clientWidth, clientHeight);

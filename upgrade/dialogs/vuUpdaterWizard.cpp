@@ -55,9 +55,7 @@ QVBoxLayout* NewFrameLayout(QGroupBox* frame) {
 } // namespace
 
 TvuUpdaterWizardForm::TvuUpdaterWizardForm(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("vuUpdaterWizardForm"));
-    ApplyDialogStyle(*this, true);
-    setFont(DialogFont());
+    PrepareDialogWindow(*this, "vuUpdaterWizardForm", true);
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -73,9 +71,7 @@ TvuUpdaterWizardForm::TvuUpdaterWizardForm(QWidget* parent) : QDialog(parent) {
     WizardTitle->setFont(TitleFont(19));
     WizardTitle->setForegroundRole(QPalette::WindowText);
 
-    AfterNote = NewLabel(this, "AfterNote", 0, 0, 0, 0);
-    AfterNote->setWordWrap(true);
-    AfterNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    AfterNote = NewWrappedLabel(this, "AfterNote", 0, 0, 0, 0);
     AfterNote->setMinimumWidth(kColumnWidth);
 
     LCurrentFile = new QGroupBox(this);
