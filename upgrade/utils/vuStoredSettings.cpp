@@ -1,10 +1,26 @@
 #include "upgrade/utils/vuStoredSettings.h"
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace vu {
 
 namespace {
+
+// The escapes of a string with a letter of their own: the letter after the backslash and the
+// byte it stands for. Any other byte outside printable ASCII is written "\xHH".
+struct TvuNamedEscape {
+    char Letter;
+    char Byte;
+};
+constexpr TvuNamedEscape kNamedEscapes[] = {
+    {'\\', '\\'}, {'"', '"'}, {'r', '\r'}, {'n', '\n'}, {'t', '\t'}};
+
+template <typename Match> const TvuNamedEscape* FindNamedEscape(Match match) {
+    const auto* found = std::find_if(std::begin(kNamedEscapes), std::end(kNamedEscapes), match);
+    return found != std::end(kNamedEscapes) ? found : nullptr;
+}
 
 bool IsNameStart(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -89,37 +105,24 @@ bool ParseString(const QByteArray& text, QByteArray& out, QString& why) {
             why = QStringLiteral("escape at end of string");
             return false;
         }
-        switch (text[i]) {
-        case '\\':
-            result.append('\\');
-            break;
-        case '"':
-            result.append('"');
-            break;
-        case 'r':
-            result.append('\r');
-            break;
-        case 'n':
-            result.append('\n');
-            break;
-        case 't':
-            result.append('\t');
-            break;
-        case 'x': {
-            const int hi = i + 1 < end ? HexDigit(text[i + 1]) : -1;
-            const int lo = i + 2 < end ? HexDigit(text[i + 2]) : -1;
-            if (hi < 0 || lo < 0) {
-                why = QStringLiteral("bad \\x escape");
-                return false;
-            }
-            result.append(static_cast<char>(hi * 16 + lo));
-            i += 2;
-            break;
+        const char letter = text[i];
+        if (const auto* named =
+                FindNamedEscape([letter](const TvuNamedEscape& e) { return e.Letter == letter; })) {
+            result.append(named->Byte);
+            continue;
         }
-        default:
+        if (letter != 'x') {
             why = QStringLiteral("unknown escape");
             return false;
         }
+        const int hi = i + 1 < end ? HexDigit(text[i + 1]) : -1;
+        const int lo = i + 2 < end ? HexDigit(text[i + 2]) : -1;
+        if (hi < 0 || lo < 0) {
+            why = QStringLiteral("bad \\x escape");
+            return false;
+        }
+        result.append(static_cast<char>(hi * 16 + lo));
+        i += 2;
     }
     out = result;
     return true;
@@ -248,30 +251,16 @@ QByteArray EscapeStoredString(const QByteArray& bytes) {
     out.append('"');
     for (char ch : bytes) {
         const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '\\':
-            out.append("\\\\");
-            break;
-        case '"':
-            out.append("\\\"");
-            break;
-        case '\r':
-            out.append("\\r");
-            break;
-        case '\n':
-            out.append("\\n");
-            break;
-        case '\t':
-            out.append("\\t");
-            break;
-        default:
-            if (c >= 0x20 && c <= 0x7E) {
-                out.append(ch);
-            } else {
-                out.append("\\x");
-                out.append(hex[c >> 4]);
-                out.append(hex[c & 15]);
-            }
+        if (const auto* named =
+                FindNamedEscape([ch](const TvuNamedEscape& e) { return e.Byte == ch; })) {
+            out.append('\\');
+            out.append(named->Letter);
+        } else if (c >= 0x20 && c <= 0x7E) {
+            out.append(ch);
+        } else {
+            out.append("\\x");
+            out.append(hex[c >> 4]);
+            out.append(hex[c & 15]);
         }
     }
     out.append('"');
