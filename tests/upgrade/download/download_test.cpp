@@ -476,42 +476,49 @@ static void RecordRetryPauses(UpgradeScenario& s, std::vector<int>& pauses) {
 }
 
 TEST(upgrade_download_Faults, DroppedConnectionIsRetriedFromThePartialFileBeforeTheUserHears) {
-    // The server cuts the first two answers short; each retry asks for the rest after a growing
-    // pause, and the file arrives whole without a message.
-    {
-        UpgradeScenario s;
-        std::vector<int> pauses;
-        RecordRetryPauses(s, pauses);
-        const std::string path = "/cut/300000/120000/2";
-        s.Publish({path});
-        ASSERT_TRUE(s.Run());
-        EXPECT_EQ(pauses, (std::vector<int>{1000, 2000}));
-        EXPECT_EQ(s.Events.ConnLost, 0);
-        EXPECT_TRUE(s.Presenter.Boxes.empty());
-        const auto requests = s.Server.requestsFor(path);
-        ASSERT_EQ(requests.size(), 3u);
-        EXPECT_EQ(requests[0].header("Range"), "");
-        EXPECT_EQ(requests[1].header("Range"), "bytes=120000-");
-        EXPECT_EQ(requests[2].header("Range"), "bytes=240000-");
-        EXPECT_EQ(requests[2].header("If-Range"), "\"cut-300000\"");
-        EXPECT_EQ(s.Log(1), (std::vector<std::string>{kRestartedOld}));
-        EXPECT_EQ(ReadFile(s.Dir / "2"), vutest::LocalHTTPServer::pattern(300000));
-    }
-    // A connection that keeps dropping: three retries, then the one message of a lost
+    // "/cut/<size>/<bytes>/<times>": the first <times> answers break after <bytes> of theirs. Each
+    // retry asks for the rest after a growing pause: two cuts, and the file arrives whole without
+    // a message; a connection that keeps dropping, three retries, then the one message of a lost
     // connection.
-    {
+    struct Row {
+        const char* path;
+        std::vector<int> pauses;
+        std::vector<std::string> ranges; // of the requests, in order
+        std::vector<QString> boxes;
+    };
+    const std::vector<Row> rows = {
+        {"/cut/300000/120000/2", {1000, 2000}, {"", "bytes=120000-", "bytes=240000-"}, {}},
+        {"/cut/300000/1000/9",
+         {1000, 2000, 4000},
+         {"", "bytes=1000-", "bytes=2000-", "bytes=3000-"},
+         {LoadMessageText(vmConnectionLost)}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
         UpgradeScenario s;
         std::vector<int> pauses;
         RecordRetryPauses(s, pauses);
-        const std::string path = "/cut/300000/1000/9";
-        s.Publish({path});
+        s.Publish({row.path});
         ASSERT_TRUE(s.Run());
-        EXPECT_EQ(pauses, (std::vector<int>{1000, 2000, 4000}));
-        EXPECT_EQ(s.Server.requestsFor(path).size(), 4u);
-        EXPECT_EQ(s.Events.ConnLost, 1);
-        ASSERT_EQ(s.Presenter.Boxes.size(), 1u);
-        EXPECT_EQ(s.Presenter.Boxes[0].Text, LoadMessageText(vmConnectionLost));
-        EXPECT_TRUE(s.PendingFiles().empty());
+        EXPECT_EQ(pauses, row.pauses);
+        // Each resumed request names the version it resumes.
+        std::vector<std::string> ranges;
+        for (const auto& request : s.Server.requestsFor(row.path)) {
+            ranges.push_back(request.header("Range"));
+            EXPECT_EQ(request.header("If-Range"), ranges.size() == 1 ? "" : "\"cut-300000\"");
+        }
+        EXPECT_EQ(ranges, row.ranges);
+        EXPECT_EQ(s.Events.ConnLost, row.boxes.empty() ? 0 : 1);
+        std::vector<QString> boxes;
+        for (const auto& box : s.Presenter.Boxes)
+            boxes.push_back(box.Text);
+        EXPECT_EQ(boxes, row.boxes);
+        if (row.boxes.empty()) {
+            EXPECT_EQ(s.Log(1), (std::vector<std::string>{kRestartedOld}));
+            EXPECT_EQ(ReadFile(s.Dir / "2"), vutest::LocalHTTPServer::pattern(300000));
+        } else {
+            EXPECT_TRUE(s.PendingFiles().empty());
+        }
     }
 }
 

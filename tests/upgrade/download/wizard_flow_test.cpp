@@ -32,15 +32,17 @@ struct Moment {
     bool DownloadEnded = false;
 };
 
+// The user's step each time the window system is looked at; returns the button to press in the
+// open question, or none to leave it open for now.
+using Step = std::function<QMessageBox::StandardButton(const Moment&, UpgradeScenario&)>;
+
 struct Order {
     const char* Name;
     std::vector<std::string> Paths;
     // Cancel is pressed after the first file; the server holds the second one until the user
     // sees the abort question.
     bool CancelDuringLastFile;
-    // The user's step each time the window system is looked at; returns the button to press in
-    // the open question, or none to leave it open for now.
-    std::function<QMessageBox::StandardButton(const Moment&, UpgradeScenario&)> Step;
+    Step UserStep;
     TvuUpgradeOutcome Outcome;
     bool Installed; // the new files were installed
 };
@@ -56,34 +58,26 @@ void PressOkWhenCompleted(const Moment& now) {
         form->FinishBtn->click();
 }
 
-// The abort question is opened while the last file downloads, and answered once that download
-// has ended.
-QMessageBox::StandardButton AnswerAfterTheEnd(const Moment& now,
-                                              QMessageBox::StandardButton answer) {
-    PressOkWhenCompleted(now);
-    return IsAbortQuestion(now.Question) && now.DownloadEnded ? answer : QMessageBox::NoButton;
+// The abort question is opened while the last file downloads, and answered `answer` once that
+// download has ended.
+Step AnswerAfterTheEnd(QMessageBox::StandardButton answer) {
+    return [answer](const Moment& now, UpgradeScenario&) {
+        PressOkWhenCompleted(now);
+        return IsAbortQuestion(now.Question) && now.DownloadEnded ? answer : QMessageBox::NoButton;
+    };
 }
+
+// A first file, then one the server holds until it is released.
+const std::vector<std::string> kHeldLastFile = {"/files/readme.txt", "/stall-headers"};
 
 } // namespace
 
 TEST(upgrade_download_Wizard, EveryOrderOfEventsEndsOnceAndFreesTheMenuEntry) {
     const std::vector<Order> orders = {
-        {"download ends while the abort question is open, Yes",
-         {"/files/readme.txt", "/stall-headers"},
-         true,
-         [](const Moment& now, UpgradeScenario&) {
-             return AnswerAfterTheEnd(now, QMessageBox::Yes);
-         },
-         uoCancelled,
-         false},
-        {"download ends while the abort question is open, No, then OK",
-         {"/files/readme.txt", "/stall-headers"},
-         true,
-         [](const Moment& now, UpgradeScenario&) {
-             return AnswerAfterTheEnd(now, QMessageBox::No);
-         },
-         uoDownloaded,
-         true},
+        {"download ends while the abort question is open, Yes", kHeldLastFile, true,
+         AnswerAfterTheEnd(QMessageBox::Yes), uoCancelled, false},
+        {"download ends while the abort question is open, No, then OK", kHeldLastFile, true,
+         AnswerAfterTheEnd(QMessageBox::No), uoDownloaded, true},
         {"download fails while the abort question is open",
          {"/files/readme.txt", "/stall-body/5000"},
          true,
@@ -95,9 +89,7 @@ TEST(upgrade_download_Wizard, EveryOrderOfEventsEndsOnceAndFreesTheMenuEntry) {
          },
          uoConnectionLost,
          false},
-        {"a second check while the abort question is open, No, then OK",
-         {"/files/readme.txt", "/stall-headers"},
-         true,
+        {"a second check while the abort question is open, No, then OK", kHeldLastFile, true,
          [](const Moment& now, UpgradeScenario& s) {
              if (IsAbortQuestion(now.Question)) {
                  s.Updater->CheckForUpdate();
@@ -106,8 +98,7 @@ TEST(upgrade_download_Wizard, EveryOrderOfEventsEndsOnceAndFreesTheMenuEntry) {
              PressOkWhenCompleted(now);
              return QMessageBox::NoButton;
          },
-         uoDownloaded,
-         true},
+         uoDownloaded, true},
         {"completion page closed by the close box, Yes",
          {"/files/readme.txt", "/files/data.dat"},
          false,
@@ -162,7 +153,7 @@ TEST(upgrade_download_Wizard, EveryOrderOfEventsEndsOnceAndFreesTheMenuEntry) {
                 EXPECT_EQ(now.Question->parentWidget(), vuUpdaterWizardForm());
                 EXPECT_EQ(now.Question->windowModality(), Qt::ApplicationModal);
             }
-            const QMessageBox::StandardButton press = order.Step(now, s);
+            const QMessageBox::StandardButton press = order.UserStep(now, s);
             if (now.Question != nullptr && press != QMessageBox::NoButton) {
                 QAbstractButton* button = now.Question->button(press);
                 ASSERT_NE(button, nullptr);

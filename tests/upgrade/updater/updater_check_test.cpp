@@ -86,33 +86,51 @@ protected:
 
 } // namespace
 
-TEST_F(UpdaterCheck, MissingInfoFileIsSilentByDefaultAndShownWithItsBit) {
-    Check(Url("/status/404"));
-    EXPECT_EQ(log.Names, std::vector<std::string>{"NoInfoFile"});
-    EXPECT_TRUE(presenter.Boxes.empty());
-
-    updater->SetShowMessages(vuDefaultShowMessages | mNoInfoFile);
-    Check(Url("/status/500"));
-    ASSERT_EQ(presenter.Boxes.size(), 1u);
-    EXPECT_EQ(presenter.Boxes[0].Text, LoadMessageText(vmNoInfoFile));
-    EXPECT_EQ(presenter.Boxes[0].Caption, LoadMessageText(vmCaption));
-    EXPECT_EQ(presenter.Boxes[0].Flags & MB_ICONMASK, MB_ICONERROR);
-    EXPECT_EQ(presenter.Boxes[0].Flags & MB_TYPEMASK, MB_OK);
-}
-
-TEST_F(UpdaterCheck, UnreachableHostReportsAddressAndHostAndShowsOnlyWithItsBit) {
-    const QByteArray url = ClosedPortUrl();
-    Check(url);
-    EXPECT_EQ(log.Names, std::vector<std::string>{"HostUnreachable"});
-    EXPECT_EQ(log.UnreachableURL, url);
-    EXPECT_EQ(log.UnreachableHost, "127.0.0.1");
-    EXPECT_TRUE(presenter.Boxes.empty());
-
-    updater->SetShowMessages(vuDefaultShowMessages | mHostUnreachable);
-    Check(url);
-    ASSERT_EQ(presenter.Boxes.size(), 1u);
-    EXPECT_FALSE(presenter.Boxes[0].Text.contains("%s"));
-    EXPECT_EQ(presenter.Boxes[0].Flags & MB_ICONMASK, MB_ICONERROR);
+// An outcome's event always fires; its message box follows its bit of ShowMessages: a missing
+// information file, an unreachable host and no newer version are silent by default and shown with
+// their bit, a broken transfer is shown by default and silent without its bit.
+TEST_F(UpdaterCheck, EachOutcomeShowsItsMessageOnlyWithItsBit) {
+    Serve("/same.inf", "#date=06/13/2006\r\n#url=@1@\r\n");
+    const QByteArray closed = ClosedPortUrl();
+    const QString closedServer = "'" + QString(closed).section('/', 0, 2) + "'";
+    const struct {
+        const char* event;
+        TvuUpdaterShowMessage bit;
+        QByteArray first, second; // checked with the default bits, then with `bit` flipped
+        QString text;
+        bool whole; // else the start of the text, before the reason a library words itself
+        unsigned icon;
+    } rows[] = {
+        {"NoInfoFile", mNoInfoFile, Url("/status/404"), Url("/status/500"),
+         LoadMessageText(vmNoInfoFile), true, MB_ICONERROR},
+        {"HostUnreachable", mHostUnreachable, closed, closed,
+         FormatMessageText(vmConnectionRefused, {closedServer}), false, MB_ICONERROR},
+        {"ConnLost", mConnLost, Url("/short/100/10"), Url("/short/100/10"),
+         LoadMessageText(vmConnectionLost), true, MB_ICONERROR},
+        {"NoUpdateAvailable", mNoUpdateAvailable, Url("/same.inf"), Url("/same.inf"),
+         LoadMessageText(vmNoNewerVersion), true, MB_ICONINFORMATION},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.event);
+        log = EventLog();
+        presenter.Boxes.clear();
+        updater->SetShowMessages(vuDefaultShowMessages);
+        Check(row.first);
+        EXPECT_EQ(presenter.Boxes.size(), (vuDefaultShowMessages & row.bit) != 0 ? 1u : 0u);
+        updater->SetShowMessages(vuDefaultShowMessages ^ row.bit);
+        Check(row.second);
+        EXPECT_EQ(log.Names, (std::vector<std::string>{row.event, row.event}));
+        const bool unreachable = row.bit == mHostUnreachable;
+        EXPECT_EQ(log.UnreachableURL, unreachable ? closed : QByteArray());
+        EXPECT_EQ(log.UnreachableHost, unreachable ? "127.0.0.1" : QByteArray());
+        ASSERT_EQ(presenter.Boxes.size(), 1u);
+        const ShownBox& box = presenter.Boxes[0];
+        EXPECT_TRUE(row.whole ? box.Text == row.text : box.Text.startsWith(row.text))
+            << box.Text.toStdString();
+        EXPECT_EQ(box.Caption, LoadMessageText(vmCaption));
+        EXPECT_EQ(box.Flags & MB_ICONMASK, row.icon);
+        EXPECT_EQ(box.Flags & MB_TYPEMASK, MB_OK);
+    }
 }
 
 // The message names what went wrong and the server with its real scheme and port.
@@ -180,19 +198,6 @@ TEST_F(UpdaterCheck, ProxyWantingCredentialsEndsTheCheckNamingTheProxy) {
     EXPECT_EQ(server.requestCount(), 0u);
 }
 
-TEST_F(UpdaterCheck, BrokenTransferShowsConnectionLostByDefaultOnly) {
-    Check(Url("/short/100/10"));
-    EXPECT_EQ(log.Names, std::vector<std::string>{"ConnLost"});
-    ASSERT_EQ(presenter.Boxes.size(), 1u);
-    EXPECT_EQ(presenter.Boxes[0].Text, LoadMessageText(vmConnectionLost));
-    EXPECT_EQ(presenter.Boxes[0].Flags & MB_ICONMASK, MB_ICONERROR);
-
-    updater->SetShowMessages(vuDefaultShowMessages & ~mConnLost);
-    Check(Url("/short/100/10"));
-    EXPECT_EQ(log.Count("ConnLost"), 2);
-    EXPECT_EQ(presenter.Boxes.size(), 1u);
-}
-
 TEST_F(UpdaterCheck, InformationFileOverOneMebibyteIsNoInformationFile) {
     // Without a length the body is received up to the limit and given up; an announced length
     // over it is refused at once.
@@ -206,19 +211,6 @@ TEST_F(UpdaterCheck, InformationFileOverOneMebibyteIsNoInformationFile) {
     Serve("/full.inf", file);
     Check(Url("/full.inf"));
     EXPECT_EQ(log.Names.back(), "NoUpdateAvailable");
-}
-
-TEST_F(UpdaterCheck, NoNewerVersionIsSilentByDefaultAndInformsWithItsBit) {
-    Serve("/same.inf", "#date=06/13/2006\r\n#url=@1@\r\n");
-    Check(Url("/same.inf"));
-    EXPECT_EQ(log.Names, std::vector<std::string>{"NoUpdateAvailable"});
-    EXPECT_TRUE(presenter.Boxes.empty());
-
-    updater->SetShowMessages(vuDefaultShowMessages | mNoUpdateAvailable);
-    Check(Url("/same.inf"));
-    ASSERT_EQ(presenter.Boxes.size(), 1u);
-    EXPECT_EQ(presenter.Boxes[0].Text, LoadMessageText(vmNoNewerVersion));
-    EXPECT_EQ(presenter.Boxes[0].Flags & MB_ICONMASK, MB_ICONINFORMATION);
 }
 
 TEST_F(UpdaterCheck, NewerVersionWithoutFilesIsNoUpdate) {
