@@ -68,13 +68,15 @@ constexpr LanguageRow kLanguages[] = {
 };
 static_assert(std::size(kLanguages) == vuLanguageCount + 1);
 
+// A code of a locale name and the identifier it stands for (never 0).
+struct CodeRow {
+    const char* code;
+    quint16 value;
+};
+
 // ISO 639 language codes and the Windows primary language identifier of each. Languages that
 // have no message block are listed too, so that the identifier is genuine; they end in English.
-struct IsoRow {
-    const char* code;
-    quint16 primary;
-};
-constexpr IsoRow kIsoCodes[] = {
+constexpr CodeRow kIsoCodes[] = {
     {"ar", 0x01}, {"bg", 0x02}, {"ca", 0x03}, {"zh", 0x04}, {"cs", 0x05}, {"da", 0x06},
     {"de", 0x07}, {"el", 0x08}, {"en", 0x09}, {"es", 0x0A}, {"fi", 0x0B}, {"fr", 0x0C},
     {"he", 0x0D}, {"iw", 0x0D}, {"hu", 0x0E}, {"is", 0x0F}, {"it", 0x10}, {"ja", 0x11},
@@ -87,29 +89,31 @@ constexpr IsoRow kIsoCodes[] = {
     {"hi", 0x39}, {"ms", 0x3E}, {"kk", 0x3F}, {"sw", 0x41}, {"gl", 0x56},
 };
 
-quint16 PrimaryOfIsoCode(const QString& code) {
-    for (const IsoRow& row : kIsoCodes) {
+// Chinese sublanguages by territory, else by script.
+constexpr CodeRow kChineseTerritories[] = {
+    {"TW", SUBLANG_CHINESE_TRADITIONAL}, {"CN", SUBLANG_CHINESE_SIMPLIFIED},
+    {"HK", SUBLANG_CHINESE_HONGKONG},    {"SG", SUBLANG_CHINESE_SINGAPORE},
+    {"MO", SUBLANG_CHINESE_MACAU},
+};
+constexpr CodeRow kChineseScripts[] = {
+    {"hant", SUBLANG_CHINESE_TRADITIONAL},
+    {"hans", SUBLANG_CHINESE_SIMPLIFIED},
+};
+
+// The identifier `code` stands for in `rows`; 0 when it is not listed.
+template <std::size_t N> quint16 ValueOfCode(const CodeRow (&rows)[N], const QString& code) {
+    for (const CodeRow& row : rows) {
         if (code == QLatin1String(row.code))
-            return row.primary;
+            return row.value;
     }
     return 0;
 }
 
 quint16 ChineseSublanguage(const QString& territory, const QString& script) {
-    if (territory == u"TW")
-        return SUBLANG_CHINESE_TRADITIONAL;
-    if (territory == u"CN")
-        return SUBLANG_CHINESE_SIMPLIFIED;
-    if (territory == u"HK")
-        return SUBLANG_CHINESE_HONGKONG;
-    if (territory == u"SG")
-        return SUBLANG_CHINESE_SINGAPORE;
-    if (territory == u"MO")
-        return SUBLANG_CHINESE_MACAU;
-    if (script == u"hant")
-        return SUBLANG_CHINESE_TRADITIONAL;
-    if (script == u"hans")
-        return SUBLANG_CHINESE_SIMPLIFIED;
+    if (const quint16 sublanguage = ValueOfCode(kChineseTerritories, territory))
+        return sublanguage;
+    if (const quint16 sublanguage = ValueOfCode(kChineseScripts, script))
+        return sublanguage;
     // "zh" alone: the neutral sublanguage, which takes the Traditional block.
     return SUBLANG_NEUTRAL;
 }
@@ -152,7 +156,7 @@ TvuLangId LangIdFromLocaleName(const QString& localeName) {
             territory = parts[i].toUpper();
     }
 
-    const quint16 primary = PrimaryOfIsoCode(language);
+    const quint16 primary = ValueOfCode(kIsoCodes, language);
     if (primary == 0)
         return {0, 0};
     if (primary == LANG_CHINESE)

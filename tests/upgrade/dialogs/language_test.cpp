@@ -61,6 +61,10 @@ TEST(Language, LocaleNamesGiveWindowsIdentifiers) {
     EXPECT_EQ(LangIdFromLocaleName("zh_CN.GB18030").Value(), 0x0804);
     EXPECT_EQ(LangIdFromLocaleName("zh_HK.Big5-HKSCS").Value(), 0x0C04);
     EXPECT_EQ(LangIdFromLocaleName("zh_SG").Value(), 0x1004);
+    EXPECT_EQ(LangIdFromLocaleName("zh_MO").Value(), 0x1404);
+    // Without a territory the script decides; a territory goes first.
+    EXPECT_EQ(LangIdFromLocaleName("zh_Hans").Value(), 0x0804);
+    EXPECT_EQ(LangIdFromLocaleName("zh_Hant_CN").Value(), 0x0804);
     EXPECT_EQ(LangIdFromLocaleName("pt_BR.UTF-8").Value(), 0x0416);
     EXPECT_EQ(LangIdFromLocaleName("pt_PT@euro").Value(), 0x0816);
     EXPECT_EQ(LangIdFromLocaleName("ja_JP.UTF-8").Primary, 0x11);
