@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <limits>
+#include <utility>
 
 namespace vu {
 
@@ -194,26 +195,30 @@ bool ParseValue(const QByteArray& text, TvuStoredValue& value, QString& why) {
 
 } // namespace
 
-bool TvuStoredValue::ToInteger(qint64& out) const {
-    if (kind_ != svInteger)
+template <typename T> bool TvuStoredValue::NumberIn(T& out) const {
+    if (kind_ != svInteger || !std::in_range<T>(number_))
         return false;
-    out = number_;
+    out = static_cast<T>(number_);
     return true;
+}
+
+bool TvuStoredValue::DataOf(Kind kind, QByteArray& out) const {
+    if (kind_ != kind)
+        return false;
+    out = data_;
+    return true;
+}
+
+bool TvuStoredValue::ToInteger(qint64& out) const {
+    return NumberIn(out);
 }
 
 bool TvuStoredValue::ToInt32(qint32& out) const {
-    if (kind_ != svInteger || number_ < std::numeric_limits<qint32>::min() ||
-        number_ > std::numeric_limits<qint32>::max())
-        return false;
-    out = static_cast<qint32>(number_);
-    return true;
+    return NumberIn(out);
 }
 
 bool TvuStoredValue::ToUInt32(quint32& out) const {
-    if (kind_ != svInteger || number_ < 0 || number_ > std::numeric_limits<quint32>::max())
-        return false;
-    out = static_cast<quint32>(number_);
-    return true;
+    return NumberIn(out);
 }
 
 bool TvuStoredValue::ToBool(bool& out) const {
@@ -224,24 +229,15 @@ bool TvuStoredValue::ToBool(bool& out) const {
 }
 
 bool TvuStoredValue::ToIdent(QByteArray& out) const {
-    if (kind_ != svIdent)
-        return false;
-    out = data_;
-    return true;
+    return DataOf(svIdent, out);
 }
 
 bool TvuStoredValue::ToString(QByteArray& out) const {
-    if (kind_ != svString)
-        return false;
-    out = data_;
-    return true;
+    return DataOf(svString, out);
 }
 
 bool TvuStoredValue::ToBinary(QByteArray& out) const {
-    if (kind_ != svBinary)
-        return false;
-    out = data_;
-    return true;
+    return DataOf(svBinary, out);
 }
 
 QByteArray EscapeStoredString(const QByteArray& bytes) {

@@ -52,6 +52,11 @@ public:
     bool ToBinary(QByteArray& out) const;
 
 private:
+    // The number, when the value is an integer within T's range.
+    template <typename T> bool NumberIn(T& out) const;
+    // The bytes, when the value is of `kind`.
+    bool DataOf(Kind kind, QByteArray& out) const;
+
     Kind kind_ = svInteger;
     QByteArray data_; // identifier text, unescaped string bytes or binary bytes
     qint64 number_ = 0;

@@ -164,6 +164,32 @@ TEST(UtilsSettings, RangeLinesAndBufferSize) {
     EXPECT_EQ(qint32(TvuBufferSize(1LL << 40)), 2147483647);
 }
 
+TEST(UtilsSettings, IntegersConvertOnlyWithinTheTargetRange) {
+    const struct {
+        qint64 number;
+        bool int32, uint32;
+    } rows[] = {
+        {-2147483649LL, false, false},
+        {-2147483648LL, true, false},
+        {-1, true, false},
+        {0, true, true},
+        {2147483647, true, true},
+        {2147483648LL, false, true},
+        {4294967295LL, false, true},
+        {4294967296LL, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.number);
+        const TvuStoredValue value(TvuStoredValue::svInteger, {}, row.number);
+        qint32 i32 = 7;
+        quint32 u32 = 7;
+        EXPECT_EQ(value.ToInt32(i32), row.int32);
+        EXPECT_EQ(i32, row.int32 ? qint32(row.number) : 7);
+        EXPECT_EQ(value.ToUInt32(u32), row.uint32);
+        EXPECT_EQ(u32, row.uint32 ? quint32(row.number) : 7u);
+    }
+}
+
 TEST(UtilsSettings, TextFormatValuesAndErrors) {
     TvuSettingsWriter writer;
     const QByteArray bytes("a\"b\\c\r\n\t\x01\xa4\xa4", 11);
