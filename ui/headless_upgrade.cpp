@@ -30,7 +30,6 @@ namespace velmora {
 namespace {
 
 constexpr const char* kUpgradeOption = "--upgrade";
-constexpr const char* kConfirmOption = "--upgrade-confirm";
 
 void Print(const QString& text) {
     const QByteArray bytes = DisplayText(text).toLocal8Bit() + "\n";
@@ -147,7 +146,7 @@ int Confirm() {
     TvuUpdater updater;
     Configure(updater);
     // Loaded confirms a start whose first argument is the restart switch.
-    updater.SetRestartParams(kConfirmOption);
+    updater.SetRestartParams(kUpgradeConfirmOption);
     updater.Loaded();
     return 0;
 }
@@ -330,7 +329,7 @@ int Upgrade(const Options& options) {
     if (*outcome != uoDownloaded)
         return UpgradeExitStatusFor(*outcome);
 
-    switch (updater.InstallAndWait(kConfirmOption)) {
+    switch (updater.InstallAndWait(kUpgradeConfirmOption)) {
     case irInstalled:
         Print(LoadMessageText(vmUpgradeCompleted));
         return kUpgradeInstalled;
@@ -410,11 +409,11 @@ bool wantsHeadlessUpgrade(int argc, char** argv) {
     if (argc < 2)
         return false;
     const std::string first = argv[1];
-    return first == kUpgradeOption || first == kConfirmOption;
+    return first == kUpgradeOption || first == kUpgradeConfirmOption;
 }
 
 int runHeadlessUpgrade(int argc, char** argv) {
-    const bool confirm = std::string(argv[1]) == kConfirmOption;
+    const bool confirm = std::string(argv[1]) == kUpgradeConfirmOption;
     const std::optional<Options> options = ParseOptions(argc, argv);
     if (!confirm && !options) {
         Print(QStringLiteral("velmora: usage: velmora --upgrade [--info-url URL] [--yes | --no] "

@@ -38,6 +38,9 @@ enum UpgradeExitStatus : int {
 // The exit status for how the check or download ended (uoDownloaded: installing decides).
 int UpgradeExitStatusFor(vu::TvuUpgradeOutcome outcome);
 
+// The switch with which the replacement helper starts the new version after installing it.
+inline constexpr const char* kUpgradeConfirmOption = "--upgrade-confirm";
+
 // Whether the arguments ask for the headless upgrade ("--upgrade" or "--upgrade-confirm" first).
 bool wantsHeadlessUpgrade(int argc, char** argv);
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ namespace velmora {
 namespace {
 
 using WindowEntry = int (*)(int, char**);
+using WindowVersion = const char* (*)();
 
 // The folder of the running program, with a trailing "/"; empty when it cannot be read.
 std::string programFolder() {
@@ -23,12 +25,11 @@ std::string programFolder() {
     return file.substr(0, file.rfind('/') + 1);
 }
 
-} // namespace
-
-int runWindowModule(int argc, char** argv) {
-    // Beside the program in the build tree, in the program's library folder once installed.
+// The entry point of the first module of this version, or nullptr with a line per place tried
+// in reasons. A module that is loaded stays loaded until the program ends, one of another version
+// too (unused): closing it could run the toolkit's teardown while the program goes on.
+WindowEntry loadWindowModule(std::string& reasons) {
     const std::string folder = programFolder();
-    std::string reasons;
     for (const char* place : {"", VELMORA_WINDOW_MODULE_DIR "/"}) {
         const std::string module = folder + place + VELMORA_WINDOW_MODULE;
         void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -37,13 +38,38 @@ int runWindowModule(int argc, char** argv) {
             reasons += std::string("\n  ") + (error != nullptr ? error : module.c_str());
             continue;
         }
-        // The module stays loaded until the program ends.
+        const auto version = reinterpret_cast<WindowVersion>(dlsym(handle, kWindowVersionName));
+        const char* moduleVersion = version != nullptr ? version() : nullptr;
+        if (moduleVersion == nullptr || std::strcmp(moduleVersion, VELMORA_PROJECT_VERSION) != 0) {
+            reasons += "\n  " + module + ": version " +
+                       (moduleVersion != nullptr ? moduleVersion : "unknown") +
+                       ", not this program's " VELMORA_PROJECT_VERSION;
+            continue;
+        }
         if (auto entry = reinterpret_cast<WindowEntry>(dlsym(handle, kWindowEntryName)))
-            return entry(argc, argv);
+            return entry;
         reasons += "\n  " + module + ": no " + kWindowEntryName;
     }
-    std::fprintf(stderr, "velmora: the window cannot be loaded:%s\n", reasons.c_str());
-    return 1;
+    return nullptr;
+}
+
+WindowEntry loadOrSayWhy() {
+    std::string reasons;
+    const WindowEntry entry = loadWindowModule(reasons);
+    if (entry == nullptr)
+        std::fprintf(stderr, "velmora: the window cannot be loaded:%s\n", reasons.c_str());
+    return entry;
+}
+
+} // namespace
+
+int runWindowModule(int argc, char** argv) {
+    const WindowEntry entry = loadOrSayWhy();
+    return entry != nullptr ? entry(argc, argv) : 1;
+}
+
+bool windowModuleLoads() {
+    return loadOrSayWhy() != nullptr;
 }
 
 } // namespace velmora
