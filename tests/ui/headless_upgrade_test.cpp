@@ -28,6 +28,8 @@ using namespace vutest;
 namespace {
 
 const std::string kVelmora = VU_TEST_VELMORA;
+const std::string kWindowModule = VU_TEST_WINDOW_MODULE;
+const std::string kWindowModuleName = kWindowModule.substr(kWindowModule.rfind('/') + 1);
 const std::string kNewBuild = VU_TEST_FAKE_V2;
 
 // A file's content as compared and shown: a large one (a program) by its size and a hash, so that
@@ -68,8 +70,8 @@ private:
     bool mounted_ = false;
 };
 
-// A program folder (with a blank in its path) holding a copy of velmora, and a server that
-// publishes an upgrade for it.
+// A program folder (with a blank in its path) holding a copy of velmora with its window module,
+// and a server that publishes an upgrade for it.
 class Headless : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -84,6 +86,9 @@ protected:
         for (const std::string& name : FolderEntries(dir.path()))
             unlink((dir / name).c_str());
         CopyFile(kVelmora, program(), 0755);
+        // A copy of velmora that stays after an upgrade confirms its start only when its window
+        // module loads.
+        CopyFile(kWindowModule, dir / kWindowModuleName, 0644);
         WriteFile(dir / "data.dat", "old data", 0644);
         oldSet = Installed();
     }
@@ -182,11 +187,11 @@ protected:
     }
 
     // Every file of the program folder with its content (see Describe), besides the stand-in's
-    // log.
+    // log and the window module (never part of an upgrade here).
     std::map<std::string, std::string> Installed() const {
         std::map<std::string, std::string> files;
         for (const std::string& name : FolderEntries(dir.path()))
-            if (name != "run.log")
+            if (name != "run.log" && name != kWindowModuleName)
                 files[name] = Describe(ReadFile(dir / name).value_or("<unreadable>"));
         return files;
     }

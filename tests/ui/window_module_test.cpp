@@ -35,12 +35,13 @@ void Place(Module module, const std::string& folder) {
              folder + "/" VU_TEST_MODULE_NAME, 0644);
 }
 
-int RunProgram(const std::string& program, const std::vector<std::string>& args, const TempFolder& tmp) {
+int RunProgram(const std::string& program, const std::vector<std::string>& args,
+               const TempFolder& tmp) {
     std::vector<std::string> shellArgs = {"-c", "exec \"$0\" \"$@\" 2>>\"$HOME/errors.txt\"",
                                           program};
     shellArgs.insert(shellArgs.end(), args.begin(), args.end());
-    const pid_t pid = Start("/bin/sh", shellArgs,
-                            {{"HOME", tmp.path()}, {"XDG_CONFIG_HOME", tmp / "config"}});
+    const pid_t pid =
+        Start("/bin/sh", shellArgs, {{"HOME", tmp.path()}, {"XDG_CONFIG_HOME", tmp / "config"}});
     const std::optional<int> status = WaitExit(pid, 60s);
     if (!status) {
         Kill(pid);
@@ -54,10 +55,10 @@ TEST(WindowModule, TheProgramTakesOnlyAModuleOfItsOwnVersion) {
     const Case cases[] = {
         {"beside the program", Module::Current, Module::None, kCurrentStatus, 0, false},
         {"in the library folder", Module::None, Module::Current, kCurrentStatus, 0, false},
-        {"an old one beside, the current one in the library folder", Module::Old,
-         Module::Current, kCurrentStatus, 0, false},
-        {"the current one beside, an old one in the library folder", Module::Current,
-         Module::Old, kCurrentStatus, 0, false},
+        {"an old one beside, the current one in the library folder", Module::Old, Module::Current,
+         kCurrentStatus, 0, false},
+        {"the current one beside, an old one in the library folder", Module::Current, Module::Old,
+         kCurrentStatus, 0, false},
         {"only an old one", Module::Old, Module::None, 1, 1, true},
         {"none", Module::None, Module::None, 1, 1, false},
     };
