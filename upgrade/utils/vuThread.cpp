@@ -34,7 +34,8 @@ void SynchronizeCore(ThreadCore& core, const TvuThreadMethod& method) {
     std::exception_ptr failure;
     std::atomic<bool> returned{false};
     QObject* receiver = core.receiver;
-    auto call = [&] {
+    // The receiver is carried by value: the GUI thread reads it before it takes the hand-over.
+    auto call = [&, receiver] {
         detail::TakeOverThroughQt(receiver);
         if (!core.Silenced()) {
             try {
@@ -48,8 +49,9 @@ void SynchronizeCore(ThreadCore& core, const TvuThreadMethod& method) {
     if (OnGuiThread()) {
         call();
     } else {
-        detail::HandOverThroughQt(receiver);
-        QMetaObject::invokeMethod(receiver, call, Qt::BlockingQueuedConnection);
+        detail::QueueThroughQt(receiver, [&] {
+            QMetaObject::invokeMethod(receiver, call, Qt::BlockingQueuedConnection);
+        });
         // Pairs with the store above, so that race checkers, which cannot see into the semaphore
         // the call is waited for with, see the call's writes ordered before what follows.
         returned.load(std::memory_order_acquire);
@@ -171,19 +173,20 @@ void TvuEventThread::PostCurrent(TvuThreadMethod method) {
         return;
     // Queued to the same receiver as the synchronized calls, so it keeps its place among them.
     QObject* receiver = t_current->receiver;
-    detail::HandOverThroughQt(receiver);
-    QMetaObject::invokeMethod(
-        receiver,
-        [core = t_current->shared_from_this(), method = std::move(method), receiver] {
-            detail::TakeOverThroughQt(receiver);
-            if (core->Silenced())
-                return;
-            try {
-                method();
-            } catch (...) { // a posted call has nobody to carry its failure to
-            }
-        },
-        Qt::QueuedConnection);
+    detail::QueueThroughQt(receiver, [&] {
+        QMetaObject::invokeMethod(
+            receiver,
+            [core = t_current->shared_from_this(), method = std::move(method), receiver] {
+                detail::TakeOverThroughQt(receiver);
+                if (core->Silenced())
+                    return;
+                try {
+                    method();
+                } catch (...) { // a posted call has nobody to carry its failure to
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 TThreadPriority TvuEventThread::Priority() const {
