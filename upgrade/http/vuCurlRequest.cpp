@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <utility>
 
 namespace vu {
 
@@ -43,7 +44,11 @@ struct CurlRequestState {
     CURL* Easy = nullptr;
     CURLM* Multi = nullptr;
     curl_slist* HeaderList = nullptr;
-    std::mutex MultiLock; // guards Multi against Abort from another thread
+    // Guards Multi against Abort from another thread (curl_multi_wakeup may be called from any
+    // thread while the handle is in use, not while it is freed). Never held across a libcurl call
+    // that may close a connection: that reports to the listener, which takes the transfer's lock,
+    // and an abort holds that lock while it takes this one.
+    std::mutex MultiLock;
     std::atomic<bool> AbortFlag{false};
 
     QByteArray Username, Password;
@@ -285,7 +290,6 @@ CURLcode CurlRequestState::runMulti() {
                 result = msg->data.result;
     }
     curl_easy_getinfo(Easy, CURLINFO_OS_ERRNO, &OsError);
-    std::lock_guard<std::mutex> guard(MultiLock);
     curl_multi_remove_handle(Multi, Easy);
     Result = result;
     return result;
@@ -300,12 +304,13 @@ TvuCurlRequest::TvuCurlRequest() : state_(std::make_unique<detail::CurlRequestSt
 TvuCurlRequest::~TvuCurlRequest() {
     if (state_->Easy != nullptr || state_->Multi != nullptr)
         state_->status(vuStatusHandleClosing);
+    CURLM* multi = nullptr;
     {
         std::lock_guard<std::mutex> guard(state_->MultiLock);
-        if (state_->Multi != nullptr)
-            curl_multi_cleanup(state_->Multi);
-        state_->Multi = nullptr;
+        multi = std::exchange(state_->Multi, nullptr);
     }
+    if (multi != nullptr)
+        curl_multi_cleanup(multi);
     if (state_->Easy != nullptr)
         curl_easy_cleanup(state_->Easy);
     curl_slist_free_all(state_->HeaderList);
