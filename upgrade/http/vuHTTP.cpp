@@ -121,7 +121,7 @@ void TvuCustomHTTP::Completion(TvuCustomThread*) {
     t->CompletionStarted = true;
     // 1. The worker has closed its handles; rewind the data for the handlers.
     // The stream as it is when each event is raised (a handler may release it).
-    auto stream = [&t]() -> QIODevice* { return t->Data ? t->Data->Device() : nullptr; };
+    auto stream = [&t] { return t->DataDevice(); };
     if (stream() != nullptr && stream()->isOpen())
         stream()->seek(0);
     bool deleteFile = false;
@@ -247,7 +247,7 @@ TvuTransferStatistics TvuCustomHTTP::ShownStatistics() const {
     return transfer_->Finished.load() ? transfer_->Stats : transfer_->Shown.Stats;
 }
 QIODevice* TvuCustomHTTP::Data() const {
-    return transfer_ && transfer_->Data ? transfer_->Data->Device() : nullptr;
+    return transfer_ ? transfer_->DataDevice() : nullptr;
 }
 
 // ---- Hooks -------------------------------------------------------------------------------------

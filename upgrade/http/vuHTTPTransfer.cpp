@@ -391,7 +391,7 @@ bool HTTPTransfer::Raise(const TvuProgressEvent& event) {
     if (!live())
         return false;
     Shown = event;
-    Stopping.Owner()->DoTransferProgress(Data ? Data->Device() : nullptr);
+    Stopping.Owner()->DoTransferProgress(DataDevice());
     return live();
 }
 

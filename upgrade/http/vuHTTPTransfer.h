@@ -87,6 +87,10 @@ struct HTTPTransfer final : TvuCurlRequestListener,
     bool DataIsFile = false;
     std::atomic<bool> Released{false};
     bool Delivering = false; // GUI thread
+    // GUI thread: DataLock, unless a progress delivery holds it already (its handlers call here).
+    std::unique_lock<std::mutex> LockData();
+    // GUI thread: Data's stream, read under the data lock (the worker creates Data).
+    QIODevice* DataDevice();
     std::shared_ptr<TvuBodySink> Sink;
     // The transfer buffer of a memory sink: worker-owned, a chunk being collected.
     std::vector<char> Chunk;

@@ -90,9 +90,7 @@ void HTTPTransfer::Abort() {
     // From here the worker starts no write or sync of the output file.
     std::shared_ptr<TvuBodySink> data;
     {
-        std::unique_lock<std::mutex> guard(DataLock, std::defer_lock);
-        if (!Delivering)
-            guard.lock();
+        const auto guard = LockData();
         data = Data;
     }
     OutputBusy = data && data->Halt(kQuietWait);
@@ -102,11 +100,22 @@ void HTTPTransfer::Detach() {
     Stopping.LetGoOfOwner();
 }
 
-std::shared_ptr<TvuBodySink> HTTPTransfer::TakeData() {
-    // A progress handler that lets the transfer go runs while its delivery holds the lock.
+std::unique_lock<std::mutex> HTTPTransfer::LockData() {
+    // A progress handler (which may read or let go of the data) runs while its delivery holds
+    // the lock already.
     std::unique_lock<std::mutex> guard(DataLock, std::defer_lock);
     if (!Delivering)
         guard.lock();
+    return guard;
+}
+
+QIODevice* HTTPTransfer::DataDevice() {
+    const auto guard = LockData();
+    return Data ? Data->Device() : nullptr;
+}
+
+std::shared_ptr<TvuBodySink> HTTPTransfer::TakeData() {
+    const auto guard = LockData();
     Released = true;
     return std::move(Data);
 }
