@@ -3,10 +3,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QProcess>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <chrono>
 #include <functional>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace vu {
 
@@ -28,30 +37,84 @@ QString EscapedPattern(const QString& text) {
 
 // What "dpkg-query -S" printed for the patterns (in the C locale, whose texts are parsed below);
 // empty when it is missing, fails or takes too long. "No path found" (status 1) is an answer.
+// The query is started with posix_spawn, not QProcess: QProcess's child shares this process's
+// memory until it runs the program and calls interposed library functions meanwhile, which
+// leaves the thread checker of the test builds (ThreadSanitizer) with a wrong picture of the
+// calling thread; posix_spawn's child runs only the C library's own code.
 QByteArray QueryPaths(const QStringList& patterns) {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("dpkg-query"));
     if (program.isEmpty())
         return {};
-    QStringList arguments;
+    std::vector<QByteArray> arguments{QFile::encodeName(program)};
     const QByteArray admin = qgetenv("DPKG_ADMINDIR");
     if (!admin.isEmpty())
-        arguments << QStringLiteral("--admindir=") + QString::fromLocal8Bit(admin);
-    arguments << QStringLiteral("-S") << QStringLiteral("--") << patterns;
-    QProcess query;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    query.setProcessEnvironment(environment);
-    query.setStandardInputFile(QProcess::nullDevice());
-    query.setStandardErrorFile(QProcess::nullDevice());
-    query.start(program, arguments);
-    if (!query.waitForFinished(kQueryTimeoutMs)) {
-        query.kill();
-        query.waitForFinished(kQueryTimeoutMs);
+        arguments.push_back("--admindir=" + admin);
+    arguments.push_back("-S");
+    arguments.push_back("--");
+    for (const QString& pattern : patterns)
+        arguments.push_back(QFile::encodeName(pattern));
+    std::vector<QByteArray> environment;
+    for (char** variable = environ; *variable != nullptr; ++variable)
+        if (!QByteArray(*variable).startsWith("LC_ALL="))
+            environment.emplace_back(*variable);
+    environment.emplace_back("LC_ALL=C");
+    const auto pointers = [](std::vector<QByteArray>& texts) {
+        std::vector<char*> list;
+        for (QByteArray& text : texts)
+            list.push_back(text.data());
+        list.push_back(nullptr);
+        return list;
+    };
+    std::vector<char*> argv = pointers(arguments), envp = pointers(environment);
+
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (started != 0) {
+        ::close(out[0]);
         return {};
     }
-    if (query.exitStatus() != QProcess::NormalExit || query.exitCode() > 1)
+    QByteArray output;
+    bool timedOut = false;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kQueryTimeoutMs);
+    while (true) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd ready{out[0], POLLIN, 0};
+        const int polled = left.count() > 0 ? ::poll(&ready, 1, static_cast<int>(left.count())) : 0;
+        if (polled < 0 && errno == EINTR)
+            continue;
+        if (polled <= 0) {
+            timedOut = true;
+            break;
+        }
+        char buffer[4096];
+        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        output.append(buffer, n);
+    }
+    ::close(out[0]);
+    if (timedOut)
+        ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (timedOut || !WIFEXITED(status) || WEXITSTATUS(status) > 1)
         return {};
-    return query.readAllStandardOutput();
+    return output;
 }
 
 struct Diversion {
