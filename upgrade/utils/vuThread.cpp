@@ -84,6 +84,13 @@ void ThreadProc(std::stop_token stop, std::shared_ptr<ThreadCore> core, TvuThrea
         try {
             SynchronizeCore(*core, [&] {
                 const TvuThreadEvent finish = core->onFinish; // it may replace itself
+                // Set on this thread once the handler is over (returned or thrown), so that an
+                // owner destroyed after it knows the run ends at once; one destroyed inside it
+                // must not wait for the worker, which waits for this call.
+                struct Ending {
+                    ThreadCore& c;
+                    ~Ending() { c.ending.store(true); }
+                } ending{*core};
                 try {
                     if (finish)
                         finish(core->owner);
@@ -97,6 +104,7 @@ void ThreadProc(std::stop_token stop, std::shared_ptr<ThreadCore> core, TvuThrea
         }
         core->running.store(false);
     }
+    core->ending.store(true);
     const bool freeObject = core->freeOnTerminate.load() && !core->abandoned.load();
     core->finished.store(true);
     core->finished.notify_all();
@@ -123,8 +131,11 @@ TvuEventThread::~TvuEventThread() {
     if (c.started && !c.finished.load() && !c.abandoned.load() && !ownWorker)
         WaitFor();
     if (c.thread.joinable()) {
-        if (ownWorker || !c.finished.load())
-            c.thread.detach(); // an abandoned worker ends by itself
+        // A worker still in its run ends by itself. One past its finish handler is waited for:
+        // it has only to mark the run ended, so its thread (and what Qt and the libraries keep
+        // for that thread until it ends) does not outlive the owner into the process's exit.
+        if (ownWorker || (!c.finished.load() && !c.ending.load()))
+            c.thread.detach();
         else
             c.thread.join();
     }

@@ -63,6 +63,8 @@ struct ThreadCore : std::enable_shared_from_this<ThreadCore> {
     std::atomic<TThreadPriority> priority{tpNormal};
     std::atomic<bool> terminated{false}, freeOnTerminate{false}, running{false}, finished{false},
         abandoned{false};
+    // The run's work and finish handler are over: what the worker has left ends at once.
+    std::atomic<bool> ending{false};
     std::atomic<qint32> returnValue{0};
     std::atomic<qint64> tid{0}; // the worker's kernel thread id once it runs
 
