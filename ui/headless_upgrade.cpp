@@ -8,6 +8,7 @@
 #include "upgrade/updater/vuUpdater1Settings.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
 #include "upgrade/updater/vuUpgradePresenter.h"
+#include "upgrade/utils/vuAbandonedWorkers.h"
 #include "upgrade/utils/vuComponent.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <chrono>
 
 #include <cstdio>
 #include <iostream>
@@ -427,7 +429,10 @@ int runHeadlessUpgrade(int argc, char** argv) {
     // The component reads the first argument (the confirmation switch) from the application.
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
-    return confirm ? Confirm() : Upgrade(*options);
+    const int status = confirm ? Confirm() : Upgrade(*options);
+    // The workers of transfers given up on end before the program does, within a bound.
+    vu::SettleAbandonedWorkers(std::chrono::seconds(2));
+    return status;
 }
 
 } // namespace velmora

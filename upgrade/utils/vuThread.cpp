@@ -1,4 +1,6 @@
 #include "upgrade/utils/vuThread.h"
+
+#include "upgrade/utils/vuAbandonedWorkers.h"
 #include "upgrade/utils/vuQtHandOver.h"
 #include "upgrade/utils/vuWaitEvents.h"
 
@@ -131,11 +133,11 @@ TvuEventThread::~TvuEventThread() {
     if (c.started && !c.finished.load() && !c.abandoned.load() && !ownWorker)
         WaitFor();
     if (c.thread.joinable()) {
-        // A worker still in its run ends by itself. One past its finish handler is waited for:
-        // it has only to mark the run ended, so its thread (and what Qt and the libraries keep
-        // for that thread until it ends) does not outlive the owner into the process's exit.
-        if (ownWorker || (!c.finished.load() && !c.ending.load()))
+        // Past its finish handler a run only marks its end: joined. A running one is kept for exit.
+        if (ownWorker)
             c.thread.detach();
+        else if (!c.finished.load() && !c.ending.load())
+            detail::KeepAbandonedWorker(std::move(c.thread), core_);
         else
             c.thread.join();
     }
