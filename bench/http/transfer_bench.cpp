@@ -16,7 +16,7 @@
 //   this text, e.g. "file,   handler", "4 KiB" or "abort"; the abort cases are named
 //   "abort, " + their description]
 
-#include "local_http_server.h"
+#include "tests/upgrade/http/server/local_http_server.h"
 
 #include "upgrade/http/vuHTTP.h"
 

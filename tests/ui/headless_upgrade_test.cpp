@@ -1,9 +1,9 @@
 // The headless upgrade, "velmora --upgrade", run as a real program against a local server: its
 // exit statuses, what it leaves installed, and the faults a real installation meets.
-#include "local_http_server.h"
-#include "scripted_server.h"
 #include "tests/support/helper_process.h"
 #include "tests/support/poll_wait.h"
+#include "tests/upgrade/http/server/local_http_server.h"
+#include "tests/upgrade/http/server/scripted_server.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The upgrade entry at the foot of the result memo's popup menu and the window's own upgrade
 // component with its stored settings.
-#include "local_http_server.h"
 #include "tests/support/recording_presenter.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/upgrade/http/server/local_http_server.h"
 
 #include "ui/menu_check.h"
 #include "ui/tform1.h"

@@ -3,8 +3,8 @@
 // and the helper installs the files and starts the new stand-in with the restart switch.
 #include "upgrade_fixture.h"
 
-#include "scripted_server.h"
-#include "small_disk.h"
+#include "tests/upgrade/http/server/scripted_server.h"
+#include "tests/upgrade/http/server/small_disk.h"
 
 #include "tests/support/event_loop_wait.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"

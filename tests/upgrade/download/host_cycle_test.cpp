@@ -1,8 +1,8 @@
 // The whole cycle for real: a running program checks a local server, downloads three files
 // (one of them its own new build), is closed, replaced by the helper and started again.
-#include "local_http_server.h"
 #include "tests/support/helper_process.h"
 #include "tests/support/poll_wait.h"
+#include "tests/upgrade/http/server/local_http_server.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

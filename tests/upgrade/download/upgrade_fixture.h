@@ -3,10 +3,10 @@
 // questions.
 #pragma once
 
-#include "local_http_server.h"
 #include "tests/support/environment_override.h"
 #include "tests/support/helper_process.h"
 #include "tests/support/recording_presenter.h"
+#include "tests/upgrade/http/server/local_http_server.h"
 #include "upgrade/updater/vuUpdater.h"
 
 #include <QString>

@@ -2,9 +2,9 @@
 // TLS handshake that never ends, a drip of bytes, a body without end; Abort of a large transfer;
 // the order and completeness of progress events handed over in batches.
 
-#include "held_sync_disk.h"
-#include "local_http_server.h"
-#include "scripted_server.h"
+#include "tests/upgrade/http/server/held_sync_disk.h"
+#include "tests/upgrade/http/server/local_http_server.h"
+#include "tests/upgrade/http/server/scripted_server.h"
 #include "transfer_fixture.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // A secure transfer never continues in the clear: a redirect from https to http is not followed,
 // while redirects that stay secure, or move from http to https, still are.
 
-#include "local_http_server.h"
+#include "tests/upgrade/http/server/local_http_server.h"
 #include "transfer_fixture.h"
 
 #include <QUrl>

@@ -1,8 +1,8 @@
 // Real transfers of the HTTP component against a local server: outcomes and their event order,
 // output files, credentials, proxies, request headers, redirects, time-outs, Abort and HTTPS.
 
-#include "local_http_server.h"
-#include "small_disk.h"
+#include "tests/upgrade/http/server/local_http_server.h"
+#include "tests/upgrade/http/server/small_disk.h"
 #include "transfer_fixture.h"
 
 #include "upgrade/http/vuHTTPStatus.h"

@@ -2,8 +2,8 @@
 // without its message bit, the newer-version paths, the busy channel and the automatic check.
 #include "updater_test_support.h"
 
-#include "local_http_server.h"
-#include "scripted_server.h"
+#include "tests/upgrade/http/server/local_http_server.h"
+#include "tests/upgrade/http/server/scripted_server.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/updater/vuUpdater.h"
 

@@ -3,7 +3,7 @@
 // case nothing is downloaded into the program's folder or kept there.
 #include "updater_test_support.h"
 
-#include "local_http_server.h"
+#include "tests/upgrade/http/server/local_http_server.h"
 #include "upgrade/dialogs/vuDialogSupport.h"
 #include "upgrade/dialogs/vuUpdaterMessages.h"
 #include "upgrade/dialogs/vuUpdaterUpgradeMsg.h"

@@ -1,5 +1,5 @@
 #define FUSE_USE_VERSION 31
-#include "held_sync_disk.h"
+#include "tests/upgrade/http/server/held_sync_disk.h"
 
 #include <fuse3/fuse.h>
 

@@ -1,7 +1,7 @@
-#include "local_http_server.h"
+#include "tests/upgrade/http/server/local_http_server.h"
 
-#include "self_signed_certificate.h"
 #include "tests/support/poll_wait.h"
+#include "tests/upgrade/http/server/self_signed_certificate.h"
 
 #include <algorithm>
 #include <chrono>

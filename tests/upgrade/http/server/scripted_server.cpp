@@ -1,4 +1,4 @@
-#include "scripted_server.h"
+#include "tests/upgrade/http/server/scripted_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

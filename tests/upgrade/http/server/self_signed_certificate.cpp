@@ -1,4 +1,4 @@
-#include "self_signed_certificate.h"
+#include "tests/upgrade/http/server/self_signed_certificate.h"
 
 #include <fstream>
 #include <openssl/evp.h>
