@@ -35,18 +35,24 @@ KeptWorkers& Kept() {
     return kept;
 }
 
+// Joins the workers that have let go of their state (what is left is the thread's own teardown)
+// and forgets them.
+void JoinEnded(std::vector<KeptWorker>& workers) {
+    std::erase_if(workers, [](KeptWorker& k) {
+        if (!k.core.expired())
+            return false;
+        k.worker.join();
+        return true;
+    });
+}
+
 } // namespace
 
 void detail::KeepAbandonedWorker(std::jthread worker, std::weak_ptr<ThreadCore> core) {
     KeptWorkers& kept = Kept();
     std::lock_guard guard(kept.lock);
     // Workers that have ended since are joined now, so that the list does not grow.
-    std::erase_if(kept.workers, [](KeptWorker& k) {
-        if (!k.core.expired())
-            return false;
-        k.worker.join();
-        return true;
-    });
+    JoinEnded(kept.workers);
     kept.workers.push_back({std::move(worker), std::move(core)});
 }
 
@@ -54,15 +60,12 @@ void SettleAbandonedWorkers(std::chrono::milliseconds bound) {
     KeptWorkers& kept = Kept();
     std::lock_guard guard(kept.lock);
     const auto deadline = std::chrono::steady_clock::now() + bound;
-    for (KeptWorker& k : kept.workers) {
-        // The worker gives no other sign of having left its run than letting go of its state;
-        // it ends promptly once told to stop, so a short poll is enough.
+    // A worker gives no other sign of having left its run than letting go of its state; it
+    // ends promptly once told to stop, so a short poll is enough.
+    for (const KeptWorker& k : kept.workers)
         while (!k.core.expired() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        if (k.core.expired())
-            k.worker.join(); // what is left is the thread's own teardown
-    }
-    std::erase_if(kept.workers, [](const KeptWorker& k) { return !k.worker.joinable(); });
+    JoinEnded(kept.workers);
     // A worker that let go of its state last had its receiver deleted later, on this thread.
     QCoreApplication* app = QCoreApplication::instance();
     if (app != nullptr && QThread::currentThread() == app->thread())
