@@ -5,7 +5,9 @@
 #include "upgrade/utils/vuEnvironment.h"
 
 #include <QStringList>
+#include <QTemporaryDir>
 
+#include <memory>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -40,7 +42,20 @@ public:
         return started_;
     }
 
+    // Moves the program into an empty folder of its own, removed with this object, and returns
+    // the program's path there. What an upgrade keeps beside the program (the folder's upgrade
+    // lock, downloads) is then never shared with another test process, as it is in the folder
+    // of the test executable: there, an upgrade started by a test running beside this one holds
+    // the lock, and this test's check is refused as "already running".
+    QString PrivateProgramFolder() {
+        folder_ = std::make_unique<QTemporaryDir>();
+        const QString program = folder_->filePath(QStringLiteral("velmora"));
+        Set(&vu::TvuEnvironment::ProgramPath, [program] { return program; });
+        return program;
+    }
+
 private:
+    std::unique_ptr<QTemporaryDir> folder_;
     vu::TvuEnvironment previous_;
     std::vector<QStringList> started_;
 };

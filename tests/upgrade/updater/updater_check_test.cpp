@@ -33,6 +33,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(server.running());
+        environment.PrivateProgramFolder();
         environment.Set(&TvuEnvironment::Today, [] { return QDate(2026, 12, 8); });
         environment.Set(&TvuEnvironment::Online, [this] { return online; });
         updater = std::make_unique<TvuUpdater>();
