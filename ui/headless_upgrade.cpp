@@ -8,7 +8,6 @@
 #include "upgrade/updater/vuUpdater1Settings.h"
 #include "upgrade/updater/vuUpdaterDownload.h"
 #include "upgrade/updater/vuUpgradePresenter.h"
-#include "upgrade/utils/vuAbandonedWorkers.h"
 #include "upgrade/utils/vuComponent.h"
 
 #include <QCoreApplication>
@@ -16,7 +15,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <chrono>
 
 #include <cstdio>
 #include <iostream>
@@ -429,10 +427,8 @@ int runHeadlessUpgrade(int argc, char** argv) {
     // The component reads the first argument (the confirmation switch) from the application.
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
-    const int status = confirm ? Confirm() : Upgrade(*options);
-    // The workers of transfers given up on end before the program does, within a bound.
-    vu::SettleAbandonedWorkers(std::chrono::seconds(2));
-    return status;
+    // The workers of transfers given up on end with the application object, within a bound.
+    return confirm ? Confirm() : Upgrade(*options);
 }
 
 } // namespace velmora

@@ -46,11 +46,22 @@ void JoinEnded(std::vector<KeptWorker>& workers) {
     });
 }
 
+// How long the application's end waits for the kept workers.
+constexpr std::chrono::seconds kExitBound{2};
+
+void SettleAtExit() {
+    SettleAbandonedWorkers(kExitBound);
+}
+
 } // namespace
 
 void detail::KeepAbandonedWorker(std::jthread worker, std::weak_ptr<ThreadCore> core) {
     KeptWorkers& kept = Kept();
     std::lock_guard guard(kept.lock);
+    // The application object's end lets them end: every program that uses the component exits
+    // only after its workers, or after the bound.
+    static const bool settledAtExit = (qAddPostRoutine(SettleAtExit), true);
+    (void)settledAtExit;
     // Workers that have ended since are joined now, so that the list does not grow.
     JoinEnded(kept.workers);
     kept.workers.push_back({std::move(worker), std::move(core)});

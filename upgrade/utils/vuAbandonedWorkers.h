@@ -21,7 +21,8 @@ void KeepAbandonedWorker(std::jthread worker, std::weak_ptr<ThreadCore> core);
 
 // Waits at most `bound` for the kept workers to end, and joins each that did. Those still running
 // then are left to end by themselves (as they would without this call). Call it on the
-// application's thread where the program ends, while the application object exists.
+// application's thread where the program ends, while the application object exists. Once a
+// worker has been kept, the application object's destruction calls it with a bound of 2 s.
 void SettleAbandonedWorkers(std::chrono::milliseconds bound);
 
 } // namespace vu
