@@ -1,6 +1,7 @@
 #include "upgrade/utils/vuWaitEvents.h"
 
 #include "upgrade/utils/vuApplicationState.h"
+#include "upgrade/utils/vuQtHandOver.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -129,9 +130,17 @@ void SignalEvent(std::intptr_t event) {
     e->signalled = true;
     e->cv.notify_all();
     if (e->loop) {
+        // Queued through Qt from whichever thread signals; the loop is carried by value.
         QEventLoop* loop = e->loop;
-        QMetaObject::invokeMethod(
-            loop, [loop] { loop->quit(); }, Qt::QueuedConnection);
+        detail::QueueThroughQt(loop, [loop] {
+            QMetaObject::invokeMethod(
+                loop,
+                [loop] {
+                    detail::TakeOverThroughQt(loop);
+                    loop->quit();
+                },
+                Qt::QueuedConnection);
+        });
     }
 }
 
